@@ -1,0 +1,201 @@
+// Scene family: documents, objects, tags, materials and their channels.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/node.h"
+#include "host/selection.h"
+#include "host/values.h"
+
+namespace host {
+
+class Document;
+class Material;
+class NodeData;
+class Tag;
+
+// Document parameters.
+constexpr int32_t kDocPath = 1012;        // folder of the document file (file name)
+constexpr int32_t kDocMode = 1019;        // editing mode (5 points, 6 edges, 7 polygons, ...)
+constexpr int32_t kDocActiveTool = 1020;  // plug-in id of the active tool
+// Texture tag parameters.
+constexpr int32_t kTexProjection = 1004;   // 6 = UVW mapping
+constexpr int32_t kTexRestriction = 1006;  // name of a polygon selection tag
+constexpr int32_t kTexTiling = 1007;
+// Material parameters.
+constexpr int32_t kMatColor = 2100;
+constexpr int32_t kMatColorUsed = 500;
+// Channel parameters.
+constexpr int32_t kChannelFile = 1002;
+constexpr int32_t kChannelDirectory = 1017;
+constexpr int32_t kChannelMode = 1005;
+constexpr int32_t kMessageUpdate = 5;
+constexpr int32_t kDirtyAll = -1;
+
+class Object : public Node {
+ public:
+  // Hierarchy. Owned by the document.
+  virtual Object* next() const = 0;
+  virtual Object* prev() const = 0;
+  virtual Object* down() const = 0;
+  virtual Object* up() const = 0;
+  virtual Document* document() const = 0;
+
+  // Tags in order. Owned by the object.
+  virtual int32_t tagCount() const = 0;
+  virtual Tag* tagAt(int32_t index) const = 0;
+  // The nr-th tag of the given type (0 = first), or null.
+  virtual Tag* tag(int32_t type, int32_t nr = 0) const = 0;
+  // Takes ownership; inserts after `after`, or first when null.
+  virtual void insertTag(Tag* tag, Tag* after) = 0;
+  // Creates a tag of the type, inserted after `after` (first when null). Null on failure.
+  virtual Tag* makeTag(int32_t type, Tag* after) = 0;
+  // Detaches the tag and hands ownership to the caller.
+  virtual Tag* removeTag(Tag* tag) = 0;
+
+  virtual Matrix globalMatrix() const = 0;
+  virtual void setGlobalMatrix(const Matrix& m) = 0;
+  virtual bool isSelected() const = 0;
+  virtual void setSelected(bool on) = 0;
+  // Half the extent of the object's bounding box and its centre, in object space.
+  virtual Vector boundingRadius() const = 0;
+  virtual Vector boundingCenter() const = 0;
+};
+
+class PolygonObject : public Object {
+ public:
+  virtual int32_t pointCount() const = 0;
+  virtual int32_t polygonCount() const = 0;
+  // Arrays owned by the object; valid until it is resized or freed.
+  virtual const Vector* points() const = 0;
+  virtual Vector* writablePoints() = 0;
+  virtual const Polygon* polygons() const = 0;
+  virtual Polygon* writablePolygons() = 0;
+  virtual bool resize(int32_t pointCount, int32_t polygonCount) = 0;
+  virtual Selection& pointSelection() = 0;
+  virtual Selection& edgeSelection() = 0;  // edge 4 * polygon + side
+  virtual Selection& polygonSelection() = 0;
+};
+
+class CameraObject : public Object {
+ public:
+  virtual double focalLength() const = 0;  // millimetres, 36 mm aperture width
+  virtual void setFocalLength(double mm) = 0;
+  virtual int32_t projection() const = 0;  // 0 perspective
+};
+
+class Tag : public Node {
+ public:
+  virtual Object* object() const = 0;
+};
+
+class UVWTag : public Tag {
+ public:
+  virtual int32_t count() const = 0;
+  virtual UVWPolygon get(int32_t polygon) const = 0;
+  virtual void set(int32_t polygon, const UVWPolygon& uvw) = 0;
+  virtual bool resize(int32_t count) = 0;
+};
+
+class TextureTag : public Tag {
+ public:
+  // The linked material, or null once it is gone.
+  virtual Material* material() const = 0;
+  virtual void setMaterial(Material* material) = 0;
+};
+
+class SelectionTag : public Tag {
+ public:
+  virtual Selection& selection() = 0;
+};
+
+// Point and polygon data tags that the host keeps on polygon objects.
+class DataTag : public Tag {
+ public:
+  virtual int32_t count() const = 0;
+};
+
+constexpr int32_t kTypeChannel = 5701;
+
+// One of the 14 channels of a standard material; exists only while the channel is enabled.
+class Channel : public Node {
+ public:
+  virtual Material* material() const = 0;
+  virtual int32_t index() const = 0;
+  // True when the channel takes its values from a texture file.
+  virtual bool hasTextureSource() const = 0;
+  // Sampling: prepare for a document, sample at a UV point (colour in [0, 1]), release.
+  virtual bool initSampling(Document* doc) = 0;
+  virtual Vector sample(const Vector& uv) = 0;
+  virtual void freeSampling() = 0;
+};
+
+class Material : public Node {
+ public:
+  virtual Material* next() const = 0;
+  virtual Document* document() const = 0;
+  // The channel, or null when it is not enabled. Owned by the material.
+  virtual Channel* channel(int32_t index) = 0;
+  virtual bool channelEnabled(int32_t index) const = 0;
+  virtual void enableChannel(int32_t index, bool on) = 0;
+};
+
+class Document : public Node {
+ public:
+  virtual Object* firstObject() const = 0;
+  // Takes ownership; inserts under `parent` (top level when null) after `after` (first when null).
+  virtual void insertObject(Object* obj, Object* parent, Object* after) = 0;
+  virtual Object* activeObject() const = 0;
+  virtual void setActiveObject(Object* obj) = 0;  // also selects it alone
+  virtual std::vector<Object*> selectedObjects() const = 0;
+
+  virtual Material* firstMaterial() const = 0;
+  virtual void insertMaterial(Material* mat, Material* after) = 0;  // takes ownership
+  virtual Material* activeMaterial() const = 0;
+  // Selects the material; `add` keeps the materials selected before.
+  virtual void setActiveMaterial(Material* mat, bool add) = 0;
+  virtual std::vector<Material*> selectedMaterials() const = 0;
+
+  // The node of the scene hook registered under id in this document, or null.
+  virtual Node* sceneHook(int32_t id) const = 0;
+};
+
+// Hook nodes expose the plug-in instance that the host created for them.
+class HookNode : public Node {
+ public:
+  // The plug-in's node data. Owned by the host; valid while the document lives.
+  virtual NodeData* nodeData() const = 0;
+  virtual Document* document() const = 0;
+};
+
+// Edge neighbourhood of a polygon object.
+class Neighbour {
+ public:
+  virtual ~Neighbour() = default;
+  // The polygon other than `poly` that shares the edge (a, b), or -1.
+  virtual int32_t neighbour(int32_t a, int32_t b, int32_t poly) const = 0;
+  // The polygons that use point p, in ascending order.
+  virtual const std::vector<int32_t>& pointPolygons(int32_t p) const = 0;
+};
+
+class Scene {
+ public:
+  virtual ~Scene() = default;
+  // The document being edited. Owned by the host.
+  virtual Document* activeDocument() = 0;
+  // New nodes, owned by the caller until inserted. Null on allocation failure.
+  virtual Object* createObject(int32_t type) = 0;
+  virtual Material* createMaterial(int32_t type) = 0;
+  virtual Tag* createTag(int32_t type) = 0;
+  // Frees a node that is not in a document.
+  virtual void freeNode(Node* node) = 0;
+  // Builds the edge neighbourhood, over the selected polygons only when `restrict` is given.
+  // Owned by the caller; null on failure.
+  virtual std::unique_ptr<Neighbour> buildNeighbour(PolygonObject* obj,
+                                                    const Selection* restrict) = 0;
+};
+
+}  // namespace host

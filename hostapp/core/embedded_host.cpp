@@ -1,0 +1,135 @@
+#include "hostapp/core/embedded_host.h"
+
+#include <dlfcn.h>
+
+#include <filesystem>
+
+#include "hostapp/paint/paint_impl.h"
+#include "hostapp/scene/scene_impl.h"
+
+namespace hostapp {
+
+namespace {
+constexpr int32_t kActionInit = 1;
+constexpr int32_t kActionStart = 2;
+constexpr int32_t kActionEnd = 3;
+constexpr int32_t kActionMessage = 6;
+constexpr int32_t kMessageLoadPriority = 0;
+constexpr int32_t kMessageResources = 1;
+constexpr int32_t kDefaultUndoDepth = 30;
+}  // namespace
+
+WorldSettingsImpl::WorldSettingsImpl() {
+  world_.setInt32(host::kWorldUndoDepth, kDefaultUndoDepth);
+}
+
+EmbeddedHost::EmbeddedHost()
+    : registry_(*this),
+      paint_(std::make_unique<PaintImpl>(*this)),
+      scene_(std::make_unique<SceneImpl>(*this)) {}
+
+EmbeddedHost::~EmbeddedHost() {
+  unload();
+}
+
+host::Scene& EmbeddedHost::scene() {
+  return *scene_;
+}
+host::Paint& EmbeddedHost::paint() {
+  return *paint_;
+}
+
+bool EmbeddedHost::loadLibrary(const std::string& path, std::string& error) {
+  if (entry_) {
+    error = "A plug-in is already loaded; " + path + " was not loaded.";
+    return false;
+  }
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) {
+    error = "The plug-in library " + path + " does not exist.";
+    return false;
+  }
+  library_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!library_) {
+    const char* why = dlerror();
+    error =
+        "The plug-in library " + path + " could not be loaded: " + (why ? why : "unknown") + ".";
+    return false;
+  }
+  auto* entry = reinterpret_cast<EntryPoint>(dlsym(library_, "c4d_main"));
+  if (!entry) {
+    error = "The plug-in library " + path + " has no c4d_main entry point.";
+    dlclose(library_);
+    library_ = nullptr;
+    return false;
+  }
+  const std::filesystem::path folder = std::filesystem::path(path).parent_path() / "res";
+  resources_.setFolder(folder.string());
+  entry_ = entry;
+  return start("The plug-in library " + path, error);
+}
+
+bool EmbeddedHost::loadEntry(EntryPoint entry, const std::string& resourceFolder,
+                             std::string& error) {
+  if (entry_) {
+    error = "A plug-in is already loaded.";
+    return false;
+  }
+  resources_.setFolder(resourceFolder);
+  entry_ = entry;
+  return start("The built-in plug-in", error);
+}
+
+bool EmbeddedHost::start(const std::string& label, std::string& error) {
+  table_ = host::FunctionTable{apiVersion_, 0, this};
+  if (entry_(kActionInit, &table_, nullptr, &hostData_) != 1) {
+    error = label + " refused the host at initialisation (it needs host version " +
+            std::to_string(host::kApiVersion) + " or later).";
+    unload();
+    return false;
+  }
+  initialised_ = true;
+  int32_t priority = 0;
+  entry_(kActionMessage, reinterpret_cast<void*>(kMessageLoadPriority), &priority, nullptr);
+  if (entry_(kActionMessage, reinterpret_cast<void*>(kMessageResources), nullptr, nullptr) != 1) {
+    error = label + " could not load its resources from " + resources_.resourceFolder() + ".";
+    unload();
+    return false;
+  }
+  if (entry_(kActionStart, nullptr, nullptr, nullptr) != 1) {
+    error = label + " refused to start.";
+    unload();
+    return false;
+  }
+  started_ = true;
+  for (const auto& p : registry_.plugins()) {
+    if (p.kind != PluginKind::kMessage) continue;
+    host::MessageData* msg = p.message;
+    events_.addReceiver([msg](const SpecialEvent& e) {
+      host::Settings data(e.id);
+      data.setInt64(1, e.p1);
+      data.setInt64(2, e.p2);
+      msg->coreMessage(e.id, data);
+    });
+  }
+  scene_->newDocument();
+  return true;
+}
+
+void EmbeddedHost::unload() {
+  // Scene hooks and registered objects are plug-in code: they go while the plug-in is bound.
+  scene_->freeDocuments();
+  registry_.destroyAll(memory_);
+  if (entry_ && initialised_) entry_(kActionEnd, nullptr, nullptr, nullptr);
+  paint_->reset();
+  events_.clearReceivers();
+  initialised_ = false;
+  started_ = false;
+  entry_ = nullptr;
+  if (library_) {
+    dlclose(library_);
+    library_ = nullptr;
+  }
+}
+
+}  // namespace hostapp

@@ -1,0 +1,33 @@
+// The host allocator: counts allocations and can be told to refuse the Nth one, so that failure
+// paths of the plug-in and of the host's own object creation can be tested.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "host/host.h"
+
+namespace hostapp {
+
+class CountingMemory : public host::Memory {
+ public:
+  void* alloc(size_t bytes) override;
+  void free(void* p) override;
+
+  // True when the next allocation is to fail; every host object creation asks this first.
+  bool refuseNext();
+  // Refuse the nth allocation from now on (1 = the next one); 0 turns failures off.
+  void failAt(int64_t nth) { failAt_ = nth > 0 ? count_ + nth : 0; }
+  // Refuse every allocation from the nth on.
+  void failFrom(int64_t nth) { failFrom_ = nth > 0 ? count_ + nth : 0; }
+  int64_t count() const { return count_; }
+  int64_t live() const { return live_; }
+
+ private:
+  int64_t count_ = 0;
+  int64_t live_ = 0;
+  int64_t failAt_ = 0;
+  int64_t failFrom_ = 0;
+};
+
+}  // namespace hostapp

@@ -1,0 +1,140 @@
+#include "hostapp/core/registry.h"
+
+#include "hostapp/core/embedded_host.h"
+#include "hostapp/core/memory.h"
+
+namespace hostapp {
+
+const char* pluginKindName(PluginKind kind) {
+  switch (kind) {
+    case PluginKind::kCommand:
+      return "command";
+    case PluginKind::kTool:
+      return "tool";
+    case PluginKind::kSceneHook:
+      return "scene hook";
+    case PluginKind::kMessage:
+      return "message plug-in";
+    case PluginKind::kPrefsPage:
+      return "preferences page";
+    case PluginKind::kLibrary:
+      return "function library";
+  }
+  return "unknown";
+}
+
+bool PluginRegistry::accept(int32_t id) const {
+  return refused_.count(id) == 0 && find(id) == nullptr;
+}
+
+const RegisteredPlugin* PluginRegistry::find(int32_t id) const {
+  for (const auto& p : plugins_)
+    if (p.id == id) return &p;
+  return nullptr;
+}
+
+bool PluginRegistry::registerCommand(int32_t id, const std::string& name, int32_t info,
+                                     const std::string& icon, const std::string& help,
+                                     host::CommandData* cmd) {
+  if (!cmd || !accept(id)) return false;
+  RegisteredPlugin p;
+  p.id = id;
+  p.kind = PluginKind::kCommand;
+  p.name = name;
+  p.info = info;
+  p.icon = icon;
+  p.help = help;
+  p.command = cmd;
+  plugins_.push_back(p);
+  return true;
+}
+
+bool PluginRegistry::registerSceneHook(int32_t id, const std::string& name, int32_t info,
+                                       host::NodeAllocator alloc, int32_t priority,
+                                       int32_t diskLevel) {
+  if (!alloc || !accept(id)) return false;
+  RegisteredPlugin p;
+  p.id = id;
+  p.kind = PluginKind::kSceneHook;
+  p.name = name;
+  p.info = info;
+  p.allocator = alloc;
+  p.priority = priority;
+  p.diskLevel = diskLevel;
+  plugins_.push_back(p);
+  return true;
+}
+
+bool PluginRegistry::registerMessage(int32_t id, const std::string& name, int32_t info,
+                                     host::MessageData* msg) {
+  if (!msg || !accept(id)) return false;
+  RegisteredPlugin p;
+  p.id = id;
+  p.kind = PluginKind::kMessage;
+  p.name = name;
+  p.info = info;
+  p.message = msg;
+  plugins_.push_back(p);
+  return true;
+}
+
+bool PluginRegistry::registerPrefsPage(int32_t id, const std::string& name,
+                                       const std::string& description, host::NodeAllocator alloc,
+                                       int32_t parentId, int32_t sortId) {
+  if (!alloc || !accept(id)) return false;
+  RegisteredPlugin p;
+  p.id = id;
+  p.kind = PluginKind::kPrefsPage;
+  p.name = name;
+  p.description = description;
+  p.allocator = alloc;
+  p.parentId = parentId;
+  p.sortId = sortId;
+  plugins_.push_back(p);
+  return true;
+}
+
+bool PluginRegistry::installLibrary(int32_t id, void* record, int32_t version, int32_t size) {
+  if (!record || size <= 0 || !accept(id)) return false;
+  RegisteredPlugin p;
+  p.id = id;
+  p.kind = PluginKind::kLibrary;
+  p.record = record;
+  p.version = version;
+  p.size = size;
+  plugins_.push_back(p);
+  return true;
+}
+
+void* PluginRegistry::findLibrary(int32_t id) {
+  if (id == host::kPainterLibraryId) return &host_.paint().painter();
+  const RegisteredPlugin* p = find(id);
+  return p && p->kind == PluginKind::kLibrary ? p->record : nullptr;
+}
+
+bool PluginRegistry::callCommand(int32_t id, int32_t subId) {
+  const RegisteredPlugin* p = find(id);
+  if (!p || p->kind != PluginKind::kCommand) return false;
+  host::Document* doc = host_.scene().activeDocument();
+  if (!(p->command->getState(doc) & host::CommandData::kStateEnabled)) return false;
+  return subId != 0 ? p->command->executeSubId(doc, subId) : p->command->execute(doc);
+}
+
+int32_t PluginRegistry::toolInfo(int32_t id) {
+  const RegisteredPlugin* p = find(id);
+  return p && p->kind == PluginKind::kTool ? p->info : -1;
+}
+
+void PluginRegistry::destroyAll(CountingMemory& memory) {
+  for (auto& p : plugins_) {
+    host::BaseData* obj = p.command ? static_cast<host::BaseData*>(p.command)
+                                    : static_cast<host::BaseData*>(p.message);
+    if (obj) {
+      obj->~BaseData();
+      memory.free(obj);
+    }
+  }
+  plugins_.clear();
+}
+
+}  // namespace hostapp

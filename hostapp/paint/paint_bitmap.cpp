@@ -1,0 +1,167 @@
+#include "hostapp/paint/paint_bitmap.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "hostapp/core/memory.h"
+
+namespace hostapp {
+
+bool PixelStore::allocate(CountingMemory& memory, int32_t width, int32_t height, int32_t mode) {
+  const ModeLayout* layout = modeLayout(mode);
+  if (!layout || width <= 0 || height <= 0 || width > 65536 || height > 65536) return false;
+  if (memory.refuseNext()) return false;
+  const size_t bytes = static_cast<size_t>(width) * height * layout->pixelBytes();
+  std::unique_ptr<uint8_t[]> data(new (std::nothrow) uint8_t[bytes]);
+  if (!data) return false;
+  std::memset(data.get(), 0, bytes);
+  data_ = std::move(data);
+  width_ = width;
+  height_ = height;
+  layout_ = layout;
+  return true;
+}
+
+bool PixelStore::read(int32_t x, int32_t y, int32_t count, void* buffer, int32_t mode) const {
+  const ModeLayout* dst = modeLayout(mode);
+  if (!data_ || !dst || !buffer || count <= 0 || y < 0 || y >= height_) return false;
+  const int64_t x0 = std::max<int64_t>(x, 0), x1 = std::min<int64_t>(int64_t{x} + count, width_);
+  if (x0 >= x1) return false;
+  auto* out = static_cast<uint8_t*>(buffer) + (x0 - x) * dst->pixelBytes();
+  return convertPixels(layout_->mode, row(y) + x0 * layout_->pixelBytes(), mode, out,
+                       static_cast<int32_t>(x1 - x0));
+}
+
+bool PixelStore::write(int32_t x, int32_t y, int32_t count, const void* buffer, int32_t mode) {
+  const ModeLayout* src = modeLayout(mode);
+  if (!data_ || !src || !buffer || count <= 0 || y < 0 || y >= height_) return false;
+  const int64_t x0 = std::max<int64_t>(x, 0), x1 = std::min<int64_t>(int64_t{x} + count, width_);
+  if (x0 >= x1) return false;
+  const auto* in = static_cast<const uint8_t*>(buffer) + (x0 - x) * src->pixelBytes();
+  return convertPixels(mode, in, layout_->mode, row(y) + x0 * layout_->pixelBytes(),
+                       static_cast<int32_t>(x1 - x0));
+}
+
+void PixelStore::fill(const PixelF& p) {
+  if (!data_) return;
+  std::vector<uint8_t> pixel(static_cast<size_t>(layout_->pixelBytes()));
+  encodePixel(*layout_, p, pixel.data());
+  for (int32_t y = 0; y < height_; ++y) {
+    uint8_t* r = row(y);
+    for (int32_t x = 0; x < width_; ++x)
+      std::memcpy(r + x * pixel.size(), pixel.data(), pixel.size());
+  }
+}
+
+void PaintLayerImpl::notifyChanged(int32_t xmin, int32_t ymin, int32_t xmax, int32_t ymax,
+                                   int32_t flags) {
+  // An empty rectangle (nothing painted) is not a change.
+  if (xmin > xmax || ymin > ymax) return;
+  owner_->recordChange({xmin, ymin, xmax, ymax, flags});
+}
+
+void PaintLayerImpl::layerChanged(int32_t flag) {
+  owner_->recordChange({0, 0, width(), height(), flag});
+}
+
+host::PaintBitmap* PaintLayerImpl::next() const {
+  return owner_->layerAfter(this);
+}
+
+uint64_t PaintLayerImpl::changeCount() const {
+  return owner_->changeCount();
+}
+
+PaintTextureImpl::PaintTextureImpl(CountingMemory& memory, std::string path)
+    : memory_(memory), path_(std::move(path)) {
+  setName(path_.substr(path_.find_last_of('/') + 1));
+}
+
+void PaintTextureImpl::setFormat(int32_t width, int32_t height, int32_t mode) {
+  width_ = width;
+  height_ = height;
+  mode_ = mode;
+}
+
+bool PaintTextureImpl::getPixelRow(int32_t x, int32_t y, int32_t count, void* buffer,
+                                   int32_t mode) const {
+  const ModeLayout* dst = modeLayout(mode);
+  if (!dst || !buffer || count <= 0 || y < 0 || y >= height_) return false;
+  const int32_t x0 = std::max(x, 0),
+                x1 = static_cast<int32_t>(std::min<int64_t>(int64_t{x} + count, width_));
+  if (x0 >= x1) return false;
+  // Composite the visible layers with the over operator in float ARGB.
+  std::vector<float> acc(static_cast<size_t>(x1 - x0) * 4, 0.f);
+  std::vector<float> src(static_cast<size_t>(x1 - x0) * 4);
+  for (const auto& layer : layers_) {
+    if (!layer->visible() || !layer->pixels().read(x0, y, x1 - x0, src.data(), host::kModeARGBF))
+      continue;
+    for (int32_t i = 0; i < x1 - x0; ++i) {
+      float* d = &acc[static_cast<size_t>(i) * 4];
+      const float* s = &src[static_cast<size_t>(i) * 4];
+      const float a = s[0] + d[0] * (1.f - s[0]);
+      for (int k = 1; k < 4; ++k)
+        d[k] = a > 0.f ? (s[k] * s[0] + d[k] * d[0] * (1.f - s[0])) / a : 0.f;
+      d[0] = a;
+    }
+  }
+  auto* out = static_cast<uint8_t*>(buffer) + static_cast<size_t>(x0 - x) * dst->pixelBytes();
+  return convertPixels(host::kModeARGBF, acc.data(), mode, out, x1 - x0);
+}
+
+bool PaintTextureImpl::setPixelRow(int32_t x, int32_t y, int32_t count, const void* buffer,
+                                   int32_t mode) {
+  host::PaintBitmap* layer = activeLayer();
+  return layer && layer->setPixelRow(x, y, count, buffer, mode);
+}
+
+void PaintTextureImpl::notifyChanged(int32_t xmin, int32_t ymin, int32_t xmax, int32_t ymax,
+                                     int32_t flags) {
+  if (xmin > xmax || ymin > ymax) return;
+  recordChange({xmin, ymin, xmax, ymax, flags});
+}
+
+void PaintTextureImpl::layerChanged(int32_t flag) {
+  recordChange({0, 0, width_, height_, flag});
+}
+
+void PaintTextureImpl::recordChange(const ChangedRect& r) {
+  ++changes_;
+  // Keep a bounded history; callers look at the latest changes.
+  if (changed_.size() >= 4096) changed_.erase(changed_.begin(), changed_.begin() + 2048);
+  changed_.push_back(r);
+}
+
+host::PaintBitmap* PaintTextureImpl::firstLayer() const {
+  return layers_.empty() ? nullptr : layers_.front().get();
+}
+
+host::PaintBitmap* PaintTextureImpl::activeLayer() const {
+  return active_ >= 0 && active_ < layerCount() ? layers_[static_cast<size_t>(active_)].get()
+                                                : nullptr;
+}
+
+void PaintTextureImpl::setActiveLayer(host::PaintBitmap* layer) {
+  for (size_t i = 0; i < layers_.size(); ++i)
+    if (layers_[i].get() == layer) active_ = static_cast<int32_t>(i);
+}
+
+host::PaintBitmap* PaintTextureImpl::layerAfter(const PaintLayerImpl* layer) const {
+  for (size_t i = 0; i + 1 < layers_.size(); ++i)
+    if (layers_[i].get() == layer) return layers_[i + 1].get();
+  return nullptr;
+}
+
+host::PaintBitmap* PaintTextureImpl::addLayer(const std::string& name, int32_t mode) {
+  auto layer = std::make_unique<PaintLayerImpl>(this);
+  if (!layer->pixels().allocate(memory_, width_, height_, mode)) return nullptr;
+  layer->setName(name);
+  const size_t at = active_ < 0 ? layers_.size() : static_cast<size_t>(active_) + 1;
+  layers_.insert(layers_.begin() + static_cast<std::ptrdiff_t>(at), std::move(layer));
+  active_ = static_cast<int32_t>(at);
+  ++changes_;
+  return layers_[at].get();
+}
+
+}  // namespace hostapp

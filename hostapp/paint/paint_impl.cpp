@@ -1,0 +1,102 @@
+#include "hostapp/paint/paint_impl.h"
+
+#include <vector>
+
+#include "hostapp/core/embedded_host.h"
+#include "hostapp/paint/colormode.h"
+#include "hostapp/paint/paint_bitmap.h"
+#include "hostapp/paint/plain_bitmap.h"
+#include "hostapp/scene/document.h"
+#include "hostapp/scene/material.h"
+
+namespace hostapp {
+
+host::PaintTexture* PaintImpl::textureOf(host::Material* mat, int32_t channel,
+                                         host::Document* doc) {
+  auto* ch = mat ? dynamic_cast<ChannelImpl*>(mat->channel(channel)) : nullptr;
+  auto* d = dynamic_cast<DocumentImpl*>(doc);
+  if (!ch || !d) return nullptr;
+  const std::string path = ch->texturePath();
+  return path.empty() ? nullptr : d->textureAt(path);
+}
+
+host::PaintTexture* PaintImpl::createTexture(host::Document* doc, const std::string& path,
+                                             const host::Settings& settings) {
+  auto* d = dynamic_cast<DocumentImpl*>(doc);
+  if (!d || path.empty()) return nullptr;
+  const int32_t width = settings.getInt32(host::kNewTexWidth);
+  const int32_t height = settings.getInt32(host::kNewTexHeight);
+  const int32_t mode = settings.getInt32(host::kNewTexColorMode, host::kModeARGB8);
+  if (width <= 0 || height <= 0 || !modeLayout(mode)) return nullptr;
+  auto tex = std::make_unique<PaintTextureImpl>(host_.memory(), path);
+  tex->setFormat(width, height, mode);
+  host::PaintBitmap* layer = tex->addLayer("Background", mode);
+  if (!layer) return nullptr;
+  if (settings.getInt32(host::kNewTexFillStyle) == host::kFillStyleColor) {
+    const host::Vector c = settings.getVector(host::kNewTexFillColor);
+    PixelF p;
+    p.r = static_cast<float>(c.x / 255.0);
+    p.g = static_cast<float>(c.y / 255.0);
+    p.b = static_cast<float>(c.z / 255.0);
+    static_cast<PaintLayerImpl*>(layer)->pixels().fill(p);
+  }
+  PaintTextureImpl* raw = tex.get();
+  d->addTexture(path, std::move(tex));
+  return raw;
+}
+
+void PaintImpl::defaultTextureSettings(int32_t channel, host::Settings& settings) {
+  (void)channel;
+  settings.setInt32(host::kNewTexFormat, host::kFormatTIFF);
+  settings.setInt32(host::kNewTexWidth, 1024);
+  settings.setInt32(host::kNewTexHeight, 1024);
+  settings.setInt32(host::kNewTexColorMode, host::kModeARGB8);
+  settings.setInt32(host::kNewTexFillStyle, host::kFillStyleColor);
+  settings.setVector(host::kNewTexFillColor, {255, 255, 255});
+}
+
+std::string PaintImpl::formatSuffix(int32_t format) {
+  switch (format) {
+    case host::kFormatTIFF:
+      return ".tif";
+    case host::kFormatTGA:
+      return ".tga";
+    case host::kFormatBMP:
+      return ".bmp";
+    case host::kFormatJPEG:
+      return ".jpg";
+    case host::kFormatPNG:
+      return ".png";
+    case host::kFormatEXR:
+      return ".exr";
+    default:
+      return "";
+  }
+}
+
+bool PaintImpl::convertPixels(int32_t srcMode, const void* src, int32_t dstMode, void* dst,
+                              int32_t count) {
+  return src && dst && hostapp::convertPixels(srcMode, src, dstMode, dst, count);
+}
+
+std::unique_ptr<host::Bitmap> PaintImpl::createBitmap() {
+  if (host_.memory().refuseNext()) return nullptr;
+  return std::make_unique<PlainBitmap>(host_.memory());
+}
+
+bool PaintImpl::replaceLayerPixels(host::PaintBitmap* layer, const host::Bitmap& bitmap) {
+  if (!layer || layer->width() != bitmap.width() || layer->height() != bitmap.height())
+    return false;
+  std::vector<uint8_t> row(static_cast<size_t>(bitmap.width()) * 4);
+  for (int32_t y = 0; y < bitmap.height(); ++y) {
+    for (int32_t x = 0; x < bitmap.width(); ++x) {
+      uint8_t* p = &row[static_cast<size_t>(x) * 4];
+      p[0] = bitmap.getAlpha(x, y);
+      bitmap.getPixel(x, y, p[1], p[2], p[3]);
+    }
+    layer->setPixelRow(0, y, bitmap.width(), row.data(), host::kModeARGB8);
+  }
+  return true;
+}
+
+}  // namespace hostapp

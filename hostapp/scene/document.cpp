@@ -1,0 +1,199 @@
+#include "hostapp/scene/document.h"
+
+#include <algorithm>
+
+#include "hostapp/core/embedded_host.h"
+#include "hostapp/paint/paint_bitmap.h"
+#include "hostapp/scene/objects.h"
+
+namespace hostapp {
+
+HookNodeImpl::HookNodeImpl(EmbeddedHost& host, host::Document* doc, int32_t id,
+                           host::NodeData* data)
+    : host_(host), doc_(doc), id_(id), data_(data) {}
+
+HookNodeImpl::~HookNodeImpl() {
+  data_->free(this);
+  data_->~NodeData();
+  host_.memory().free(data_);
+}
+
+DocumentImpl::DocumentImpl(EmbeddedHost& host) : host_(host) {
+  data().setFilename(host::kDocPath, "");
+  data().setInt32(host::kDocMode, 7);
+  data().setInt32(host::kDocActiveTool, 0);
+}
+
+DocumentImpl::~DocumentImpl() {
+  // Hooks go first: they may still look at the scene while they are freed.
+  hooks_.clear();
+  for (host::Object* o = first_; o;) {
+    host::Object* following = o->next();
+    delete o;
+    o = following;
+  }
+  materials_.clear();
+  textures_.clear();
+}
+
+void DocumentImpl::createHooks() {
+  for (const auto& p : host_.registration().plugins()) {
+    if (p.kind != PluginKind::kSceneHook) continue;
+    host::NodeData* data = p.allocator();
+    if (!data) continue;
+    auto node = std::make_unique<HookNodeImpl>(host_, this, p.id, data);
+    if (!data->init(node.get())) continue;  // the node's destructor frees the data
+    hooks_.push_back(std::move(node));
+  }
+}
+
+host::Node* DocumentImpl::sceneHook(int32_t id) const {
+  for (const auto& h : hooks_)
+    if (h->pluginId() == id) return h.get();
+  return nullptr;
+}
+
+namespace {
+void setDocumentRecursive(host::Object* o, DocumentImpl* doc) {
+  for (; o; o = o->next()) {
+    treeLinks(o)->doc_ = doc;
+    setDocumentRecursive(o->down(), doc);
+  }
+}
+}  // namespace
+
+void DocumentImpl::insertObject(host::Object* obj, host::Object* parent, host::Object* after) {
+  TreeLinks* links = obj ? treeLinks(obj) : nullptr;
+  if (!links) return;
+  links->up_ = parent;
+  links->prev_ = nullptr;
+  links->next_ = nullptr;
+  host::Object*& head = parent ? treeLinks(parent)->down_ : first_;
+  if (after && after->up() == parent) {
+    TreeLinks* a = treeLinks(after);
+    links->prev_ = after;
+    links->next_ = a->next_;
+    if (a->next_) treeLinks(a->next_)->prev_ = obj;
+    a->next_ = obj;
+  } else {
+    links->next_ = head;
+    if (head) treeLinks(head)->prev_ = obj;
+    head = obj;
+  }
+  links->doc_ = this;
+  setDocumentRecursive(obj->down(), this);
+}
+
+host::Object* DocumentImpl::removeObject(host::Object* obj) {
+  TreeLinks* links = obj ? treeLinks(obj) : nullptr;
+  if (!links || links->doc_ != this) return nullptr;
+  if (links->prev_)
+    treeLinks(links->prev_)->next_ = links->next_;
+  else if (links->up_)
+    treeLinks(links->up_)->down_ = links->next_;
+  else
+    first_ = links->next_;
+  if (links->next_) treeLinks(links->next_)->prev_ = links->prev_;
+  links->next_ = links->prev_ = links->up_ = nullptr;
+  links->doc_ = nullptr;
+  setDocumentRecursive(obj->down(), nullptr);
+  return obj;
+}
+
+void DocumentImpl::setActiveObject(host::Object* obj) {
+  for (host::Object* o : allObjects()) o->setSelected(false);
+  active_.set(obj);
+  if (obj) obj->setSelected(true);
+}
+
+std::vector<host::Object*> DocumentImpl::allObjects() const {
+  std::vector<host::Object*> out;
+  std::vector<host::Object*> stack;
+  for (host::Object* o = first_; o;) {
+    out.push_back(o);
+    if (o->down()) {
+      if (o->next()) stack.push_back(o->next());
+      o = o->down();
+    } else if (o->next()) {
+      o = o->next();
+    } else if (!stack.empty()) {
+      o = stack.back();
+      stack.pop_back();
+    } else {
+      o = nullptr;
+    }
+  }
+  return out;
+}
+
+std::vector<host::Object*> DocumentImpl::selectedObjects() const {
+  std::vector<host::Object*> out;
+  for (host::Object* o : allObjects())
+    if (o->isSelected()) out.push_back(o);
+  return out;
+}
+
+host::Material* DocumentImpl::firstMaterial() const {
+  return materials_.empty() ? nullptr : materials_.front().get();
+}
+
+void DocumentImpl::insertMaterial(host::Material* mat, host::Material* after) {
+  auto* impl = dynamic_cast<MaterialImpl*>(mat);
+  if (!impl) return;
+  impl->doc_ = this;
+  auto pos = materials_.begin();
+  if (after) {
+    auto it = std::find_if(materials_.begin(), materials_.end(),
+                           [after](auto& m) { return m.get() == after; });
+    if (it != materials_.end()) pos = it + 1;
+  }
+  materials_.insert(pos, std::unique_ptr<host::Material>(mat));
+}
+
+host::Material* DocumentImpl::removeMaterial(host::Material* mat) {
+  auto it =
+      std::find_if(materials_.begin(), materials_.end(), [mat](auto& m) { return m.get() == mat; });
+  if (it == materials_.end()) return nullptr;
+  host::Material* raw = it->release();
+  materials_.erase(it);
+  static_cast<MaterialImpl*>(raw)->doc_ = nullptr;
+  return raw;
+}
+
+host::Material* DocumentImpl::materialAfter(const host::Material* mat) const {
+  for (size_t i = 0; i + 1 < materials_.size(); ++i)
+    if (materials_[i].get() == mat) return materials_[i + 1].get();
+  return nullptr;
+}
+
+host::Material* DocumentImpl::activeMaterial() const {
+  for (const auto& link : selectedMaterials_)
+    if (auto* m = link.getAs<host::Material>()) return m;
+  return nullptr;
+}
+
+void DocumentImpl::setActiveMaterial(host::Material* mat, bool add) {
+  if (!add) selectedMaterials_.clear();
+  if (!mat) return;
+  // The active material leads the selection.
+  std::erase_if(selectedMaterials_, [mat](const host::Link& l) { return l.get() == mat; });
+  selectedMaterials_.insert(selectedMaterials_.begin(), host::Link(mat));
+}
+
+std::vector<host::Material*> DocumentImpl::selectedMaterials() const {
+  std::vector<host::Material*> out;
+  for (const auto& link : selectedMaterials_)
+    if (auto* m = link.getAs<host::Material>()) out.push_back(m);
+  return out;
+}
+
+PaintTextureImpl* DocumentImpl::textureAt(const std::string& path) const {
+  auto it = textures_.find(path);
+  return it == textures_.end() ? nullptr : it->second.get();
+}
+
+void DocumentImpl::addTexture(const std::string& path, std::unique_ptr<PaintTextureImpl> tex) {
+  textures_[path] = std::move(tex);
+}
+
+}  // namespace hostapp

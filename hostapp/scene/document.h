@@ -1,0 +1,83 @@
+// Documents of the embedded host: the object tree, materials, open paint textures and one
+// instance of every registered scene hook.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/host.h"
+#include "hostapp/scene/material.h"
+
+namespace hostapp {
+
+class EmbeddedHost;
+class PaintTextureImpl;
+
+class HookNodeImpl : public host::HookNode {
+ public:
+  HookNodeImpl(EmbeddedHost& host, host::Document* doc, int32_t id, host::NodeData* data);
+  ~HookNodeImpl() override;
+  int32_t type() const override { return host::kTypeSceneHookNode; }
+  host::NodeData* nodeData() const override { return data_; }
+  host::Document* document() const override { return doc_; }
+  int32_t pluginId() const { return id_; }
+  bool message(int32_t id, void* data) override { return data_->message(this, id, data); }
+
+ private:
+  EmbeddedHost& host_;
+  host::Document* doc_;
+  int32_t id_;
+  host::NodeData* data_;
+};
+
+class DocumentImpl : public host::Document {
+ public:
+  explicit DocumentImpl(EmbeddedHost& host);
+  ~DocumentImpl() override;
+
+  int32_t type() const override { return host::kTypeDocument; }
+  host::Object* firstObject() const override { return first_; }
+  void insertObject(host::Object* obj, host::Object* parent, host::Object* after) override;
+  host::Object* activeObject() const override { return active_.getAs<host::Object>(); }
+  void setActiveObject(host::Object* obj) override;
+  std::vector<host::Object*> selectedObjects() const override;
+
+  host::Material* firstMaterial() const override;
+  void insertMaterial(host::Material* mat, host::Material* after) override;
+  host::Material* activeMaterial() const override;
+  void setActiveMaterial(host::Material* mat, bool add) override;
+  std::vector<host::Material*> selectedMaterials() const override;
+
+  host::Node* sceneHook(int32_t id) const override;
+
+  // Creates the instances of every registered scene hook (hooks whose initialisation fails are
+  // left out).
+  void createHooks();
+  // Every object depth first, children before the next sibling.
+  std::vector<host::Object*> allObjects() const;
+  host::Material* materialAfter(const host::Material* mat) const;
+  // Takes a material out of the document; the caller owns it.
+  host::Material* removeMaterial(host::Material* mat);
+  // Takes an object (with its children) out of the tree; the caller owns it.
+  host::Object* removeObject(host::Object* obj);
+
+  // Open paint textures by file path.
+  PaintTextureImpl* textureAt(const std::string& path) const;
+  void addTexture(const std::string& path, std::unique_ptr<PaintTextureImpl> tex);
+  const std::map<std::string, std::unique_ptr<PaintTextureImpl>>& textures() const {
+    return textures_;
+  }
+
+ private:
+  EmbeddedHost& host_;
+  host::Object* first_ = nullptr;
+  std::vector<std::unique_ptr<host::Material>> materials_;
+  std::vector<host::Link> selectedMaterials_;
+  host::Link active_;
+  std::map<std::string, std::unique_ptr<PaintTextureImpl>> textures_;
+  std::vector<std::unique_ptr<HookNodeImpl>> hooks_;
+};
+
+}  // namespace hostapp

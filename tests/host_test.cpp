@@ -1,0 +1,285 @@
+// The embedded host's own services: pixels in every colour mode, selections, settings, the
+// scene tree, links, neighbourhoods and plain bitmaps.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "hostapp/core/embedded_host.h"
+#include "hostapp/paint/paint_bitmap.h"
+#include "hostapp/paint/plain_bitmap.h"
+#include "hostapp/scene/objects.h"
+#include "hostapp/scene/scene_builder.h"
+#include "hostapp/scene/scene_impl.h"
+
+namespace {
+
+struct ModeCase {
+  int32_t mode;
+  int32_t componentBytes;
+  int32_t components;
+  bool alpha;
+  bool grey;
+  int32_t bytes() const { return componentBytes * components; }
+};
+// Every paintable mode with its layout.
+const ModeCase kPaintable[] = {
+    {1, 1, 1, true, false},  {2, 1, 1, false, true},   {3, 1, 2, true, true},
+    {4, 1, 3, false, false}, {5, 1, 4, true, false},   {18, 2, 1, false, true},
+    {19, 2, 2, true, true},  {20, 2, 3, false, false}, {21, 2, 4, true, false},
+    {34, 4, 1, false, true}, {35, 4, 2, true, true},   {36, 4, 3, false, false},
+    {37, 4, 4, true, false}};
+
+class HostTest : public ::testing::Test {
+ protected:
+  HostTest() : doc_(host_.sceneImpl().newDocument()), build_(host_, doc_) {}
+  host::PaintTexture* texture(int32_t w, int32_t h, int32_t mode) {
+    host::Material* mat = build_.addMaterial("M" + std::to_string(++counter_));
+    return build_.addTexture(mat, 0, w, h, mode);
+  }
+  hostapp::EmbeddedHost host_;
+  hostapp::DocumentImpl* doc_;
+  hostapp::SceneBuilder build_;
+  int counter_ = 0;
+};
+
+TEST_F(HostTest, EveryPaintableModeRoundTripsThroughFloatRGB) {
+  // A colour every 8-bit mode holds exactly: 51 / 255 = 0.2 and 204 / 255 = 0.8.
+  const float rgb[3] = {0.2f, 0.8f, 0.2f};
+  for (const ModeCase& m : kPaintable) {
+    SCOPED_TRACE(m.mode);
+    host::PaintTexture* tex = texture(4, 2, m.mode);
+    ASSERT_NE(tex, nullptr);
+    host::PaintBitmap* layer = tex->activeLayer();
+    ASSERT_TRUE(layer->setPixelRow(1, 1, 1, rgb, 36));
+    float back[3] = {-1, -1, -1};
+    ASSERT_TRUE(layer->getPixelRow(1, 1, 1, back, 36));
+    if (m.mode == 1) {
+      // Alpha only: float RGB has no alpha, so the pixel becomes opaque and reads as 1.
+      EXPECT_FLOAT_EQ(back[0], 1.f);
+      continue;
+    }
+    // Grey keeps the Rec. 709 luma of the colour.
+    const float luma = 0.2126f * 0.2f + 0.7152f * 0.8f + 0.0722f * 0.2f;
+    const float tol = m.componentBytes == 1   ? 0.5f / 255
+                      : m.componentBytes == 2 ? 0.5f / 65535
+                                              : 1e-6f;
+    for (int c = 0; c < 3; ++c) EXPECT_NEAR(back[c], m.grey ? luma : rgb[c], tol);
+    // The pixel in the layer's own mode: alpha is full where the mode has it.
+    std::vector<uint8_t> raw(static_cast<size_t>(m.bytes()));
+    ASSERT_TRUE(layer->getPixelRow(1, 1, 1, raw.data(), m.mode));
+    if (!m.alpha) continue;
+    if (m.componentBytes == 1) {
+      EXPECT_EQ(raw[0], 255);
+    } else if (m.componentBytes == 2) {
+      EXPECT_EQ(raw[0] | raw[1] << 8, 65535);
+    } else {
+      float a;
+      std::memcpy(&a, raw.data(), 4);
+      EXPECT_EQ(a, 1.f);
+    }
+  }
+}
+
+TEST_F(HostTest, SixteenBitAndFloatKeepTheirPrecision) {
+  host::PaintBitmap* l16 = texture(1, 1, 20)->activeLayer();
+  const uint16_t in[3] = {1, 32768, 65535};
+  l16->setPixelRow(0, 0, 1, in, 20);
+  uint16_t out[3] = {};
+  l16->getPixelRow(0, 0, 1, out, 20);
+  EXPECT_EQ(std::vector<uint16_t>(out, out + 3), std::vector<uint16_t>(in, in + 3));
+  float f[3] = {};
+  l16->getPixelRow(0, 0, 1, f, 36);
+  EXPECT_FLOAT_EQ(f[1], 32768.f / 65535.f);
+
+  host::PaintBitmap* lf = texture(1, 1, 37)->activeLayer();
+  const float argb[4] = {0.25f, 1.5f, -0.5f, 0.125f};  // float keeps values outside 0..1
+  lf->setPixelRow(0, 0, 1, argb, 37);
+  float back[4] = {};
+  lf->getPixelRow(0, 0, 1, back, 37);
+  EXPECT_EQ(std::memcmp(argb, back, sizeof argb), 0);
+}
+
+TEST_F(HostTest, RowsPastTheBorderAreClippedInBothDirections) {
+  host::PaintBitmap* layer = texture(4, 3, 5)->activeLayer();
+  std::vector<uint8_t> row(6 * 4, 0);
+  for (int i = 0; i < 6; ++i) row[static_cast<size_t>(i) * 4 + 1] = static_cast<uint8_t>(10 + i);
+  // Columns -1 .. 4: only 0 .. 3 exist.
+  EXPECT_TRUE(layer->setPixelRow(-1, 1, 6, row.data(), 5));
+  std::vector<uint8_t> back(6 * 4, 0xEE);
+  EXPECT_TRUE(layer->getPixelRow(-1, 1, 6, back.data(), 5));
+  EXPECT_EQ(back[1], 0xEE);        // outside: untouched
+  EXPECT_EQ(back[4 + 1], 11);      // column 0 got the second pixel of the row
+  EXPECT_EQ(back[4 * 4 + 1], 14);  // column 3
+  EXPECT_EQ(back[5 * 4 + 1], 0xEE);
+  EXPECT_FALSE(layer->setPixelRow(0, 3, 4, row.data(), 5));  // below the last row
+  EXPECT_FALSE(layer->setPixelRow(0, -1, 4, row.data(), 5));
+  EXPECT_FALSE(layer->getPixelRow(4, 0, 2, back.data(), 5));   // right of the last column
+  EXPECT_FALSE(layer->getPixelRow(0, 0, 1, back.data(), 77));  // no such colour mode
+}
+
+TEST_F(HostTest, TextureReadsTheVisibleLayersComposited) {
+  host::Vector white(255, 255, 255);
+  host::Material* mat = build_.addMaterial("Stack");
+  host::PaintTexture* tex = build_.addTexture(mat, 0, 2, 1, 5, &white);
+  host::PaintBitmap* top = tex->addLayer("Paint", 5);
+  ASSERT_EQ(tex->activeLayer(), top);
+  ASSERT_EQ(tex->firstLayer()->next(), top);
+  const uint8_t halfRed[4] = {128, 255, 0, 0};
+  top->setPixelRow(0, 0, 1, halfRed, 5);
+  uint8_t out[8] = {};
+  tex->getPixelRow(0, 0, 2, out, 5);
+  EXPECT_EQ(out[0], 255);
+  EXPECT_NEAR(out[1], 255, 1);
+  EXPECT_NEAR(out[2], 127, 1);  // half red over white
+  EXPECT_EQ(out[5], 255);       // second pixel: only the white background
+}
+
+TEST_F(HostTest, ChangedRectanglesAreRecordedAndEmptyOnesIgnored) {
+  host::PaintTexture* tex = texture(8, 8, 5);
+  auto* impl = static_cast<hostapp::PaintTextureImpl*>(tex);
+  const uint64_t before = tex->changeCount();
+  tex->activeLayer()->notifyChanged(1, 2, 3, 4, 286);
+  tex->activeLayer()->notifyChanged(INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN, 286);
+  EXPECT_EQ(tex->changeCount(), before + 1);
+  ASSERT_FALSE(impl->changes().empty());
+  EXPECT_EQ(impl->changes().back().xmax, 3);
+  EXPECT_EQ(impl->changes().back().flags, 286);
+}
+
+TEST(Selection, WalksSortedSegments) {
+  host::Selection s;
+  for (int i : {5, 3, 4, 10, 64, 63, 65, 200}) s.select(i);
+  s.deselect(200);
+  EXPECT_EQ(s.count(), 7);
+  const std::vector<host::Selection::Segment> expected{{3, 5}, {10, 10}, {63, 65}};
+  EXPECT_EQ(s.segments(), expected);
+  s.selectAll(70);
+  EXPECT_EQ(s.count(), 70);
+  EXPECT_EQ(s.segments(), (std::vector<host::Selection::Segment>{{0, 69}}));
+  EXPECT_FALSE(s.isSelected(70));
+  EXPECT_FALSE(s.select(-1));
+}
+
+TEST(SettingsContainer, TypesConvertAsUsersExpect) {
+  host::Settings s;
+  s.setBool(1, true);
+  s.setReal(2, 2.75);
+  s.setFilename(3, "/tmp/a.png");
+  host::Settings inner(9);
+  inner.setInt32(7, 42);
+  s.setContainer(4, inner);
+  EXPECT_EQ(s.getInt32(1), 1);
+  EXPECT_EQ(s.getInt32(2), 2);
+  EXPECT_DOUBLE_EQ(s.getReal(1), 1.0);
+  EXPECT_EQ(s.getString(3), "/tmp/a.png");
+  EXPECT_EQ(s.typeOf(3), host::ValueType::kFilename);
+  EXPECT_EQ(s.getInt32(3, -5), -5);  // a file name is not a number
+  ASSERT_NE(s.getContainer(4), nullptr);
+  s.getContainer(4)->setInt32(8, 1);
+  host::Settings copy = s;
+  EXPECT_EQ(copy.getContainer(4)->getInt32(7), 42);
+  EXPECT_EQ(copy, s);
+  copy.getContainer(4)->setInt32(7, 0);
+  EXPECT_EQ(s.getContainer(4)->getInt32(7), 42);  // nested containers are copied, not shared
+}
+
+TEST_F(HostTest, LinksResolveToNothingOnceTheTargetIsGone) {
+  host::Material* mat = build_.addMaterial("Gone");
+  host::Link link(mat);
+  host::Settings s;
+  s.setLink(1, mat);
+  EXPECT_EQ(link.get(), mat);
+  host_.scene().freeNode(doc_->removeMaterial(mat));
+  EXPECT_EQ(link.get(), nullptr);
+  EXPECT_EQ(s.getLink(1), nullptr);
+}
+
+TEST_F(HostTest, ObjectsAreWalkedDepthFirstAndMatricesNest) {
+  auto mesh = hostapp::gridMesh(1, 1, 1.0);
+  host::PolygonObject* a = build_.addMesh("a", mesh);
+  host::PolygonObject* b = build_.addMesh("b", mesh, a);
+  host::PolygonObject* c = build_.addMesh("c", mesh, b);
+  host::PolygonObject* d = build_.addMesh("d", mesh);  // top level, inserted first
+  std::vector<std::string> names;
+  for (host::Object* o : doc_->allObjects()) names.push_back(o->name());
+  EXPECT_EQ(names, (std::vector<std::string>{"d", "a", "b", "c"}));
+  EXPECT_EQ(c->up(), b);
+  EXPECT_EQ(c->document(), doc_);
+  host::Matrix m;
+  m.off = {1, 2, 3};
+  a->setGlobalMatrix(m);
+  host::Matrix mc;
+  mc.off = {10, 0, 0};
+  c->setGlobalMatrix(mc);
+  EXPECT_EQ(c->globalMatrix().off, host::Vector(10, 0, 0));
+  EXPECT_EQ(static_cast<hostapp::PolygonObjectImpl*>(c)->localMatrix().off,
+            host::Vector(9, -2, -3));
+  (void)d;
+}
+
+TEST_F(HostTest, NeighbourhoodFindsThePolygonAcrossAnEdge) {
+  auto mesh = hostapp::gridMesh(2, 2, 2.0);
+  host::PolygonObject* obj = build_.addMesh("grid", mesh);
+  auto n = host_.scene().buildNeighbour(obj, nullptr);
+  ASSERT_TRUE(n);
+  const host::Polygon p0 = obj->polygons()[0];  // a(0,0) b(0,1) c(1,1) d(1,0)
+  EXPECT_EQ(n->neighbour(p0.c, p0.d, 0), 1);    // the edge x = 1 borders polygon 1
+  EXPECT_EQ(n->neighbour(p0.b, p0.c, 0), 2);    // y = 1 borders polygon 2
+  EXPECT_EQ(n->neighbour(p0.a, p0.b, 0), -1);   // a mesh border
+  EXPECT_EQ(n->pointPolygons(4), (std::vector<int32_t>{0, 1, 2, 3}));  // the centre point
+  host::Selection only0;
+  only0.select(0);
+  auto restricted = host_.scene().buildNeighbour(obj, &only0);
+  EXPECT_EQ(restricted->neighbour(p0.c, p0.d, 0), -1);
+}
+
+TEST_F(HostTest, NeighbourhoodSkipsPolygonsWithBadPointIndices) {
+  hostapp::MeshData mesh = hostapp::gridMesh(1, 1, 1.0);
+  mesh.polygons.push_back({0, 1, 99, -4});
+  mesh.uvs.push_back({});
+  host::PolygonObject* obj = build_.addMesh("bad", mesh);
+  auto n = host_.scene().buildNeighbour(obj, nullptr);
+  ASSERT_TRUE(n);
+  EXPECT_EQ(n->neighbour(0, 1, 0), -1);
+  EXPECT_TRUE(n->pointPolygons(99).empty());
+}
+
+TEST_F(HostTest, PlainBitmapsScaleByAveragingOrSampling) {
+  auto src = host_.paint().createBitmap();
+  ASSERT_TRUE(src->init(4, 2, 24));
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 4; ++x) src->setPixel(x, y, x < 2 ? 0 : 200, 0, 0);
+  auto dst = host_.paint().createBitmap();
+  ASSERT_TRUE(dst->init(2, 1, 24));
+  src->scaleInto(*dst, 256, false, false);
+  uint8_t r, g, b;
+  dst->getPixel(0, 0, r, g, b);
+  EXPECT_EQ(r, 0);
+  dst->getPixel(1, 0, r, g, b);
+  EXPECT_EQ(r, 200);
+  src->scaleInto(*dst, 128, true, false);  // half intensity
+  dst->getPixel(1, 0, r, g, b);
+  EXPECT_EQ(r, 100);
+  EXPECT_FALSE(dst->init(0, 5, 24));
+  EXPECT_FALSE(dst->init(5, 5, 16));
+}
+
+TEST_F(HostTest, AllocatorRefusesTheNthRequest) {
+  host_.memory().failAt(2);
+  void* first = host_.memory().alloc(16);
+  EXPECT_NE(first, nullptr);
+  EXPECT_EQ(host_.memory().alloc(16), nullptr);
+  void* third = host_.memory().alloc(16);
+  EXPECT_NE(third, nullptr);
+  host_.memory().free(first);
+  host_.memory().free(third);
+  host_.memory().failAt(1);
+  EXPECT_EQ(host_.scene().createMaterial(host::kTypeMaterial), nullptr);
+  host::Material* mat = build_.addMaterial("NoMemory");
+  host_.memory().failAt(1);
+  EXPECT_EQ(build_.addTexture(mat, 0, 4, 4, 5), nullptr);  // the layer's pixels could not be had
+  EXPECT_EQ(build_.addTexture(nullptr, 0, 4, 4, 5), nullptr);
+}
+
+}  // namespace
