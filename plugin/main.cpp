@@ -2,6 +2,7 @@
 #include "host/binding.h"
 #include "host/entry.h"
 #include "plugin/paintmaterials.h"
+#include "plugin/paintundo.h"
 #include "plugin/preferences.h"
 #include "plugin/resource.h"
 
@@ -23,7 +24,9 @@ bool pluginStart() {
   events.print("QOR Pigmora starting...");
   events.print("Registering plugins..");
   // Registration order: commands, library, message plug-in and undo hook, brushes, preferences,
-  // bookmark hook. Each joins here as it is built.
+  // bookmark hook. The commands, the library, the brushes and the bookmark hook join here as they
+  // are built.
+  if (!pigmora::registerUndoPlugins()) return false;
   if (!pigmora::PaintPreferences::registerPage()) return false;
   pigmora::PaintMaterialRegistry::instance();
   events.print("...successful!");

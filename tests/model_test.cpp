@@ -10,6 +10,7 @@
 #include "host/binding.h"
 #include "plugin/paintchannels.h"
 #include "plugin/paintmaterials.h"
+#include "plugin/paintundo.h"
 #include "plugin/rast/falloff.h"
 #include "support/plugin_host.h"
 
@@ -92,16 +93,6 @@ TEST(FalloffTable, IndexedBySquaredNormalisedDistance) {
   pigmora::buildFalloffTable(*table, signature, nullptr, 10.0);
   EXPECT_FALSE(table->enabled);
 }
-
-// Records the tiles the model asks to save.
-struct RecordingSaver : host::SceneHookData, pigmora::TileSaver {
-  static inline std::vector<std::tuple<host::PaintBitmap*, int32_t, int32_t>> saved;
-  bool saveTile(host::PaintBitmap* bmp, int32_t x, int32_t y) override {
-    saved.emplace_back(bmp, x, y);
-    return true;
-  }
-  static host::NodeData* alloc() { return host::make<RecordingSaver>(); }
-};
 
 class ModelTest : public PluginHostTest {
  protected:
@@ -322,11 +313,9 @@ TEST_F(ModelTest, ToolSettingsAreCopiedIntoTheTarget) {
 }
 
 TEST_F(ModelTest, MarkTriangleSetsUpTrianglesGrowsDirtyAndSavesTouchedTiles) {
-  ASSERT_TRUE(
-      host_.registration().registerSceneHook(1037022, "recorder", 0, &RecordingSaver::alloc, 0, 0));
-  host_.sceneImpl().newDocument();
-  doc_ = host_.sceneImpl().activeDocumentImpl();
-  RecordingSaver::saved.clear();
+  pigmora::PaintUndoStore* store = pigmora::findUndoStore(doc_);
+  ASSERT_NE(store, nullptr);
+  store->beginStep();
   auto b = builder();
   host::PolygonObject* obj = b.addMesh("plane", hostapp::gridMesh(1, 1, 1.0));
   host::Material* mat = b.addMaterial("M");
@@ -343,12 +332,16 @@ TEST_F(ModelTest, MarkTriangleSetsUpTrianglesGrowsDirtyAndSavesTouchedTiles) {
   const pigmora::DirtyRect& r = t->dirty(0);
   EXPECT_EQ(std::make_tuple(r.xmin, r.ymin, r.xmax, r.ymax), std::make_tuple(30, 20, 100, 100));
   // Tile origins: x 0 and 64 (100 is the width and is skipped), y 0 and 64.
-  std::set<std::pair<int, int>> origins;
-  for (auto& [bmp, x, y] : RecordingSaver::saved) {
-    EXPECT_EQ(bmp, tex->activeLayer());
-    origins.insert({x, y});
+  const pigmora::PaintUndoStep* step = store->pending();
+  ASSERT_NE(step, nullptr);
+  std::set<std::pair<int64_t, int64_t>> origins;
+  for (size_t i = 0; i < step->tileCount(); ++i) {
+    EXPECT_EQ(step->tile(i)->bitmap(), tex->activeLayer());
+    origins.insert({step->tile(i)->originX(), step->tile(i)->originY()});
   }
-  EXPECT_EQ(origins, (std::set<std::pair<int, int>>{{0, 0}, {64, 0}, {0, 64}, {64, 64}}));
+  ASSERT_TRUE(t->markTriangle(true, uv, pos));
+  EXPECT_EQ(step->tileCount(), 4u) << "a tile is saved once per step";
+  EXPECT_EQ(origins, (std::set<std::pair<int64_t, int64_t>>{{0, 0}, {64, 0}, {0, 64}, {64, 64}}));
   const pigmora::RasterTriangle& second = t->triangle(1);
   EXPECT_FLOAT_EQ(second.v[1].x, 100.f);  // corner c, clamped
   EXPECT_FLOAT_EQ(second.v[2].y, 20.f);   // corner d

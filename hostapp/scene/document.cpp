@@ -5,8 +5,14 @@
 #include "hostapp/core/embedded_host.h"
 #include "hostapp/paint/paint_bitmap.h"
 #include "hostapp/scene/objects.h"
+#include "hostapp/undo/undo_entries.h"
 
 namespace hostapp {
+
+namespace {
+// Undo depth when the world settings cannot be read.
+constexpr int32_t kDefaultUndoDepth = 30;
+}  // namespace
 
 HookNodeImpl::HookNodeImpl(EmbeddedHost& host, host::Document* doc, int32_t id,
                            host::NodeData* data)
@@ -25,6 +31,8 @@ DocumentImpl::DocumentImpl(EmbeddedHost& host) : host_(host) {
 }
 
 DocumentImpl::~DocumentImpl() {
+  // Undo entries keep nodes taken out of the scene; they go before the scene they refer to.
+  undo_.clear();
   // Hooks go first: they may still look at the scene while they are freed.
   hooks_.clear();
   for (host::Object* o = first_; o;) {
@@ -51,6 +59,30 @@ host::Node* DocumentImpl::sceneHook(int32_t id) const {
   for (const auto& h : hooks_)
     if (h->pluginId() == id) return h.get();
   return nullptr;
+}
+
+bool DocumentImpl::startUndo() {
+  undo_.start();
+  return true;
+}
+
+bool DocumentImpl::addUndo(int32_t kind, host::Node* node) {
+  return undo_.add(makeUndoEntry(*this, kind, node));
+}
+
+bool DocumentImpl::endUndo() {
+  const host::Settings* world = host_.settings().world();
+  const int32_t depth =
+      world ? world->getInt32(host::kWorldUndoDepth, kDefaultUndoDepth) : kDefaultUndoDepth;
+  return undo_.end(static_cast<size_t>(std::max(depth, 0)));
+}
+
+bool DocumentImpl::undo() {
+  return undo_.undo();
+}
+
+bool DocumentImpl::redo() {
+  return undo_.redo();
 }
 
 namespace {

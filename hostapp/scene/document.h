@@ -9,6 +9,7 @@
 
 #include "host/host.h"
 #include "hostapp/scene/material.h"
+#include "hostapp/undo/undo_list.h"
 
 namespace hostapp {
 
@@ -52,6 +53,16 @@ class DocumentImpl : public host::Document {
 
   host::Node* sceneHook(int32_t id) const override;
 
+  bool startUndo() override;
+  bool addUndo(int32_t kind, host::Node* node) override;
+  bool endUndo() override;
+  // Undoes (redoes) the newest undo (redo) group; false when there is none.
+  bool undo();
+  bool redo();
+  const UndoList& undoList() const { return undo_; }
+  // Makes an object the active one without changing which objects are selected.
+  void makeActive(host::Object* obj) { active_.set(obj); }
+
   // Creates the instances of every registered scene hook (hooks whose initialisation fails are
   // left out).
   void createHooks();
@@ -78,6 +89,7 @@ class DocumentImpl : public host::Document {
   host::Link active_;
   std::map<std::string, std::unique_ptr<PaintTextureImpl>> textures_;
   std::vector<std::unique_ptr<HookNodeImpl>> hooks_;
+  UndoList undo_;
 };
 
 }  // namespace hostapp
