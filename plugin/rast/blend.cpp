@@ -1,0 +1,328 @@
+#include "plugin/rast/blend.h"
+
+#include <cstring>
+#include <type_traits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "plugin/paintchannels.h"
+
+namespace pigmora {
+
+namespace {
+
+// How one component type holds values. Alpha of 16-bit pixels is normalised by 65536 and stored
+// back limited to 65535, so a fully painted pixel ends opaque rather than wrapping to 0.
+template <class T>
+struct Component;
+template <>
+struct Component<uint8_t> {
+  static constexpr float kMax = 255.f;
+  static constexpr float kAlphaUnit = 255.f;
+  static constexpr float kBrightnessUnit = 765.f;
+};
+template <>
+struct Component<uint16_t> {
+  static constexpr float kMax = 65535.f;
+  static constexpr float kAlphaUnit = 65536.f;
+  static constexpr float kBrightnessUnit = 196608.f;
+};
+template <>
+struct Component<float> {
+  static constexpr float kMax = 1.f;
+  static constexpr float kAlphaUnit = 1.f;
+  static constexpr float kBrightnessUnit = 3.f;
+};
+
+template <class T>
+inline float load(const uint8_t* p) {
+  T v;
+  std::memcpy(&v, p, sizeof v);
+  return static_cast<float>(v);
+}
+
+// i / 255 for every byte: alpha of 8-bit pixels normalised without a division per pixel.
+struct ByteUnits {
+  float v[256];
+  constexpr ByteUnits() : v() {
+    for (int i = 0; i < 256; ++i) v[i] = static_cast<float>(i) / 255.f;
+  }
+};
+constexpr ByteUnits kByteUnits;
+
+template <class T>
+inline float loadAlpha(const uint8_t* p) {
+  if constexpr (std::is_same_v<T, uint8_t>)
+    return kByteUnits.v[*p];
+  else
+    return load<T>(p) / Component<T>::kAlphaUnit;
+}
+
+// Integer components are truncated; the limits keep rounding noise from wrapping around.
+template <class T>
+inline void store(uint8_t* p, float v) {
+  if constexpr (std::is_same_v<T, float>) {
+    std::memcpy(p, &v, sizeof v);
+  } else {
+    v = v > 0.f ? v : 0.f;
+    v = v < Component<T>::kMax ? v : Component<T>::kMax;
+    const T t = static_cast<T>(v);
+    std::memcpy(p, &t, sizeof t);
+  }
+}
+
+#if defined(__SSE2__)
+// Four 8-bit alpha + RGB pixels at a time, for the mode most layers are painted in. The same
+// operations in the same order as the one-pixel kernel, so both give identical bytes. Answers
+// how many pixels it did (a multiple of four); the caller does the rest.
+int32_t spanARGB8(uint8_t* row, int32_t count, const float* opacity, const float* cf) {
+  const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.f), unit = _mm_set1_ps(255.f);
+  const __m128 tiny = _mm_set1_ps(0.000001f);
+  const __m128 cr = _mm_set1_ps(cf[1]), cg = _mm_set1_ps(cf[2]), cb = _mm_set1_ps(cf[3]);
+  const __m128i lowByte = _mm_set1_epi32(0xFF);
+  const __m128i colourBytes = _mm_set1_epi32(static_cast<int32_t>(0xFFFFFF00u));
+  int32_t k = 0;
+  for (; k + 4 <= count; k += 4) {
+    __m128 o = _mm_loadu_ps(opacity + k);
+    const __m128 painted = _mm_cmpgt_ps(o, zero);
+    const int paintedLanes = _mm_movemask_ps(painted);
+    if (paintedLanes == 0) continue;
+    o = _mm_min_ps(o, one);
+    uint8_t* p = row + 4 * static_cast<size_t>(k);
+    const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128 pa = _mm_cvtepi32_ps(_mm_and_si128(old, lowByte));
+    const __m128 pr = _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(old, 8), lowByte));
+    const __m128 pg = _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(old, 16), lowByte));
+    const __m128 pb = _mm_cvtepi32_ps(_mm_srli_epi32(old, 24));
+    const __m128 a = _mm_div_ps(pa, unit);
+    const __m128 keep = _mm_sub_ps(one, o);
+    const __m128 covered = _mm_sub_ps(one, _mm_mul_ps(_mm_sub_ps(one, a), keep));
+    const __m128 visible = _mm_cmpgt_ps(covered, tiny);
+    const __m128 inv = _mm_div_ps(one, covered);
+    const __m128 wc = _mm_mul_ps(o, inv);
+    const __m128 wp = _mm_mul_ps(_mm_mul_ps(keep, a), inv);
+    auto toByte = [&](__m128 v) { return _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(v, zero), unit)); };
+    const __m128i na = toByte(_mm_mul_ps(covered, unit));
+    const __m128i nr = toByte(_mm_add_ps(_mm_mul_ps(wc, cr), _mm_mul_ps(wp, pr)));
+    const __m128i ng = toByte(_mm_add_ps(_mm_mul_ps(wc, cg), _mm_mul_ps(wp, pg)));
+    const __m128i nb = toByte(_mm_add_ps(_mm_mul_ps(wc, cb), _mm_mul_ps(wp, pb)));
+    const __m128i blended =
+        _mm_or_si128(_mm_or_si128(na, _mm_slli_epi32(nr, 8)),
+                     _mm_or_si128(_mm_slli_epi32(ng, 16), _mm_slli_epi32(nb, 24)));
+    // Nothing left to see: alpha 0, colour kept. Unpainted lanes keep everything.
+    const __m128i hidden = _mm_and_si128(old, colourBytes);
+    const __m128i vis = _mm_castps_si128(visible);
+    __m128i result = _mm_or_si128(_mm_and_si128(vis, blended), _mm_andnot_si128(vis, hidden));
+    const __m128i keepOld = _mm_castps_si128(painted);
+    result = _mm_or_si128(_mm_and_si128(keepOld, result), _mm_andnot_si128(keepOld, old));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), result);
+  }
+  return k;
+}
+#endif
+
+// The blend of one mode: N components of type T, alpha first when A.
+template <class T, int N, bool A>
+struct Kernel {
+  using C = Component<T>;
+  static constexpr size_t kSize = sizeof(T);
+  static constexpr size_t kBytes = kSize * N;
+
+  static inline void loadColor(const uint8_t* c, float* cf) {
+    for (int i = 0; i < N; ++i) cf[i] = load<T>(c + i * kSize);
+  }
+
+  // o is in (0, 1]; cf holds the colour's components.
+  static inline void pixel(uint8_t* p, const float* cf, float o) {
+    if constexpr (!A) {
+      const float keep = 1.f - o;
+      for (int i = 0; i < N; ++i)
+        store<T>(p + i * kSize, load<T>(p + i * kSize) * keep + cf[i] * o);
+    } else {
+      const float a = loadAlpha<T>(p);
+      const float keep = 1.f - o;
+      const float covered = 1.f - (1.f - a) * keep;
+      if (!(covered > 0.000001f)) {
+        // Nothing left to see: the colour stays as it was.
+        store<T>(p, 0.f);
+        return;
+      }
+      if constexpr (std::is_same_v<T, float>)
+        store<T>(p, covered);
+      else
+        store<T>(p, covered * C::kAlphaUnit);
+      const float inv = 1.f / covered;
+      const float wc = o * inv;
+      const float wp = keep * a * inv;
+      for (int i = 1; i < N; ++i) store<T>(p + i * kSize, wc * cf[i] + wp * load<T>(p + i * kSize));
+    }
+  }
+
+  // Brightness of an RGB pixel, 0 .. 1.
+  static inline float brightness(const uint8_t* c) {
+    const size_t first = A ? kSize : 0;
+    return (load<T>(c + first) + load<T>(c + first + kSize) + load<T>(c + first + 2 * kSize)) /
+           C::kBrightnessUnit;
+  }
+
+  static void span(uint8_t* row, int32_t count, const float* opacity, size_t opacityStep,
+                   const uint8_t* color, size_t colorStep) {
+    float cf[N];
+    if (colorStep == 0) {
+      // One colour for the whole span: its components are read once.
+      loadColor(color, cf);
+#if defined(__SSE2__)
+      if constexpr (std::is_same_v<T, uint8_t> && N == 4 && A) {
+        if (opacityStep == 1) {
+          const int32_t done = spanARGB8(row, count, opacity, cf);
+          row += kBytes * static_cast<size_t>(done);
+          opacity += done;
+          count -= done;
+        }
+      }
+#endif
+      for (int32_t k = 0; k < count; ++k, row += kBytes, opacity += opacityStep) {
+        const float o = *opacity;
+        if (o > 0.f) pixel(row, cf, o < 1.f ? o : 1.f);
+      }
+      return;
+    }
+    for (int32_t k = 0; k < count; ++k, row += kBytes, opacity += opacityStep, color += colorStep) {
+      const float o = *opacity;
+      if (!(o > 0.f)) continue;
+      loadColor(color, cf);
+      pixel(row, cf, o < 1.f ? o : 1.f);
+    }
+  }
+};
+
+// The one place that turns a mode into its kernel. Mode 1 (alpha only) has none: its pixels are
+// never changed. Answers false when there is no kernel.
+template <class Fn>
+bool withKernel(int32_t mode, Fn&& fn) {
+  switch (mode) {
+    case 2:
+      fn(Kernel<uint8_t, 1, false>{});
+      return true;
+    case 3:
+      fn(Kernel<uint8_t, 2, true>{});
+      return true;
+    case 4:
+      fn(Kernel<uint8_t, 3, false>{});
+      return true;
+    case 5:
+      fn(Kernel<uint8_t, 4, true>{});
+      return true;
+    case 18:
+      fn(Kernel<uint16_t, 1, false>{});
+      return true;
+    case 19:
+      fn(Kernel<uint16_t, 2, true>{});
+      return true;
+    case 20:
+      fn(Kernel<uint16_t, 3, false>{});
+      return true;
+    case 21:
+      fn(Kernel<uint16_t, 4, true>{});
+      return true;
+    case 34:
+      fn(Kernel<float, 1, false>{});
+      return true;
+    case 35:
+      fn(Kernel<float, 2, true>{});
+      return true;
+    case 36:
+      fn(Kernel<float, 3, false>{});
+      return true;
+    case 37:
+      fn(Kernel<float, 4, true>{});
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Pixel size of the modes that are known but never painted; the blend still steps over them.
+int32_t unpaintedPixelBytes(int32_t mode) {
+  switch (mode) {
+    case 6:
+      return 4;
+    case 7:
+      return 5;
+    case 8:
+      return 1;
+    case 9:
+      return 2;
+    case 24:
+      return 2;
+    case 40:
+      return 4;
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
+
+bool pixelLayout(int32_t mode, PixelLayout& layout) {
+  int32_t bits = 0, components = 0;
+  if (!ColorModeInfo(mode, bits, components)) return false;
+  layout.mode = mode;
+  layout.bits = bits;
+  layout.components = components;
+  layout.pixelBytes = bits / 8 * components;
+  layout.alpha = mode == host::kModeAlpha || components == 2 || components == 4;
+  layout.blends = mode != host::kModeAlpha;
+  return true;
+}
+
+void BlendPixel(int32_t mode, size_t& offset, uint8_t* row, double opacity, const uint8_t* color,
+                bool stampAlpha, bool useStampColor, const uint8_t* replacement,
+                const host::Bitmap* stamp, const host::PaintBitmap* source, int32_t x, int32_t y) {
+  PixelLayout layout;
+  if (!pixelLayout(mode, layout)) {
+    offset += static_cast<size_t>(unpaintedPixelBytes(mode));
+    return;
+  }
+  uint8_t* p = row + offset;
+  offset += static_cast<size_t>(layout.pixelBytes);
+  if (!layout.blends || !row) return;
+  float o = static_cast<float>(opacity);
+  if (!(o > 0.f)) return;
+
+  alignas(16) uint8_t sampled[kMaxPixelBytes];
+  const uint8_t* c = color;
+  bool mask = false;
+  if (stamp) {
+    if (stampAlpha && stamp->bits() == 32) o *= static_cast<float>(stamp->getAlpha(x, y)) / 255.f;
+    if (!stamp->getPixelRow(x, y, 1, sampled, mode)) return;
+    c = sampled;
+    mask = !useStampColor && layout.components >= 3;
+  } else if (source) {
+    if (!source->getPixelRow(x, y, 1, sampled, mode)) return;
+    c = sampled;
+  }
+  withKernel(mode, [&](auto kernel) {
+    using K = decltype(kernel);
+    if (mask) {
+      o *= K::brightness(sampled);
+      if (replacement) c = replacement;
+    }
+    if (!c || !(o > 0.f)) return;
+    float cf[kMaxPixelBytes / 4];
+    K::loadColor(c, cf);
+    K::pixel(p, cf, o < 1.f ? o : 1.f);
+  });
+}
+
+void blendSpan(const PixelLayout& layout, uint8_t* row, int32_t count, const float* opacity,
+               size_t opacityStep, const uint8_t* color, size_t colorStep) {
+  if (!row || !opacity || !color || count <= 0) return;
+  withKernel(layout.mode, [&](auto kernel) {
+    decltype(kernel)::span(row, count, opacity, opacityStep, color, colorStep);
+  });
+}
+
+}  // namespace pigmora

@@ -1,0 +1,389 @@
+#include "plugin/rast/rasterize.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "plugin/rast/blend.h"
+#include "plugin/rast/edge_walk.h"
+#include "plugin/rast/raster_slots.h"
+#include "plugin/rast/span_buffer.h"
+
+namespace pigmora {
+
+namespace {
+
+constexpr int32_t kBlurReach = 2;  // the blur averages (2 * 2 + 1)^2 pixels
+constexpr int32_t kBlurRows = 2 * kBlurReach + 1;
+
+// Where a brush pixel's opacity comes from, decided once per triangle.
+enum class OpacityRule { kStrength, kTable, kHost, kNone };
+
+struct Brush {
+  const host::BrushDab* dab = nullptr;
+  const FalloffTable* table = nullptr;
+  OpacityRule rule = OpacityRule::kNone;
+  float strength = 0.f;
+  bool pointTest = false;
+};
+
+// The falloff rule of a pixel when it is not simply the strength.
+OpacityRule falloffRule(const PaintTarget& target, const host::BrushDab* dab) {
+  if (target.falloff.enabled) return OpacityRule::kTable;
+  return dab ? OpacityRule::kHost : OpacityRule::kNone;
+}
+
+inline float tableOpacity(const FalloffTable& t, float strength, const float p[3]) {
+  const float dx = t.centre[0] - p[0], dy = t.centre[1] - p[1], dz = t.centre[2] - p[2];
+  const float d2 = dx * dx + dy * dy + dz * dz;
+  if (!(d2 >= 0.f && d2 < t.radius2)) return 0.f;
+  const float at = d2 * t.scale;
+  if (!(at < static_cast<float>(kFalloffEntries))) return 0.f;
+  return strength * t.f[static_cast<int32_t>(at)];
+}
+
+inline host::Vector toVector(const float p[3]) {
+  return host::Vector(p[0], p[1], p[2]);
+}
+
+inline float pixelOpacity(const Brush& b, OpacityRule rule, const float p[3]) {
+  switch (rule) {
+    case OpacityRule::kStrength:
+      return b.strength;
+    case OpacityRule::kTable:
+      return tableOpacity(*b.table, b.strength, p);
+    case OpacityRule::kHost:
+      return b.strength * static_cast<float>(b.dab->falloffAt(toVector(p)));
+    case OpacityRule::kNone:
+      break;
+  }
+  return 0.f;
+}
+
+// A span's surface positions: pixel k lies at start + tau * delta, tau growing by step per pixel.
+struct SpanGeometry {
+  float start[3] = {}, delta[3] = {};
+  float step = 0.f;
+  int32_t x0 = 0, x1 = 0;
+};
+
+SpanGeometry spanGeometry(const WalkSpan& span, const float pos[3][3]) {
+  float onLong[3], onShort[3];
+  const WalkEdge& l = *span.longEdge;
+  const WalkEdge& s = *span.shortEdge;
+  for (int i = 0; i < 3; ++i) {
+    onLong[i] = pos[l.top][i] + span.tLong * (pos[l.bottom][i] - pos[l.top][i]);
+    onShort[i] = pos[s.top][i] + span.tShort * (pos[s.bottom][i] - pos[s.top][i]);
+  }
+  const bool longFirst = span.xLong < span.xShort;
+  SpanGeometry g;
+  for (int i = 0; i < 3; ++i) {
+    g.start[i] = longFirst ? onLong[i] : onShort[i];
+    g.delta[i] = (longFirst ? onShort[i] : onLong[i]) - g.start[i];
+  }
+  g.x0 = span.x0();
+  g.x1 = span.x1();
+  g.step = 1.f / static_cast<float>(g.x1 - g.x0);
+  return g;
+}
+
+// Opacity of the first `count` pixels of a span; false when none of them is painted.
+bool colourOpacity(const Brush& b, const SpanGeometry& g, int32_t count, float* out) {
+  float tau = 0.f;
+  float p[3];
+  switch (b.rule) {
+    case OpacityRule::kStrength:
+      for (int32_t k = 0; k < count; ++k) out[k] = b.strength;
+      break;
+    case OpacityRule::kTable: {
+      // The hot loop of painting: a lookup on the squared distance, no square root.
+      const FalloffTable& t = *b.table;
+      for (int32_t k = 0; k < count; ++k) {
+        p[0] = g.start[0] + tau * g.delta[0];
+        p[1] = g.start[1] + tau * g.delta[1];
+        p[2] = g.start[2] + tau * g.delta[2];
+        out[k] = tableOpacity(t, b.strength, p);
+        tau += g.step;
+      }
+      break;
+    }
+    case OpacityRule::kHost:
+      for (int32_t k = 0; k < count; ++k) {
+        for (int i = 0; i < 3; ++i) p[i] = g.start[i] + tau * g.delta[i];
+        out[k] = b.strength * static_cast<float>(b.dab->falloffAt(toVector(p)));
+        tau += g.step;
+      }
+      break;
+    case OpacityRule::kNone:
+      for (int32_t k = 0; k < count; ++k) out[k] = 0.f;
+      break;
+  }
+  if (b.pointTest && b.dab) {
+    tau = 0.f;
+    for (int32_t k = 0; k < count; ++k) {
+      if (out[k] > 0.f) {
+        for (int i = 0; i < 3; ++i) p[i] = g.start[i] + tau * g.delta[i];
+        if (!b.dab->pointTest(toVector(p))) out[k] = 0.f;
+      }
+      tau += g.step;
+    }
+  }
+  for (int32_t k = 0; k < count; ++k)
+    if (out[k] > 0.f) return true;
+  return false;
+}
+
+// Scratch of the blur, sized for the widest span.
+struct BlurScratch {
+  float* rows = nullptr;      // kBlurRows x (widest + 4) float RGB
+  float* sums = nullptr;      // per column, float RGB
+  int32_t* counts = nullptr;  // per column
+  float* average = nullptr;   // per pixel, float RGB
+  float* opacity = nullptr;   // per pixel
+  uint8_t* colors = nullptr;  // per pixel, in the bitmap's mode
+};
+
+// Replaces the colour of each pixel by the average of its 5 x 5 neighbourhood as the bitmap holds
+// it now. Pixels the host cannot deliver are left out; a pixel with none keeps its value (its
+// opacity becomes 0). False when the averages cannot be converted into the bitmap's mode.
+bool blurColours(const SlotPass& p, int32_t y, int32_t x0, int32_t count, const float* opacity,
+                 BlurScratch& s) {
+  const int32_t left = x0 - kBlurReach > 0 ? x0 - kBlurReach : 0;
+  const int32_t right = x0 + count + kBlurReach < p.width ? x0 + count + kBlurReach : p.width;
+  const int32_t columns = right - left;
+  std::memset(s.sums, 0, sizeof(float) * 3 * static_cast<size_t>(columns));
+  std::memset(s.counts, 0, sizeof(int32_t) * static_cast<size_t>(columns));
+  for (int32_t dy = -kBlurReach; dy <= kBlurReach; ++dy) {
+    const int32_t yy = y + dy;
+    if (yy < 0 || yy >= p.height) continue;
+    if (!p.bitmap->getPixelRow(left, yy, columns, s.rows, host::kModeRGBF)) continue;
+    for (int32_t j = 0; j < columns; ++j) {
+      for (int i = 0; i < 3; ++i) s.sums[3 * j + i] += s.rows[3 * j + i];
+      ++s.counts[j];
+    }
+  }
+  for (int32_t k = 0; k < count; ++k) {
+    const int32_t x = x0 + k;
+    const int32_t from = x - kBlurReach < left ? left : x - kBlurReach;
+    const int32_t to = x + kBlurReach + 1 > right ? right : x + kBlurReach + 1;
+    float sum[3] = {0.f, 0.f, 0.f};
+    int32_t n = 0;
+    for (int32_t c = from; c < to; ++c) {
+      const int32_t j = c - left;
+      for (int i = 0; i < 3; ++i) sum[i] += s.sums[3 * j + i];
+      n += s.counts[j];
+    }
+    for (int i = 0; i < 3; ++i) s.average[3 * k + i] = n > 0 ? sum[i] / static_cast<float>(n) : 0.f;
+    s.opacity[k] = n > 0 ? opacity[k] : 0.f;
+  }
+  host::Host* h = host::bound();
+  return h && h->paint().convertPixels(host::kModeRGBF, s.average, p.layout.mode, s.colors, count);
+}
+
+// What the stamp routine needs of the triangle and the settings.
+struct StampSetup {
+  double det = 0.0;
+  double vx[3] = {}, vy[3] = {};  // rounded vertex pixels
+  double sx[3] = {}, sy[3] = {};  // vertex stamp coordinates
+  bool stencil = false;           // pixels outside the image are never painted
+  bool tile = false;              // outside the stamp it repeats, in both directions
+  bool flat = false;              // opacity is the strength, no falloff
+  bool useStampColor = false;
+  bool stampAlpha = false;
+};
+
+// Moves a coordinate outside [0, size) into it by whole sizes.
+inline double wrapInto(double v, double size) {
+  if (v < 0.0) v += size;
+  if (v >= size) v -= size;
+  if (v < 0.0 || v >= size) {
+    v = std::fmod(v, size);
+    if (v < 0.0) v += size;
+    if (v >= size) v = 0.0;
+  }
+  return v;
+}
+
+inline int32_t stampIndex(double v, int32_t size) {
+  const int32_t i = static_cast<int32_t>(v);
+  return i < 0 ? 0 : (i >= size ? size - 1 : i);
+}
+
+// Paints the first `count` pixels of a row segment from the slot's stamp or stencil.
+void stampSpan(const Brush& b, const StampSetup& st, const SlotPass& p, const SpanGeometry& g,
+               int32_t y, int32_t count, uint8_t* row) {
+  const int32_t w = p.stamp->width(), h = p.stamp->height();
+  const double sw = w, sh = h;
+  const OpacityRule rule = st.flat ? OpacityRule::kStrength : b.rule;
+  const uint8_t* replacement = st.useStampColor ? nullptr : p.color;
+  const double dy2 = static_cast<double>(y) - st.vy[2];
+  size_t offset = 0;
+  float tau = 0.f;
+  float pos[3];
+  for (int32_t k = 0; k < count; ++k, tau += g.step) {
+    const double dx2 = static_cast<double>(g.x0 + k) - st.vx[2];
+    const double l0 = ((st.vy[1] - st.vy[2]) * dx2 + (st.vx[2] - st.vx[1]) * dy2) / st.det;
+    const double l1 = ((st.vy[2] - st.vy[0]) * dx2 + (st.vx[0] - st.vx[2]) * dy2) / st.det;
+    const double l2 = 1.0 - l0 - l1;
+    double s = l0 * st.sx[0] + l1 * st.sx[1] + l2 * st.sx[2];
+    double t = l0 * st.sy[0] + l1 * st.sy[1] + l2 * st.sy[2];
+    bool painted = s >= 0.0 && s < sw && t >= 0.0 && t < sh;
+    if (!painted && !st.stencil && st.tile && std::isfinite(s) && std::isfinite(t)) {
+      s = wrapInto(s, sw);
+      t = wrapInto(t, sh);
+      painted = true;
+    }
+    float o = 0.f;
+    if (painted) {
+      for (int i = 0; i < 3; ++i) pos[i] = g.start[i] + tau * g.delta[i];
+      o = pixelOpacity(b, rule, pos);
+      if (o > 0.f && b.pointTest && b.dab && !b.dab->pointTest(toVector(pos))) o = 0.f;
+    }
+    if (!(o > 0.f)) {
+      offset += static_cast<size_t>(p.layout.pixelBytes);
+      continue;
+    }
+    BlendPixel(p.layout.mode, offset, row, o, p.color, st.stampAlpha, st.useStampColor, replacement,
+               p.stamp, nullptr, stampIndex(s, w), stampIndex(t, h));
+  }
+}
+
+}  // namespace
+
+void rasterize_bary(const host::BrushDab* dab, PaintTarget& target, int32_t slot, int32_t tri) {
+  const RasterTriangle* t = triangleRecord(target, tri);
+  if (!t) return;
+  SlotPass passes[kChannelCount];
+  const int32_t found = collectSlots(target, slot, passes);
+  if (found == 0) return;
+
+  // A stamp when it is on, else a stencil when that is on; the blur paints neither.
+  const host::Bitmap* image = nullptr;
+  if (dab && target.stampOn)
+    image = dab->stamp();
+  else if (dab && target.stencilOn)
+    image = dab->stencil();
+  const bool stamping = image && target.paintMode == kPaintModeColor;
+  const bool ownStamps =
+      stamping && target.paintAllChannels && target.perChannelStamps && target.stampOn;
+  const bool useStampColor = target.stampOn || target.stampColor;
+  const PaintMaterialRegistry* registry = ownStamps ? PaintMaterialRegistry::existing() : nullptr;
+  if (ownStamps && !registry) return;
+
+  int32_t n = 0;
+  for (int32_t i = 0; i < found; ++i) {
+    SlotPass& p = passes[i];
+    if (!p.layout.blends) continue;
+    if (stamping) {
+      p.stamp = ownStamps ? registry->sampledChannel(p.slot) : image;
+      if (!p.stamp || p.stamp->width() <= 0 || p.stamp->height() <= 0) continue;
+      if (!useStampColor && !convertColor(slotColor(target, dab, p.slot), p.layout, p.color))
+        continue;
+    } else {
+      if (!(target.strength > 0.0)) continue;
+      if (!convertColor(slotColor(target, dab, p.slot), p.layout, p.color)) continue;
+    }
+    if (n != i) passes[n] = p;
+    ++n;
+  }
+  if (n == 0) return;
+
+  Brush brush;
+  brush.dab = dab;
+  brush.table = &target.falloff;
+  brush.strength = static_cast<float>(target.strength);
+  brush.pointTest = target.pointTest != 0;
+  brush.rule =
+      target.pointTest || target.wholePolygon ? OpacityRule::kStrength : falloffRule(target, dab);
+
+  WalkPoint v[3];
+  roundVertices(*t, v);
+  StampSetup st;
+  if (stamping) {
+    const host::Settings* settings = dab->settings();
+    for (int i = 0; i < 3; ++i) {
+      st.vx[i] = v[i].x;
+      st.vy[i] = v[i].y;
+      st.sx[i] = t->v[i].sx;
+      st.sy[i] = t->v[i].sy;
+    }
+    st.det = (st.vy[1] - st.vy[2]) * (st.vx[0] - st.vx[2]) +
+             (st.vx[2] - st.vx[1]) * (st.vy[0] - st.vy[2]);
+    // Without area there is no stamp point to sample.
+    if (st.det == 0.0) return;
+    st.stencil = target.stencilOn != 0;
+    st.tile =
+        settings && settings->getBool(kSettingStampTileX) && settings->getBool(kSettingStampTileY);
+    const bool stencilFalloff =
+        !target.stencilOn || !settings || settings->getBool(kSettingStencilFalloff, true);
+    st.flat = target.pointTest || target.wholePolygon || target.fixedStrength || !stencilFalloff;
+    st.useStampColor = useStampColor;
+    st.stampAlpha = target.stampAlpha != 0;
+  }
+  float pos[3][3];
+  for (int i = 0; i < 3; ++i) {
+    pos[i][0] = static_cast<float>(t->v[i].px);
+    pos[i][1] = static_cast<float>(t->v[i].py);
+    pos[i][2] = static_cast<float>(t->v[i].pz);
+  }
+
+  int32_t rows = 0;
+  const int32_t widest = widestSpan(v, passes, n, rows);
+  if (widest <= 0) return;
+  const size_t w = static_cast<size_t>(widest);
+  const size_t window = w + 2 * kBlurReach;
+  const bool blur = !stamping && target.paintMode == kPaintModeBlur;
+  ScratchLayout layout;
+  const size_t rowAt = layout.add(w * kMaxPixelBytes);
+  const size_t opacityAt = layout.add(w * sizeof(float));
+  size_t blurAt[6] = {};
+  if (blur) {
+    blurAt[0] = layout.add(window * 3 * sizeof(float));
+    blurAt[1] = layout.add(window * 3 * sizeof(float));
+    blurAt[2] = layout.add(window * sizeof(int32_t));
+    blurAt[3] = layout.add(w * 3 * sizeof(float));
+    blurAt[4] = layout.add(w * sizeof(float));
+    blurAt[5] = layout.add(w * kMaxPixelBytes);
+  }
+  SpanBuffer buffer;
+  if (!buffer.reserve(layout.size())) return;
+  uint8_t* base = buffer.data();
+  uint8_t* row = base + rowAt;
+  float* opacity = reinterpret_cast<float*>(base + opacityAt);
+  BlurScratch scratch;
+  if (blur) {
+    scratch.rows = reinterpret_cast<float*>(base + blurAt[0]);
+    scratch.sums = reinterpret_cast<float*>(base + blurAt[1]);
+    scratch.counts = reinterpret_cast<int32_t*>(base + blurAt[2]);
+    scratch.average = reinterpret_cast<float*>(base + blurAt[3]);
+    scratch.opacity = reinterpret_cast<float*>(base + blurAt[4]);
+    scratch.colors = base + blurAt[5];
+  }
+
+  walkTriangle(v, 0, rows, [&](const WalkSpan& span) {
+    const SpanGeometry g = spanGeometry(span, pos);
+    if (g.x0 < 0) return;
+    int32_t reach = g.x1 - g.x0;
+    if (reach > widest) reach = widest;
+    if (!stamping && !colourOpacity(brush, g, reach, opacity)) return;
+    for (int32_t i = 0; i < n; ++i) {
+      const SlotPass& p = passes[i];
+      if (span.y >= p.height) continue;
+      int32_t count = (g.x1 < p.width ? g.x1 : p.width) - g.x0;
+      if (count > reach) count = reach;
+      if (count <= 0) continue;
+      if (!p.bitmap->getPixelRow(g.x0, span.y, count, row, p.layout.mode)) continue;
+      if (stamping) {
+        stampSpan(brush, st, p, g, span.y, count, row);
+      } else if (blur) {
+        if (!blurColours(p, span.y, g.x0, count, opacity, scratch)) continue;
+        blendSpan(p.layout, row, count, scratch.opacity, 1, scratch.colors,
+                  static_cast<size_t>(p.layout.pixelBytes));
+      } else {
+        blendSpan(p.layout, row, count, opacity, 1, p.color, 0);
+      }
+      p.bitmap->setPixelRow(g.x0, span.y, count, row, p.layout.mode);
+    }
+  });
+}
+
+}  // namespace pigmora
