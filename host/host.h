@@ -10,6 +10,7 @@
 #include "host/paint.h"
 #include "host/plugins.h"
 #include "host/scene.h"
+#include "host/sculpt.h"
 #include "host/settings.h"
 
 namespace host {
@@ -39,6 +40,10 @@ class Registration {
   virtual bool registerPrefsPage(int32_t id, const std::string& name,
                                  const std::string& description, NodeAllocator alloc,
                                  int32_t parentId, int32_t sortId) = 0;
+  // A brush tool; the host owns the tool and runs its strokes.
+  virtual bool registerTool(int32_t id, const std::string& name, int32_t info,
+                            const std::string& icon, const std::string& help,
+                            SculptBrushToolData* tool) = 0;
   // A function library: the host keeps the record's address; the plug-in keeps the record.
   virtual bool installLibrary(int32_t id, void* record, int32_t version, int32_t size) = 0;
   // Looks a library up: host libraries (1031402 ...) and the installed records. Null if unknown.
@@ -105,6 +110,7 @@ class Host {
   virtual Resources& resources() = 0;
   virtual Scene& scene() = 0;
   virtual Paint& paint() = 0;
+  virtual SculptLibrary& sculpt() = 0;
   virtual WorldSettings& settings() = 0;
   virtual Events& events() = 0;
   virtual Files& files() = 0;

@@ -102,6 +102,10 @@ class Bitmap {
   virtual uint8_t getAlpha(int32_t x, int32_t y) const = 0;  // 255 without alpha
   virtual void setAlpha(int32_t x, int32_t y, uint8_t a) = 0;
   virtual void clear(uint8_t r, uint8_t g, uint8_t b) = 0;
+  // Reads pixels of row y in a paint colour mode (a 24-bit bitmap reads as mode 4 would hold it,
+  // a 32-bit one as mode 5). Pixels outside are not touched; false when nothing lies inside.
+  virtual bool getPixelRow(int32_t x, int32_t y, int32_t count, void* buffer,
+                           int32_t mode) const = 0;
   // Scales into dst's size; intensity 256 keeps brightness.
   virtual void scaleInto(Bitmap& dst, int32_t intensity, bool sample,
                          bool keepProportions) const = 0;

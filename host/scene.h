@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -161,6 +162,27 @@ class Document : public Node {
 
   // The node of the scene hook registered under id in this document, or null.
   virtual Node* sceneHook(int32_t id) const = 0;
+
+  // Undo: entries are collected in groups; each entry restores what it recorded about the node
+  // when the user undoes the group, and re-applies it on redo. Kinds: 40 change, 43 selection
+  // change, 44 new object (record after inserting), 45 delete (record before removing),
+  // 9996 scene-hook entry (the text under id 9996 of the hook node's data is kept with it).
+  virtual bool startUndo() = 0;
+  virtual bool addUndo(int32_t kind, Node* node) = 0;
+  virtual bool endUndo() = 0;
+};
+
+// Undo kinds.
+constexpr int32_t kUndoChange = 40;
+constexpr int32_t kUndoChangeSelection = 43;
+constexpr int32_t kUndoNew = 44;
+constexpr int32_t kUndoDelete = 45;
+constexpr int32_t kUndoSceneHook = 9996;
+// The node message a scene hook receives when one of its undo entries is undone or redone.
+constexpr int32_t kMessageSceneHookUndo = 300001071;
+struct SceneHookUndoData {
+  const std::string* text;  // the entry's text
+  bool redo;
 };
 
 // Hook nodes expose the plug-in instance that the host created for them.
@@ -177,8 +199,10 @@ class Neighbour {
   virtual ~Neighbour() = default;
   // The polygon other than `poly` that shares the edge (a, b), or -1.
   virtual int32_t neighbour(int32_t a, int32_t b, int32_t poly) const = 0;
-  // The polygons that use point p, in ascending order.
-  virtual const std::vector<int32_t>& pointPolygons(int32_t p) const = 0;
+  // The polygon across side `side` (0 a-b, 1 b-c, 2 c-d or c-a, 3 d-a) of `poly`, or -1.
+  virtual int32_t sideNeighbour(int32_t poly, int32_t side) const = 0;
+  // The polygons that use point p, in ascending order. Valid while the neighbourhood lives.
+  virtual std::span<const int32_t> pointPolygons(int32_t p) const = 0;
 };
 
 class Scene {

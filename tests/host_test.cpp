@@ -227,7 +227,10 @@ TEST_F(HostTest, NeighbourhoodFindsThePolygonAcrossAnEdge) {
   EXPECT_EQ(n->neighbour(p0.c, p0.d, 0), 1);    // the edge x = 1 borders polygon 1
   EXPECT_EQ(n->neighbour(p0.b, p0.c, 0), 2);    // y = 1 borders polygon 2
   EXPECT_EQ(n->neighbour(p0.a, p0.b, 0), -1);   // a mesh border
-  EXPECT_EQ(n->pointPolygons(4), (std::vector<int32_t>{0, 1, 2, 3}));  // the centre point
+  const auto around = n->pointPolygons(4);      // the centre point
+  EXPECT_EQ(std::vector<int32_t>(around.begin(), around.end()), (std::vector<int32_t>{0, 1, 2, 3}));
+  EXPECT_EQ(n->sideNeighbour(0, 2), 1);
+  EXPECT_EQ(n->sideNeighbour(0, 3), -1);
   host::Selection only0;
   only0.select(0);
   auto restricted = host_.scene().buildNeighbour(obj, &only0);

@@ -6,6 +6,7 @@
 
 #include "hostapp/paint/paint_impl.h"
 #include "hostapp/scene/scene_impl.h"
+#include "hostapp/sculpt/sculpt_impl.h"
 
 namespace hostapp {
 
@@ -26,6 +27,7 @@ WorldSettingsImpl::WorldSettingsImpl() {
 EmbeddedHost::EmbeddedHost()
     : registry_(*this),
       paint_(std::make_unique<PaintImpl>(*this)),
+      sculpt_(std::make_unique<SculptImpl>(*this)),
       scene_(std::make_unique<SceneImpl>(*this)) {}
 
 EmbeddedHost::~EmbeddedHost() {
@@ -37,6 +39,9 @@ host::Scene& EmbeddedHost::scene() {
 }
 host::Paint& EmbeddedHost::paint() {
   return *paint_;
+}
+host::SculptLibrary& EmbeddedHost::sculpt() {
+  return *sculpt_;
 }
 
 bool EmbeddedHost::loadLibrary(const std::string& path, std::string& error) {
@@ -118,6 +123,7 @@ bool EmbeddedHost::start(const std::string& label, std::string& error) {
 
 void EmbeddedHost::unload() {
   // Scene hooks and registered objects are plug-in code: they go while the plug-in is bound.
+  sculpt_->forgetDocuments();
   scene_->freeDocuments();
   registry_.destroyAll(memory_);
   if (entry_ && initialised_) entry_(kActionEnd, nullptr, nullptr, nullptr);

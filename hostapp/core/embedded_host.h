@@ -16,6 +16,7 @@ namespace hostapp {
 
 class SceneImpl;
 class PaintImpl;
+class SculptImpl;
 
 using EntryPoint = int32_t (*)(int32_t action, void* p1, void* p2, void* p3);
 
@@ -53,12 +54,14 @@ class EmbeddedHost : public host::Host {
   ResourcesImpl& resources() override { return resources_; }
   host::Scene& scene() override;
   host::Paint& paint() override;
+  host::SculptLibrary& sculpt() override;
   WorldSettingsImpl& settings() override { return world_; }
   EventLog& events() override { return events_; }
   LocalFiles& files() override { return files_; }
 
   SceneImpl& sceneImpl() { return *scene_; }
   PaintImpl& paintImpl() { return *paint_; }
+  SculptImpl& sculptImpl() { return *sculpt_; }
   EntryPoint entry() const { return entry_; }
   // What the host reports as its version at initialisation (tests lower it).
   void setApiVersion(int32_t v) { apiVersion_ = v; }
@@ -74,6 +77,7 @@ class EmbeddedHost : public host::Host {
   EventLog events_;
   LocalFiles files_;
   std::unique_ptr<PaintImpl> paint_;
+  std::unique_ptr<SculptImpl> sculpt_;
   std::unique_ptr<SceneImpl> scene_;
   host::FunctionTable table_{};
   int32_t hostData_ = 1;

@@ -22,10 +22,16 @@ class CountingMemory : public host::Memory {
   void failFrom(int64_t nth) { failFrom_ = nth > 0 ? count_ + nth : 0; }
   int64_t count() const { return count_; }
   int64_t live() const { return live_; }
+  // Bytes held now, and the most held at once since the last reset of the peak.
+  int64_t liveBytes() const { return liveBytes_; }
+  int64_t peakBytes() const { return peakBytes_; }
+  void resetPeak() { peakBytes_ = liveBytes_; }
 
  private:
   int64_t count_ = 0;
   int64_t live_ = 0;
+  int64_t liveBytes_ = 0;
+  int64_t peakBytes_ = 0;
   int64_t failAt_ = 0;
   int64_t failFrom_ = 0;
 };

@@ -94,6 +94,22 @@ bool PluginRegistry::registerPrefsPage(int32_t id, const std::string& name,
   return true;
 }
 
+bool PluginRegistry::registerTool(int32_t id, const std::string& name, int32_t info,
+                                  const std::string& icon, const std::string& help,
+                                  host::SculptBrushToolData* tool) {
+  if (!tool || !accept(id)) return false;
+  RegisteredPlugin p;
+  p.id = id;
+  p.kind = PluginKind::kTool;
+  p.name = name;
+  p.info = info;
+  p.icon = icon;
+  p.help = help;
+  p.tool = tool;
+  plugins_.push_back(p);
+  return true;
+}
+
 bool PluginRegistry::installLibrary(int32_t id, void* record, int32_t version, int32_t size) {
   if (!record || size <= 0 || !accept(id)) return false;
   RegisteredPlugin p;
@@ -108,6 +124,7 @@ bool PluginRegistry::installLibrary(int32_t id, void* record, int32_t version, i
 
 void* PluginRegistry::findLibrary(int32_t id) {
   if (id == host::kPainterLibraryId) return &host_.paint().painter();
+  if (id == host::kSculptLibraryId) return &host_.sculpt();
   const RegisteredPlugin* p = find(id);
   return p && p->kind == PluginKind::kLibrary ? p->record : nullptr;
 }
@@ -127,8 +144,9 @@ int32_t PluginRegistry::toolInfo(int32_t id) {
 
 void PluginRegistry::destroyAll(CountingMemory& memory) {
   for (auto& p : plugins_) {
-    host::BaseData* obj = p.command ? static_cast<host::BaseData*>(p.command)
-                                    : static_cast<host::BaseData*>(p.message);
+    host::BaseData* obj = p.command   ? static_cast<host::BaseData*>(p.command)
+                          : p.message ? static_cast<host::BaseData*>(p.message)
+                                      : static_cast<host::BaseData*>(p.tool);
     if (obj) {
       obj->~BaseData();
       memory.free(obj);

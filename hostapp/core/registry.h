@@ -25,6 +25,7 @@ struct RegisteredPlugin {
   std::string icon, help, description;
   host::CommandData* command = nullptr;
   host::MessageData* message = nullptr;
+  host::SculptBrushToolData* tool = nullptr;
   host::NodeAllocator allocator = nullptr;
   int32_t priority = 0, diskLevel = 0, parentId = 0, sortId = 0;
   void* record = nullptr;
@@ -43,6 +44,8 @@ class PluginRegistry : public host::Registration {
                        host::MessageData* msg) override;
   bool registerPrefsPage(int32_t id, const std::string& name, const std::string& description,
                          host::NodeAllocator alloc, int32_t parentId, int32_t sortId) override;
+  bool registerTool(int32_t id, const std::string& name, int32_t info, const std::string& icon,
+                    const std::string& help, host::SculptBrushToolData* tool) override;
   bool installLibrary(int32_t id, void* record, int32_t version, int32_t size) override;
   void* findLibrary(int32_t id) override;
   bool callCommand(int32_t id, int32_t subId) override;

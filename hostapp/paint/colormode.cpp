@@ -1,6 +1,7 @@
 #include "hostapp/paint/colormode.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -58,9 +59,13 @@ inline float luma(const PixelF& p) {
 }  // namespace
 
 const ModeLayout* modeLayout(int32_t mode) {
-  for (const ModeLayout& l : kLayouts)
-    if (l.mode == mode) return &l;
-  return nullptr;
+  // Row calls ask for every span: index the table by mode once.
+  static const auto byMode = [] {
+    std::array<const ModeLayout*, 41> table{};
+    for (const ModeLayout& l : kLayouts) table[static_cast<size_t>(l.mode)] = &l;
+    return table;
+  }();
+  return mode >= 0 && mode <= 40 ? byMode[static_cast<size_t>(mode)] : nullptr;
 }
 
 PixelF decodePixel(const ModeLayout& l, const uint8_t* src) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "hostapp/core/memory.h"
+#include "hostapp/paint/colormode.h"
 
 namespace hostapp {
 
@@ -52,6 +53,26 @@ void PlainBitmap::clear(uint8_t r, uint8_t g, uint8_t b) {
     rgba_[i + 1] = g;
     rgba_[i + 2] = b;
   }
+}
+
+bool PlainBitmap::getPixelRow(int32_t x, int32_t y, int32_t count, void* buffer,
+                              int32_t mode) const {
+  const ModeLayout* dst = modeLayout(mode);
+  if (!dst || !buffer || count <= 0 || y < 0 || y >= height_) return false;
+  const int64_t x0 = std::max<int64_t>(x, 0), x1 = std::min<int64_t>(int64_t{x} + count, width_);
+  if (x0 >= x1) return false;
+  // Stored as RGBA; the paint modes put alpha first.
+  uint8_t argb[4];
+  auto* out = static_cast<uint8_t*>(buffer) + (x0 - x) * dst->pixelBytes();
+  for (int64_t i = x0; i < x1; ++i, out += dst->pixelBytes()) {
+    const uint8_t* p = &rgba_[(static_cast<size_t>(y) * width_ + static_cast<size_t>(i)) * 4];
+    argb[0] = bits_ == 32 ? p[3] : 255;
+    argb[1] = p[0];
+    argb[2] = p[1];
+    argb[3] = p[2];
+    convertPixels(bits_ == 32 ? 5 : 4, bits_ == 32 ? argb : argb + 1, mode, out, 1);
+  }
+  return true;
 }
 
 void PlainBitmap::scaleInto(host::Bitmap& dst, int32_t intensity, bool sample,

@@ -22,6 +22,7 @@ class PlainBitmap : public host::Bitmap {
   uint8_t getAlpha(int32_t x, int32_t y) const override;
   void setAlpha(int32_t x, int32_t y, uint8_t a) override;
   void clear(uint8_t r, uint8_t g, uint8_t b) override;
+  bool getPixelRow(int32_t x, int32_t y, int32_t count, void* buffer, int32_t mode) const override;
   // With `sample` the nearest source pixel is taken; without, the source pixels under each
   // destination pixel are averaged. Proportions kept: the image is fitted and centred.
   void scaleInto(host::Bitmap& dst, int32_t intensity, bool sample,

@@ -7,58 +7,89 @@
 
 namespace hostapp {
 
-NeighbourImpl::NeighbourImpl(const host::PolygonObject& obj, const host::Selection* restrict) {
-  const int32_t pointCount = obj.pointCount();
-  const host::Polygon* polys = obj.polygons();
-  pointPolys_.resize(static_cast<size_t>(std::max(pointCount, 0)));
-  for (int32_t i = 0; i < obj.polygonCount(); ++i) {
-    if (restrict && !restrict->isSelected(i)) continue;
-    const host::Polygon& p = polys[i];
-    const int sides = p.isTriangle() ? 3 : 4;
-    bool valid = true;
-    for (int k = 0; k < sides; ++k) valid &= p.corner(k) >= 0 && p.corner(k) < pointCount;
-    if (!valid) continue;  // polygons with bad point indices have no neighbours
-    for (int k = 0; k < sides; ++k) {
-      auto& list = pointPolys_[static_cast<size_t>(p.corner(k))];
-      if (list.empty() || list.back() != i) list.push_back(i);
-      const int32_t a = p.corner(k), b = p.corner((k + 1) % sides);
-      if (a != b) edges_.push_back({edgeKey(a, b), i, -1});
+namespace {
+bool validPolygon(const host::Polygon& p, int32_t pointCount) {
+  for (int k = 0; k < 4; ++k)
+    if (p.corner(k) < 0 || p.corner(k) >= pointCount) return false;
+  return true;
+}
+int sidesOf(const host::Polygon& p) {
+  return p.isTriangle() ? 3 : 4;
+}
+}  // namespace
+
+NeighbourImpl::NeighbourImpl(const host::PolygonObject& obj, const host::Selection* restrict)
+    : polygons_(obj.polygons()), polygonCount_(obj.polygonCount()) {
+  const int32_t pointCount = std::max(obj.pointCount(), 0);
+  auto use = [&](int32_t i) {
+    return (!restrict || restrict->isSelected(i)) && validPolygon(polygons_[i], pointCount);
+  };
+  offsets_.assign(static_cast<size_t>(pointCount) + 1, 0);
+  for (int32_t i = 0; i < polygonCount_; ++i) {
+    if (!use(i)) continue;
+    const host::Polygon& p = polygons_[i];
+    for (int k = 0; k < sidesOf(p); ++k) {
+      // A point repeated within a polygon lists the polygon once.
+      bool seen = false;
+      for (int j = 0; j < k; ++j) seen |= p.corner(j) == p.corner(k);
+      if (!seen) ++offsets_[static_cast<size_t>(p.corner(k)) + 1];
     }
   }
-  std::sort(edges_.begin(), edges_.end(), [](const Edge& x, const Edge& y) {
-    return x.key < y.key || (x.key == y.key && x.first < y.first);
-  });
-  // Fold the two polygons of a shared edge into one record.
-  std::vector<Edge> folded;
-  for (const Edge& e : edges_) {
-    if (!folded.empty() && folded.back().key == e.key) {
-      if (folded.back().second < 0 && folded.back().first != e.first)
-        folded.back().second = e.first;
-    } else {
-      folded.push_back(e);
+  for (size_t i = 1; i < offsets_.size(); ++i) offsets_[i] += offsets_[i - 1];
+  polys_.resize(static_cast<size_t>(offsets_.back()));
+  std::vector<int32_t> fill(offsets_.begin(), offsets_.end() - 1);
+  for (int32_t i = 0; i < polygonCount_; ++i) {
+    if (!use(i)) continue;
+    const host::Polygon& p = polygons_[i];
+    for (int k = 0; k < sidesOf(p); ++k) {
+      bool seen = false;
+      for (int j = 0; j < k; ++j) seen |= p.corner(j) == p.corner(k);
+      if (!seen) polys_[static_cast<size_t>(fill[static_cast<size_t>(p.corner(k))]++)] = i;
     }
   }
-  edges_ = std::move(folded);
+  sides_.assign(static_cast<size_t>(polygonCount_) * 4, -1);
+  for (int32_t i = 0; i < polygonCount_; ++i) {
+    if (!use(i)) continue;
+    const host::Polygon& p = polygons_[i];
+    const int n = sidesOf(p);
+    for (int k = 0; k < n; ++k) {
+      const int32_t a = p.corner(k), b = p.corner((k + 1) % n);
+      if (a == b) continue;
+      for (int32_t q : pointPolygons(a)) {
+        if (q == i) continue;
+        const host::Polygon& o = polygons_[q];
+        bool hasB = false;
+        for (int j = 0; j < sidesOf(o); ++j) hasB |= o.corner(j) == b;
+        if (hasB) {
+          sides_[static_cast<size_t>(i) * 4 + k] = q;
+          break;
+        }
+      }
+    }
+  }
 }
 
-int64_t NeighbourImpl::edgeKey(int32_t a, int32_t b) {
-  const int64_t lo = std::min(a, b), hi = std::max(a, b);
-  return (hi << 32) | lo;
+int32_t NeighbourImpl::sideNeighbour(int32_t poly, int32_t side) const {
+  if (poly < 0 || poly >= polygonCount_ || side < 0 || side > 3) return -1;
+  return sides_[static_cast<size_t>(poly) * 4 + side];
 }
 
 int32_t NeighbourImpl::neighbour(int32_t a, int32_t b, int32_t poly) const {
-  const int64_t key = edgeKey(a, b);
-  auto it = std::lower_bound(edges_.begin(), edges_.end(), key,
-                             [](const Edge& e, int64_t k) { return e.key < k; });
-  if (it == edges_.end() || it->key != key) return -1;
-  if (it->first == poly) return it->second;
-  if (it->second == poly) return it->first;
+  if (poly < 0 || poly >= polygonCount_) return -1;
+  const host::Polygon& p = polygons_[poly];
+  const int n = sidesOf(p);
+  for (int k = 0; k < n; ++k) {
+    const int32_t x = p.corner(k), y = p.corner((k + 1) % n);
+    if ((x == a && y == b) || (x == b && y == a)) return sideNeighbour(poly, k);
+  }
   return -1;
 }
 
-const std::vector<int32_t>& NeighbourImpl::pointPolygons(int32_t p) const {
-  if (p < 0 || static_cast<size_t>(p) >= pointPolys_.size()) return none_;
-  return pointPolys_[static_cast<size_t>(p)];
+std::span<const int32_t> NeighbourImpl::pointPolygons(int32_t p) const {
+  if (p < 0 || static_cast<size_t>(p) + 1 >= offsets_.size()) return {};
+  const size_t from = static_cast<size_t>(offsets_[static_cast<size_t>(p)]);
+  const size_t to = static_cast<size_t>(offsets_[static_cast<size_t>(p) + 1]);
+  return {polys_.data() + from, to - from};
 }
 
 host::Object* SceneImpl::createObject(int32_t type) {

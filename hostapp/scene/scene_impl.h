@@ -11,21 +11,21 @@ namespace hostapp {
 
 class EmbeddedHost;
 
+// Point-to-polygon adjacency in compressed rows, and the polygon across every side, built in
+// linear time from it.
 class NeighbourImpl : public host::Neighbour {
  public:
   NeighbourImpl(const host::PolygonObject& obj, const host::Selection* restrict);
   int32_t neighbour(int32_t a, int32_t b, int32_t poly) const override;
-  const std::vector<int32_t>& pointPolygons(int32_t p) const override;
+  int32_t sideNeighbour(int32_t poly, int32_t side) const override;
+  std::span<const int32_t> pointPolygons(int32_t p) const override;
 
  private:
-  struct Edge {
-    int64_t key;
-    int32_t first, second;
-  };
-  static int64_t edgeKey(int32_t a, int32_t b);
-  std::vector<Edge> edges_;  // sorted by key
-  std::vector<std::vector<int32_t>> pointPolys_;
-  std::vector<int32_t> none_;
+  const host::Polygon* polygons_;
+  int32_t polygonCount_;
+  std::vector<int32_t> offsets_;  // pointCount + 1
+  std::vector<int32_t> polys_;
+  std::vector<int32_t> sides_;  // 4 per polygon
 };
 
 class SceneImpl : public host::Scene {

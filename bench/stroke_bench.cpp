@@ -1,0 +1,117 @@
+// A stroke of dabs from the host's stroke engine through the dab painter, on large layers of a
+// sphere; beside it a memcpy of the bytes a dab covers.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "hostapp/core/embedded_host.h"
+#include "hostapp/paint/paint_impl.h"
+#include "hostapp/scene/primitives.h"
+#include "hostapp/scene/scene_impl.h"
+#include "hostapp/sculpt/sculpt_impl.h"
+#include "support/test_brush.h"
+
+namespace {
+
+constexpr int32_t kLayer = 4096;
+
+// A path of `dabs` dab positions, a quarter radius apart, spiralling over a unit sphere.
+std::vector<host::Vector> spiral(double radius, int dabs) {
+  std::vector<host::Vector> path;
+  const double step = 0.25 * radius;
+  double lon = 0, lat = -1.0;
+  for (int i = 0; i < dabs; ++i) {
+    path.push_back({std::cos(lat) * std::cos(lon), std::sin(lat), -std::cos(lat) * std::sin(lon)});
+    lon += step / std::max(std::cos(lat), 0.2);
+    lat = std::min(1.0, lat + step * 0.02);
+  }
+  return path;
+}
+
+struct StrokeSetup {
+  hostapp::EmbeddedHost host;
+  hostapp::DocumentImpl* doc = nullptr;
+  host::PaintTexture* tex = nullptr;
+
+  bool open(int32_t segments, int32_t rings, int32_t mode) {
+    std::string error;
+    if (!host.loadEntry(&c4d_main, PIGMORA_RES_DIR, error)) return false;
+    doc = host.sceneImpl().activeDocumentImpl();
+    hostapp::SceneBuilder b(host, doc);
+    host::PolygonObject* obj = b.addMesh("sphere", hostapp::uvSphere(segments, rings, 1.0));
+    host::Material* mat = b.addMaterial("M");
+    const host::Vector white(255, 255, 255);
+    tex = b.addTexture(mat, 0, kLayer, kLayer, mode, &white);
+    b.addTextureTag(obj, mat);
+    host.paintImpl().painter().setSelectedTexture(tex);
+    host.paintImpl().painter().setColor(0, 0, {0.8, 0.1, 0.1}, 1.0);
+    doc->setActiveObject(obj);
+    return tex && TestBrush::install(host, doc);
+  }
+};
+
+// Radius in texture pixels at the equator: the u direction spans 2 pi units over the layer.
+double unitsFor(double pixels) {
+  return pixels / kLayer * 2 * M_PI;
+}
+
+void BM_Stroke(benchmark::State& state) {
+  const int32_t mode = static_cast<int32_t>(state.range(0));
+  const double radiusPx = static_cast<double>(state.range(1));
+  const int32_t segments = static_cast<int32_t>(state.range(2));
+  StrokeSetup s;
+  if (!s.open(segments, segments / 2, mode)) {
+    state.SkipWithError("set-up failed");
+    return;
+  }
+  const double r = unitsFor(radiusPx);
+  hostapp::StrokeInput in;
+  in.path = spiral(r, 1000);
+  in.radius = r;
+  in.spacing = 0.25;
+  int64_t dabs = 0;
+  double engine = 0, brush = 0;
+  for (auto _ : state) {
+    s.host.sculptImpl().runStroke(s.doc, in);
+    const auto& st = s.host.sculptImpl().lastStroke();
+    dabs += st.dabs;
+    engine += st.engineSeconds;
+    brush += st.brushSeconds;
+  }
+  const double area = M_PI * radiusPx * radiusPx;
+  state.counters["dabs/s"] =
+      benchmark::Counter(static_cast<double>(dabs), benchmark::Counter::kIsRate);
+  state.counters["Mpixel/s"] =
+      benchmark::Counter(static_cast<double>(dabs) * area / 1e6, benchmark::Counter::kIsRate);
+  state.counters["ms/dab"] = brush / std::max<int64_t>(dabs, 1) * 1e3;
+  state.counters["engine%"] = 100.0 * engine / std::max(brush, 1e-12);
+}
+// Modes 5, 21, 37 at 32 and 128 pixels on a 32k-polygon sphere; then 128 pixels on 10^6 polygons.
+BENCHMARK(BM_Stroke)
+    ->ArgsProduct({{5, 21, 37}, {32, 128}, {256}})
+    ->Args({5, 128, 1414})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+// Baseline: copying the bytes of one dab's square, a row at a time.
+void BM_MemcpyDabArea(benchmark::State& state) {
+  const int32_t bpp = static_cast<int32_t>(state.range(0));
+  const int32_t side = static_cast<int32_t>(2 * state.range(1));
+  std::vector<uint8_t> src(static_cast<size_t>(kLayer) * side * bpp, 1), dst(src.size());
+  for (auto _ : state) {
+    for (int32_t y = 0; y < side; ++y)
+      std::memcpy(dst.data() + static_cast<size_t>(y) * kLayer * bpp,
+                  src.data() + static_cast<size_t>(y) * kLayer * bpp,
+                  static_cast<size_t>(side) * bpp);
+    benchmark::DoNotOptimize(dst.data());
+  }
+  state.counters["Mpixel/s"] = benchmark::Counter(
+      static_cast<double>(state.iterations()) * side * side / 1e6, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_MemcpyDabArea)->ArgsProduct({{4, 8, 16}, {32, 128}});
+
+}  // namespace
+
+BENCHMARK_MAIN();

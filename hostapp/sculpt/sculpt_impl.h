@@ -1,0 +1,68 @@
+// The sculpt-brush family of the embedded host: parameter blocks, marker sets, the host base of
+// brush tools, per-document tool settings and the strokes the user makes.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/sculpt.h"
+#include "hostapp/paint/plain_bitmap.h"
+#include "hostapp/sculpt/stroke_engine.h"
+
+namespace hostapp {
+
+class EmbeddedHost;
+
+class SculptImpl : public host::SculptLibrary {
+ public:
+  explicit SculptImpl(EmbeddedHost& host) : host_(host), engine_(host) {}
+
+  std::unique_ptr<host::BrushParams> createParams() override;
+  std::unique_ptr<host::PolygonMarkerSet> createMarkerSet(int32_t count) override;
+  void baseDefaults(host::Settings& data) override;
+  bool baseEnabling(host::Settings& data, int32_t id) override;
+  bool baseInput(host::SculptBrushToolData* tool, host::Document* doc,
+                 host::Settings& data) override;
+  bool baseApply(host::SculptBrushToolData* tool, host::Document* doc, host::Channel* channel,
+                 host::Settings& data, int32_t buttonId) override;
+  double baseStrength(host::Settings& data) override;
+  bool baseRestrictsToSelection(host::Settings& data) override;
+  const host::Bitmap* currentStamp(host::Settings& data) override;
+
+  // The settings of a tool in a document, made with the tool's defaults on first use. Null when
+  // the id is no registered tool.
+  host::Settings* toolData(host::Document* doc, int32_t toolId);
+  // Makes the tool the document's active tool (document parameter 1020).
+  bool activateTool(host::Document* doc, int32_t toolId);
+  // The user's stroke with the document's active tool on its active polygon object: the host
+  // hands it to the tool's input handling, whose base runs the stroke engine.
+  bool runStroke(host::Document* doc, const StrokeInput& input);
+  // Presses a button of the active tool's description (message 18).
+  bool pressButton(host::Document* doc, int32_t buttonId);
+  const StrokeStats& lastStroke() const { return last_; }
+
+  // Stamp and stencil images by path, loaded once; null when the file cannot be read.
+  const host::Bitmap* image(const std::string& path);
+  // Puts an image into the cache under a path (images made in code).
+  void setImage(const std::string& path, std::unique_ptr<PlainBitmap> image);
+  void forgetDocuments();
+
+ private:
+  struct ToolSettings {
+    host::Document* doc;
+    int32_t toolId;
+    std::unique_ptr<host::Settings> data;
+  };
+  host::SculptBrushToolData* tool(int32_t toolId) const;
+
+  EmbeddedHost& host_;
+  StrokeEngine engine_;
+  std::vector<ToolSettings> toolSettings_;
+  std::map<std::string, std::unique_ptr<PlainBitmap>> images_;
+  const StrokeInput* pending_ = nullptr;
+  StrokeStats last_;
+};
+
+}  // namespace hostapp

@@ -1,0 +1,55 @@
+// The stroke engine: turns a stroke into dabs and hands each one to the brush.
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "host/sculpt.h"
+#include "hostapp/sculpt/brush_params.h"
+#include "hostapp/sculpt/spatial_grid.h"
+
+namespace hostapp {
+
+class EmbeddedHost;
+
+// A stroke as the user makes it: a path on the surface (world-space points at or near the mesh)
+// or a path on the screen (pixels) seen through a camera and cast onto the mesh.
+struct StrokeInput {
+  enum class Space { kSurface, kScreen };
+  Space space = Space::kSurface;
+  std::vector<host::Vector> path;
+  const host::CameraObject* camera = nullptr;
+  int32_t viewWidth = 800, viewHeight = 600;
+  int32_t dabFlags = 0;
+  // Taken from the tool settings (10200 radius, 10201 strength, 10202 spacing) when not given.
+  // A surface stroke's radius is in object units, a screen stroke's in pixels.
+  std::optional<double> radius, strength, spacing;
+};
+
+struct StrokeStats {
+  int32_t dabs = 0;    // dabs handed to the brush
+  int32_t missed = 0;  // path samples that found no surface
+  int64_t polygonsReported = 0;
+  int64_t pointsReported = 0;
+  double engineSeconds = 0;  // finding what lies under the dabs
+  double brushSeconds = 0;   // inside the brush's dab callback
+};
+
+class StrokeEngine {
+ public:
+  explicit StrokeEngine(EmbeddedHost& host) : host_(host) {}
+
+  // Runs the stroke on obj with the tool's settings. Calls stroke start, each dab and stroke end
+  // of the tool, then its after-stroke notification.
+  StrokeStats run(host::SculptBrushToolData* tool, const BrushParamsImpl& params,
+                  host::Document* doc, host::PolygonObject* obj, host::Settings& data,
+                  const StrokeInput& input);
+
+ private:
+  EmbeddedHost& host_;
+};
+
+// Image lookups for stamps and stencils: loaded once per path.
+const host::Bitmap* brushImage(EmbeddedHost& host, const std::string& path);
+
+}  // namespace hostapp
