@@ -1,0 +1,74 @@
+// What the steps of a job share: the host with the plug-in loaded, the document being built, the
+// folders names are resolved against, and the lookups every step family needs.
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <functional>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+
+#include "host/host.h"
+
+namespace hostapp {
+class DocumentImpl;
+class EmbeddedHost;
+}  // namespace hostapp
+
+namespace pigmora::cli {
+
+using Json = nlohmann::json;
+
+// A problem with one step: the message is one sentence without the file and step, which the
+// runner adds.
+class StepError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct JobContext {
+  hostapp::EmbeddedHost& host;
+  hostapp::DocumentImpl* doc = nullptr;
+  std::filesystem::path jobDir;  // input files are relative to it
+  std::filesystem::path outDir;  // every output file lands inside it
+  // Told the share done of a long step (0 .. 1), and -1 when it ends.
+  std::function<void(const std::string&, double)> progress;
+
+  host::Object* object(const std::string& name) const;  // any kind; throws when missing
+  host::PolygonObject* polygonObject(const std::string& name) const;
+  host::CameraObject* camera(const std::string& name) const;
+  host::Material* material(const std::string& name) const;
+  // The paint texture of a material's channel; throws when the channel has none.
+  host::PaintTexture* texture(const std::string& material, int32_t channel) const;
+  // An input file named by the job, relative to the job's folder; throws when it is missing.
+  std::filesystem::path inputFile(const std::string& name) const;
+  // An output file inside the output folder. Names that would leave it (absolute paths, "..")
+  // are refused.
+  std::filesystem::path outputFile(const std::string& name) const;
+};
+
+// Reading values of a step, each failing with a sentence that names the key.
+const Json& require(const Json& step, const char* key);
+std::string stringOf(const Json& step, const char* key);
+std::string stringOr(const Json& step, const char* key, const std::string& fallback);
+double numberOf(const Json& step, const char* key);
+double numberOr(const Json& step, const char* key, double fallback);
+int32_t intOf(const Json& step, const char* key);
+int32_t intOr(const Json& step, const char* key, int32_t fallback);
+bool boolOr(const Json& step, const char* key, bool fallback);
+host::Vector vectorOf(const Json& value, const char* what);  // [x, y, z]
+std::vector<int32_t> indicesOf(const Json& value, const char* what);
+
+// Channel by index 0 .. 13 or by key ("color", "bump" ...).
+int32_t channelOf(const Json& value);
+const char* channelKey(int32_t channel);
+// Colour mode by number or name ("argb8", "rgb16", "greyf" ...); only paintable modes.
+int32_t colorModeOf(const Json& value);
+const char* colorModeName(int32_t mode);
+// A name that becomes part of a file name: anything but letters, digits, '-', '_' and '.' turns
+// into '_', and no leading dot, so that it names a plain file in the output folder.
+std::string safeFileName(const std::string& name);
+
+}  // namespace pigmora::cli

@@ -1,0 +1,26 @@
+// The steps a job is made of, by name. Each step does its work and answers the short summary
+// printed on its line, or throws a StepError.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "cli/job_context.h"
+
+namespace pigmora::cli {
+
+using StepFunction = std::string (*)(JobContext& ctx, const Json& step);
+
+// Scene building: object, selection, material, texture_tag, camera, document, select.
+void addSceneSteps(std::map<std::string, StepFunction>& table);
+// Painter state and tools: painter, preferences, tool, stroke, fill, button, command, library,
+// undo, redo.
+void addPaintSteps(std::map<std::string, StepFunction>& table);
+// Calls into the plug-in's painting library: library.
+void addLibrarySteps(std::map<std::string, StepFunction>& table);
+// Outputs: save, pixels, render.
+void addOutputSteps(std::map<std::string, StepFunction>& table);
+
+const std::map<std::string, StepFunction>& stepTable();
+
+}  // namespace pigmora::cli

@@ -1,0 +1,378 @@
+// Steps that set up the painter and the tools, paint, fill, run commands and undo.
+#include <filesystem>
+
+#include "cli/setting_value.h"
+#include "cli/steps.h"
+#include "cli/uv_path.h"
+#include "hostapp/core/embedded_host.h"
+#include "hostapp/paint/paint_bitmap.h"
+#include "hostapp/paint/paint_impl.h"
+#include "hostapp/scene/document.h"
+#include "hostapp/sculpt/sculpt_impl.h"
+#include "plugin/painting_lib.h"
+
+namespace pigmora::cli {
+
+namespace {
+
+constexpr int32_t kPaintBrush = 1035414;
+constexpr int32_t kPreferences = 1037934;
+constexpr int32_t kStampOn = 10601;
+constexpr int32_t kStencilOn = 10401;
+constexpr int32_t kFalloffCurve = 10303;
+constexpr int32_t kButtonFillIslands = 20004;
+constexpr int32_t kCommandBleed = 1037976;
+constexpr int32_t kCommandFillLayer = 1037977;
+constexpr int32_t kCommandFillLayerUVs = 1038000;
+constexpr int32_t kCommandFillIslands = 1037978;
+
+const PaintLibrary* paintLibrary(JobContext& ctx) {
+  return static_cast<const PaintLibrary*>(ctx.host.registration().findLibrary(kPaintLibraryId));
+}
+
+const PaintLibrary& requireLibrary(JobContext& ctx) {
+  const PaintLibrary* lib = paintLibrary(ctx);
+  if (!lib)
+    throw StepError("the plug-in has not installed its painting library " +
+                    std::to_string(kPaintLibraryId));
+  return *lib;
+}
+
+bool commandRegistered(JobContext& ctx, int32_t id) {
+  const hostapp::RegisteredPlugin* p = ctx.host.registration().find(id);
+  return p && p->kind == hostapp::PluginKind::kCommand;
+}
+
+host::PolygonObject* targetObject(JobContext& ctx, const Json& step) {
+  if (step.contains("object")) {
+    host::PolygonObject* obj = ctx.polygonObject(stringOf(step, "object"));
+    ctx.doc->setActiveObject(obj);
+    return obj;
+  }
+  host::Object* active = ctx.doc->activeObject();
+  if (!active || active->type() != host::kTypePolygonObject)
+    throw StepError("no polygon object is active; name one with \"object\"");
+  return static_cast<host::PolygonObject*>(active);
+}
+
+// Settings of the document's active tool.
+host::Settings& activeToolSettings(JobContext& ctx, int32_t& toolId) {
+  toolId = ctx.doc->data().getInt32(host::kDocActiveTool);
+  host::Settings* data = toolId ? ctx.host.sculptImpl().toolData(ctx.doc, toolId) : nullptr;
+  if (!data) throw StepError("no paint tool is active; activate one with a \"tool\" step");
+  return *data;
+}
+
+// The host stores a parameter the user changed, then tells the tool.
+void setToolParameter(JobContext& ctx, int32_t toolId, host::Settings& data, int32_t id,
+                      host::Value v) {
+  data.set(id, v);
+  const hostapp::RegisteredPlugin* p = ctx.host.registration().find(toolId);
+  if (p && p->tool) {
+    int32_t flags = 0;
+    p->tool->setDParameter(ctx.doc, data, id, v, flags);
+  }
+}
+
+std::string painterStep(JobContext& ctx, const Json& step) {
+  host::PainterState& painter = ctx.host.paintImpl().painter();
+  std::string summary;
+  auto note = [&summary](const std::string& s) { summary += (summary.empty() ? "" : ", ") + s; };
+  if (step.contains("colors")) {
+    const Json& colors = step["colors"];
+    if (!colors.is_object()) throw StepError("\"colors\" must map channels to colours");
+    for (auto it = colors.begin(); it != colors.end(); ++it) {
+      const int32_t channel = channelOf(Json(it.key()));
+      const Json& c = it.value();
+      if (!c.is_object()) throw StepError("the colours of \"" + it.key() + "\" must be an object");
+      const double brightness = numberOr(c, "brightness", 1.0);
+      const char* slots[2] = {"primary", "secondary"};
+      for (int32_t slot = 0; slot < 2; ++slot) {
+        if (!c.contains(slots[slot])) continue;
+        painter.setColor(slot, channel, vectorOf(c[slots[slot]], slots[slot]), brightness);
+      }
+    }
+    note(std::to_string(colors.size()) + " channel colours");
+  }
+  if (step.contains("enabled")) {
+    const Json& enabled = step["enabled"];
+    if (!enabled.is_object()) throw StepError("\"enabled\" must map channels to true or false");
+    for (auto it = enabled.begin(); it != enabled.end(); ++it) {
+      if (!it.value().is_boolean())
+        throw StepError("\"enabled\" must map channels to true or false");
+      painter.setChannelEnabled(channelOf(Json(it.key())), it.value().get<bool>());
+    }
+    note(std::to_string(enabled.size()) + " channels switched");
+  }
+  if (step.contains("paint_all")) {
+    painter.setPaintAllChannels(boolOr(step, "paint_all", false));
+    note(std::string("paint all channels ") + (painter.paintAllChannels() ? "on" : "off"));
+  }
+  if (step.contains("multi_channel")) painter.setMultiChannel(boolOr(step, "multi_channel", false));
+  if (step.contains("active_channel")) painter.setActiveChannel(channelOf(step["active_channel"]));
+  if (step.contains("texture")) {
+    const Json& t = step["texture"];
+    if (!t.is_object()) throw StepError("\"texture\" must name a material and a channel");
+    const int32_t channel = t.contains("channel") ? channelOf(t["channel"]) : 0;
+    painter.setSelectedTexture(ctx.texture(stringOf(t, "material"), channel));
+    note("painting " + stringOf(t, "material") + " " + channelKey(channel));
+  }
+  return summary;
+}
+
+std::string preferencesStep(JobContext& ctx, const Json& step) {
+  host::Settings* world = ctx.host.settings().world();
+  if (!world) throw StepError("the world settings are not available");
+  if (!world->getContainer(kPreferences))
+    world->setContainer(kPreferences, host::Settings(kPreferences));
+  host::Settings* prefs = world->getContainer(kPreferences);
+  const Json& values = require(step, "values");
+  if (!values.is_object()) throw StepError("\"values\" must map ids to values");
+  for (auto it = values.begin(); it != values.end(); ++it)
+    prefs->set(settingId(it.key()), settingValue(ctx, it.value(), it.key()));
+  return std::to_string(values.size()) + " preferences";
+}
+
+std::string toolStep(JobContext& ctx, const Json& step) {
+  const int32_t id = intOr(step, "id", kPaintBrush);
+  if (!ctx.host.sculptImpl().activateTool(ctx.doc, id))
+    throw StepError("the plug-in registers no tool with the id " + std::to_string(id));
+  int32_t toolId = 0;
+  host::Settings& data = activeToolSettings(ctx, toolId);
+  int32_t changed = 0;
+  if (step.contains("settings")) {
+    const Json& settings = step["settings"];
+    if (!settings.is_object()) throw StepError("\"settings\" must map ids to values");
+    for (auto it = settings.begin(); it != settings.end(); ++it, ++changed)
+      setToolParameter(ctx, toolId, data, settingId(it.key()),
+                       settingValue(ctx, it.value(), it.key()));
+  }
+  struct Image {
+    const char* key;
+    int32_t on, file;
+  };
+  for (const Image& image : {Image{"stamp", kStampOn, host::kBrushStamp},
+                             Image{"stencil", kStencilOn, host::kBrushStencil}}) {
+    if (!step.contains(image.key)) continue;
+    ++changed;
+    if (step[image.key].is_null()) {
+      setToolParameter(ctx, toolId, data, image.on, host::Value::ofBool(false));
+      continue;
+    }
+    const std::string file =
+        std::filesystem::absolute(ctx.inputFile(stringOf(step, image.key))).string();
+    if (!ctx.host.sculptImpl().image(file))
+      throw StepError("the image " + file + " could not be read");
+    setToolParameter(ctx, toolId, data, image.file, host::Value::ofFilename(file));
+    setToolParameter(ctx, toolId, data, image.on, host::Value::ofBool(true));
+  }
+  if (step.contains("falloff")) {
+    ++changed;
+    setToolParameter(ctx, toolId, data, kFalloffCurve,
+                     settingValue(ctx, Json{{"spline", step["falloff"]}}, "falloff"));
+  }
+  const hostapp::RegisteredPlugin* p = ctx.host.registration().find(toolId);
+  return std::to_string(id) + " \"" + (p ? p->name : "") + "\" active, " + std::to_string(changed) +
+         " settings";
+}
+
+std::vector<host::Vector> pathOf(const Json& step, const char* key) {
+  const Json& path = step[key];
+  if (!path.is_array() || path.empty())
+    throw StepError(std::string("\"") + key + "\" must be a list of points");
+  std::vector<host::Vector> out;
+  for (const Json& p : path) out.push_back(vectorOf(p, "every point of the path"));
+  return out;
+}
+
+std::string strokeStep(JobContext& ctx, const Json& step) {
+  host::PolygonObject* obj = targetObject(ctx, step);
+  int32_t toolId = 0;
+  activeToolSettings(ctx, toolId);
+  hostapp::StrokeInput input;
+  if (step.contains("surface")) {
+    input.path = pathOf(step, "surface");
+  } else if (step.contains("uv")) {
+    input.path = uvPathToSurface(*obj, pathOf(step, "uv"));
+    if (input.path.empty())
+      throw StepError("the UV path lies on none of the polygons of " + obj->name());
+  } else if (step.contains("screen")) {
+    input.space = hostapp::StrokeInput::Space::kScreen;
+    input.path = pathOf(step, "screen");
+    input.camera = ctx.camera(stringOf(step, "camera"));
+    if (step.contains("view")) {
+      const host::Vector view = vectorOf(step["view"], "\"view\"");
+      if (!(view.x >= 1 && view.y >= 1))
+        throw StepError("\"view\" must be [width, height] in pixels");
+      input.viewWidth = static_cast<int32_t>(view.x);
+      input.viewHeight = static_cast<int32_t>(view.y);
+    }
+  } else {
+    throw StepError("a stroke needs a \"surface\", \"uv\" or \"screen\" path");
+  }
+  if (step.contains("radius")) {
+    input.radius = numberOf(step, "radius");
+    if (!(*input.radius > 0)) throw StepError("\"radius\" must be above 0");
+  }
+  if (step.contains("strength")) input.strength = numberOf(step, "strength");
+  if (step.contains("spacing")) {
+    input.spacing = numberOf(step, "spacing");
+    if (!(*input.spacing > 0)) throw StepError("\"spacing\" must be above 0");
+  }
+  if (boolOr(step, "secondary", false)) input.dabFlags |= host::kDabFlagSecondary;
+  if (boolOr(step, "blur", false)) input.dabFlags |= host::kDabFlagBlur;
+  if (!ctx.host.sculptImpl().runStroke(ctx.doc, input))
+    throw StepError("the tool " + std::to_string(toolId) + " could not run the stroke on " +
+                    obj->name());
+  const hostapp::StrokeStats& stats = ctx.host.sculptImpl().lastStroke();
+  std::string summary = obj->name() + ": " + std::to_string(stats.dabs) + " dabs";
+  if (stats.missed) summary += ", " + std::to_string(stats.missed) + " off the surface";
+  return summary;
+}
+
+std::string buttonStep(JobContext& ctx, const Json& step) {
+  if (step.contains("object")) targetObject(ctx, step);
+  int32_t toolId = 0;
+  activeToolSettings(ctx, toolId);
+  const int32_t id = intOf(step, "id");
+  if (!ctx.host.sculptImpl().pressButton(ctx.doc, id))
+    throw StepError("the tool " + std::to_string(toolId) + " did not take the button " +
+                    std::to_string(id));
+  return "button " + std::to_string(id) + " of tool " + std::to_string(toolId);
+}
+
+std::string commandStep(JobContext& ctx, const Json& step) {
+  int32_t id = 0;
+  if (step.contains("id")) {
+    id = intOf(step, "id");
+    if (!commandRegistered(ctx, id))
+      throw StepError("the plug-in registers no command with the id " + std::to_string(id));
+  } else {
+    const std::string name = stringOf(step, "name");
+    for (const auto& p : ctx.host.registration().plugins())
+      if (p.kind == hostapp::PluginKind::kCommand && p.name == name) id = p.id;
+    if (!id) throw StepError("the plug-in registers no command named \"" + name + "\"");
+  }
+  if (step.contains("object")) targetObject(ctx, step);
+  if (!ctx.host.registration().callCommand(id, intOr(step, "sub_id", 0)))
+    throw StepError("the command " + std::to_string(id) + " did not run");
+  return "command " + std::to_string(id) + " \"" + ctx.host.registration().find(id)->name + "\"";
+}
+
+// Fills the active layer of every painted channel of the object's materials with the painter's
+// colour, one undo step through the painting library.
+void fillActiveLayers(JobContext& ctx, host::PolygonObject* obj) {
+  const PaintLibrary& lib = requireLibrary(ctx);
+  host::PainterState& painter = ctx.host.paintImpl().painter();
+  lib.beginUndoStep();
+  for (int32_t t = 0; t < obj->tagCount(); ++t) {
+    host::Tag* tag = obj->tagAt(t);
+    if (tag->type() != host::kTypeTextureTag) continue;
+    host::Material* mat = static_cast<host::TextureTag*>(tag)->material();
+    for (int32_t c = 0; mat && c < 14; ++c) {
+      if (!painter.channelEnabled(c)) continue;
+      host::PaintTexture* tex = ctx.host.paintImpl().textureOf(mat, c, ctx.doc);
+      auto* layer = tex ? dynamic_cast<hostapp::PaintLayerImpl*>(tex->activeLayer()) : nullptr;
+      if (!layer) continue;
+      host::Vector color(1, 0, 0);
+      double brightness = 1.0;
+      painter.color(0, c, color, brightness);
+      lib.saveLayerForUndo(layer);
+      hostapp::PixelF p;
+      p.r = static_cast<float>(color.x * brightness);
+      p.g = static_cast<float>(color.y * brightness);
+      p.b = static_cast<float>(color.z * brightness);
+      layer->pixels().fill(p);
+      layer->layerChanged(host::kUpdateLayerChanged);
+    }
+  }
+  lib.endUndoStep();
+}
+
+void fillPolygonUVs(JobContext& ctx, host::PolygonObject* obj) {
+  const PaintLibrary& lib = requireLibrary(ctx);
+  host::PainterState& painter = ctx.host.paintImpl().painter();
+  lib.beginUndoStep();
+  for (int32_t t = 0; t < obj->tagCount(); ++t) {
+    host::Tag* tag = obj->tagAt(t);
+    if (tag->type() != host::kTypeTextureTag) continue;
+    host::Material* mat = static_cast<host::TextureTag*>(tag)->material();
+    for (int32_t c = 0; mat && c < 14; ++c)
+      if (painter.channelEnabled(c) && ctx.host.paintImpl().textureOf(mat, c, ctx.doc))
+        lib.fillPolygons(obj, mat, c, nullptr);
+  }
+  lib.endUndoStep();
+}
+
+std::string fillStep(JobContext& ctx, const Json& step) {
+  host::PolygonObject* obj = targetObject(ctx, step);
+  const std::string mode = stringOf(step, "mode");
+  const double distance = numberOr(step, "distance", 5.0);
+  if (!(distance >= 0)) throw StepError("\"distance\" must be 0 or more");
+  struct Mode {
+    const char* name;
+    int32_t command;
+  };
+  static constexpr Mode kModes[] = {{"bleed", kCommandBleed},
+                                    {"layer", kCommandFillLayer},
+                                    {"uvs", kCommandFillLayerUVs},
+                                    {"islands", kCommandFillIslands}};
+  const Mode* m = nullptr;
+  for (const Mode& k : kModes)
+    if (mode == k.name) m = &k;
+  if (!m)
+    throw StepError("there is no fill mode \"" + mode + "\" (use bleed, layer, uvs or islands)");
+  // The plug-in's own command when it registers one; otherwise the same operation through the
+  // painting library or the paint brush's buttons.
+  if (commandRegistered(ctx, m->command) && !step.contains("distance")) {
+    ctx.host.registration().callCommand(m->command, 0);
+    return obj->name() + ": " + mode + " by command " + std::to_string(m->command);
+  }
+  if (mode == "bleed") {
+    requireLibrary(ctx).bleedObject(obj, distance);
+    return obj->name() + ": bleed " + std::to_string(static_cast<int>(distance)) + " pixels";
+  }
+  if (mode == "layer") {
+    fillActiveLayers(ctx, obj);
+  } else if (mode == "uvs") {
+    fillPolygonUVs(ctx, obj);
+  } else {
+    const int32_t before = ctx.doc->data().getInt32(host::kDocActiveTool);
+    if (!ctx.host.sculptImpl().activateTool(ctx.doc, kPaintBrush))
+      throw StepError("the paint brush " + std::to_string(kPaintBrush) + " is not registered");
+    const bool ok = ctx.host.sculptImpl().pressButton(ctx.doc, kButtonFillIslands);
+    if (before) ctx.doc->data().setInt32(host::kDocActiveTool, before);
+    if (!ok) throw StepError("the paint brush did not fill the UV islands");
+  }
+  return obj->name() + ": " + mode;
+}
+
+std::string undoStep(JobContext& ctx, const Json& step) {
+  const int32_t times = intOr(step, "times", 1);
+  for (int32_t i = 0; i < times; ++i)
+    if (!ctx.doc->undo()) throw StepError("there is nothing left to undo");
+  return std::to_string(times) + (times == 1 ? " step" : " steps");
+}
+
+std::string redoStep(JobContext& ctx, const Json& step) {
+  const int32_t times = intOr(step, "times", 1);
+  for (int32_t i = 0; i < times; ++i)
+    if (!ctx.doc->redo()) throw StepError("there is nothing left to redo");
+  return std::to_string(times) + (times == 1 ? " step" : " steps");
+}
+
+}  // namespace
+
+void addPaintSteps(std::map<std::string, StepFunction>& table) {
+  table["painter"] = painterStep;
+  table["preferences"] = preferencesStep;
+  table["tool"] = toolStep;
+  table["stroke"] = strokeStep;
+  table["button"] = buttonStep;
+  table["command"] = commandStep;
+  table["fill"] = fillStep;
+  table["undo"] = undoStep;
+  table["redo"] = redoStep;
+}
+
+}  // namespace pigmora::cli

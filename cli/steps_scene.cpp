@@ -1,0 +1,361 @@
+// Steps that build the scene.
+#include <cmath>
+#include <filesystem>
+
+#include "cli/steps.h"
+#include "hostapp/core/embedded_host.h"
+#include "hostapp/paint/paint_impl.h"
+#include "hostapp/render/renderer.h"
+#include "hostapp/scene/document.h"
+#include "hostapp/scene/obj_loader.h"
+#include "hostapp/scene/primitives.h"
+#include "hostapp/scene/scene_builder.h"
+
+namespace pigmora::cli {
+
+namespace {
+
+constexpr int32_t kMaxTextureSize = 16384;
+
+host::Matrix rotation(const host::Vector& degrees) {
+  const double rx = degrees.x * M_PI / 180, ry = degrees.y * M_PI / 180,
+               rz = degrees.z * M_PI / 180;
+  // Heading about y, then pitch about x, then bank about z.
+  auto rotX = [](double a) {
+    host::Matrix m;
+    m.v2 = {0, std::cos(a), std::sin(a)};
+    m.v3 = {0, -std::sin(a), std::cos(a)};
+    return m;
+  };
+  auto rotY = [](double a) {
+    host::Matrix m;
+    m.v1 = {std::cos(a), 0, -std::sin(a)};
+    m.v3 = {std::sin(a), 0, std::cos(a)};
+    return m;
+  };
+  auto rotZ = [](double a) {
+    host::Matrix m;
+    m.v1 = {std::cos(a), std::sin(a), 0};
+    m.v2 = {-std::sin(a), std::cos(a), 0};
+    return m;
+  };
+  return rotY(ry) * rotX(rx) * rotZ(rz);
+}
+
+void placeObject(JobContext& ctx, host::Object* obj, const Json& step) {
+  host::Matrix m;
+  if (step.contains("rotation")) m = rotation(vectorOf(step["rotation"], "\"rotation\""));
+  const double scale = numberOr(step, "scale", 1.0);
+  if (!(scale > 0)) throw StepError("\"scale\" must be above 0");
+  m.v1 *= scale;
+  m.v2 *= scale;
+  m.v3 *= scale;
+  if (step.contains("position")) m.off = vectorOf(step["position"], "\"position\"");
+  (void)ctx;
+  obj->setGlobalMatrix(m);
+}
+
+hostapp::MeshData explicitMesh(const Json& step) {
+  hostapp::MeshData mesh;
+  const Json& points = require(step, "points");
+  if (!points.is_array() || points.empty())
+    throw StepError("\"points\" must be a list of [x, y, z]");
+  for (const Json& p : points) mesh.points.push_back(vectorOf(p, "every point"));
+  const Json& polys = require(step, "polygons");
+  if (!polys.is_array() || polys.empty())
+    throw StepError("\"polygons\" must be a list of polygons of three or four point indices");
+  const int32_t count = static_cast<int32_t>(mesh.points.size());
+  for (size_t i = 0; i < polys.size(); ++i) {
+    const std::vector<int32_t> c = indicesOf(polys[i], "every polygon");
+    if (c.size() != 3 && c.size() != 4)
+      throw StepError("polygon " + std::to_string(i) + " must have three or four corners");
+    for (int32_t k : c)
+      if (k >= count)
+        throw StepError("polygon " + std::to_string(i) + " uses point " + std::to_string(k) +
+                        ", but there are only " + std::to_string(count) + " points");
+    mesh.polygons.push_back({c[0], c[1], c[2], c.size() == 4 ? c[3] : c[2]});
+  }
+  const Json& uvs = require(step, "uvs");
+  if (!uvs.is_array() || uvs.size() != polys.size())
+    throw StepError("\"uvs\" must hold one list of corner UVs per polygon");
+  for (size_t i = 0; i < uvs.size(); ++i) {
+    if (!uvs[i].is_array() || uvs[i].size() != polys[i].size())
+      throw StepError("the UVs of polygon " + std::to_string(i) +
+                      " must have one [u, v] per corner");
+    host::UVWPolygon uv;
+    for (size_t k = 0; k < uvs[i].size(); ++k)
+      uv.corner(static_cast<int>(k)) = vectorOf(uvs[i][k], "every UV");
+    if (uvs[i].size() == 3) uv.d = uv.c;
+    mesh.uvs.push_back(uv);
+  }
+  return mesh;
+}
+
+std::string objectStep(JobContext& ctx, const Json& step) {
+  const std::string name = stringOf(step, "name");
+  hostapp::MeshData mesh;
+  std::string source;
+  if (step.contains("primitive")) {
+    const std::string kind = stringOf(step, "primitive");
+    if (kind == "sphere") {
+      const int32_t segments = intOr(step, "segments", 48), rings = intOr(step, "rings", 24);
+      if (segments < 3 || rings < 2 || segments > 4096 || rings > 4096)
+        throw StepError("a sphere needs 3 to 4096 segments and 2 to 4096 rings");
+      mesh = hostapp::uvSphere(segments, rings, numberOr(step, "radius", 100.0));
+    } else if (kind == "box") {
+      const host::Vector size =
+          step.contains("size") ? vectorOf(step["size"], "\"size\"") : host::Vector(200, 200, 200);
+      mesh = hostapp::uvBox(size.x, size.y, size.z);
+    } else if (kind == "grid") {
+      const int32_t nx = intOr(step, "columns", 10), ny = intOr(step, "rows", 10);
+      if (nx < 1 || ny < 1 || nx > 4096 || ny > 4096)
+        throw StepError("a grid needs 1 to 4096 columns and rows");
+      mesh = hostapp::gridMesh(nx, ny, numberOr(step, "size", 200.0));
+    } else {
+      throw StepError("there is no primitive named \"" + kind + "\" (use sphere, box or grid)");
+    }
+    source = kind;
+  } else if (step.contains("obj")) {
+    const std::filesystem::path file = ctx.inputFile(stringOf(step, "obj"));
+    std::string error;
+    if (!hostapp::loadObjMesh(file.string(), mesh, error)) {
+      if (!error.empty() && error.back() == '.') error.pop_back();
+      throw StepError(error);
+    }
+    source = file.filename().string();
+  } else if (step.contains("points")) {
+    mesh = explicitMesh(step);
+    source = "points";
+  } else {
+    throw StepError("an object needs \"primitive\", \"obj\" or \"points\"");
+  }
+  host::Object* parent = step.contains("parent") ? ctx.object(stringOf(step, "parent")) : nullptr;
+  hostapp::SceneBuilder builder(ctx.host, ctx.doc);
+  host::PolygonObject* obj = builder.addMesh(name, mesh, parent);
+  if (!obj) throw StepError("the object could not be made");
+  placeObject(ctx, obj, step);
+  if (!ctx.doc->activeObject() || boolOr(step, "active", false)) ctx.doc->setActiveObject(obj);
+  return name + " (" + source + "): " + std::to_string(obj->pointCount()) + " points, " +
+         std::to_string(obj->polygonCount()) + " polygons";
+}
+
+std::string selectionStep(JobContext& ctx, const Json& step) {
+  host::PolygonObject* obj = ctx.polygonObject(stringOf(step, "object"));
+  const std::string name = stringOf(step, "name");
+  const std::vector<int32_t> polys = indicesOf(require(step, "polygons"), "\"polygons\"");
+  for (int32_t p : polys)
+    if (p >= obj->polygonCount())
+      throw StepError("polygon " + std::to_string(p) + " is out of range: " + obj->name() +
+                      " has " + std::to_string(obj->polygonCount()) + " polygons");
+  hostapp::SceneBuilder builder(ctx.host, ctx.doc);
+  if (!builder.addSelectionTag(obj, name, polys))
+    throw StepError("the selection tag could not be made");
+  return obj->name() + ": selection \"" + name + "\" of " + std::to_string(polys.size()) +
+         " polygons";
+}
+
+std::string materialStep(JobContext& ctx, const Json& step) {
+  const std::string name = stringOf(step, "name");
+  hostapp::SceneBuilder builder(ctx.host, ctx.doc);
+  host::Material* mat = builder.addMaterial(name);
+  if (!mat) throw StepError("the material could not be made");
+  if (step.contains("color"))
+    mat->data().setVector(host::kMatColor, vectorOf(step["color"], "\"color\""));
+  std::string summary = name;
+  if (!step.contains("channels")) return summary;
+  const Json& channels = step["channels"];
+  if (!channels.is_object()) throw StepError("\"channels\" must map channel names to textures");
+  for (auto it = channels.begin(); it != channels.end(); ++it) {
+    const int32_t channel = channelOf(Json(it.key()));
+    const Json& spec = it.value();
+    if (!spec.is_object())
+      throw StepError("the channel \"" + it.key() + "\" must be described by an object");
+    if (spec.contains("file")) {
+      // An existing image: the channel links it and the host opens it when it is painted.
+      const std::filesystem::path file = ctx.inputFile(stringOf(spec, "file"));
+      mat->enableChannel(channel, true);
+      mat->channel(channel)->data().setFilename(host::kChannelFile,
+                                                std::filesystem::absolute(file).string());
+      if (!ctx.host.paintImpl().textureOf(mat, channel, ctx.doc))
+        throw StepError("the image " + file.string() + " could not be opened as a texture");
+      summary += ", " + it.key() + " from " + file.filename().string();
+      continue;
+    }
+    int32_t width = 1024, height = 1024;
+    if (spec.contains("size")) {
+      const Json& size = spec["size"];
+      if (size.is_array() && size.size() == 2 && size[0].is_number_integer() &&
+          size[1].is_number_integer()) {
+        width = size[0].get<int32_t>();
+        height = size[1].get<int32_t>();
+      } else if (size.is_number_integer()) {
+        width = height = size.get<int32_t>();
+      } else {
+        throw StepError("\"size\" must be a whole number or [width, height]");
+      }
+    }
+    if (width < 1 || height < 1 || width > kMaxTextureSize || height > kMaxTextureSize)
+      throw StepError("the texture size " + std::to_string(width) + " x " + std::to_string(height) +
+                      " is outside 1 to " + std::to_string(kMaxTextureSize));
+    const int32_t mode = spec.contains("mode") ? colorModeOf(spec["mode"]) : host::kModeARGB8;
+    host::Vector fill(255, 255, 255);
+    const bool filled = !spec.contains("fill") || !spec["fill"].is_null();
+    if (spec.contains("fill") && filled) fill = vectorOf(spec["fill"], "\"fill\"");
+    host::PaintTexture* tex =
+        builder.addTexture(mat, channel, width, height, mode, filled ? &fill : nullptr);
+    if (!tex) throw StepError("the texture of the channel \"" + it.key() + "\" could not be made");
+    if (spec.contains("layers")) {
+      const Json& layers = spec["layers"];
+      if (!layers.is_array()) throw StepError("\"layers\" must be a list of layer names");
+      for (const Json& layer : layers) {
+        if (!layer.is_string()) throw StepError("\"layers\" must be a list of layer names");
+        if (!tex->addLayer(layer.get<std::string>(), mode))
+          throw StepError("the layer \"" + layer.get<std::string>() + "\" could not be made");
+      }
+    }
+    summary += ", " + it.key() + " " + std::to_string(width) + "x" + std::to_string(height) + " " +
+               colorModeName(mode) + " (" + std::to_string(tex->layerCount()) + " layers)";
+  }
+  return summary;
+}
+
+std::string textureTagStep(JobContext& ctx, const Json& step) {
+  host::Object* obj = ctx.object(stringOf(step, "object"));
+  host::Material* mat = ctx.material(stringOf(step, "material"));
+  hostapp::SceneBuilder builder(ctx.host, ctx.doc);
+  host::TextureTag* tag = builder.addTextureTag(obj, mat, stringOr(step, "restriction", ""));
+  if (!tag) throw StepError("the texture tag could not be made");
+  tag->data().setInt32(host::kTexProjection, intOr(step, "projection", 6));
+  tag->data().setBool(host::kTexTiling, boolOr(step, "tiling", true));
+  const std::string restriction = stringOr(step, "restriction", "");
+  return obj->name() + " <- " + mat->name() +
+         (restriction.empty() ? "" : " on \"" + restriction + "\"");
+}
+
+std::string cameraStep(JobContext& ctx, const Json& step) {
+  const std::string name = stringOf(step, "name");
+  auto* cam = static_cast<host::CameraObject*>(ctx.host.scene().createObject(host::kTypeCamera));
+  if (!cam) throw StepError("the camera could not be made");
+  cam->setName(name);
+  ctx.doc->insertObject(cam, nullptr, nullptr);
+  const double focal = numberOr(step, "focal", 36.0);
+  if (!(focal > 0)) throw StepError("\"focal\" must be above 0");
+  cam->setFocalLength(focal);
+  const hostapp::RenderCamera view = hostapp::lookAt(
+      vectorOf(require(step, "position"), "\"position\""),
+      step.contains("target") ? vectorOf(step["target"], "\"target\"") : host::Vector(), focal);
+  cam->setGlobalMatrix(view.matrix);
+  return name + ", " + std::to_string(static_cast<int>(focal)) + " mm";
+}
+
+std::string documentStep(JobContext& ctx, const Json& step) {
+  std::string summary;
+  if (step.contains("mode")) {
+    ctx.doc->data().setInt32(host::kDocMode, intOf(step, "mode"));
+    summary += "mode " + std::to_string(intOf(step, "mode"));
+  }
+  if (step.contains("active_object")) {
+    host::Object* obj = ctx.object(stringOf(step, "active_object"));
+    ctx.doc->setActiveObject(obj);
+    summary += (summary.empty() ? "" : ", ") + std::string("active object ") + obj->name();
+  }
+  if (step.contains("active_material")) {
+    host::Material* mat = ctx.material(stringOf(step, "active_material"));
+    ctx.doc->setActiveMaterial(mat, false);
+    summary += (summary.empty() ? "" : ", ") + std::string("active material ") + mat->name();
+  }
+  if (step.contains("parameters")) {
+    const Json& params = step["parameters"];
+    if (!params.is_object()) throw StepError("\"parameters\" must map ids to values");
+    for (auto it = params.begin(); it != params.end(); ++it) {
+      int32_t id = 0;
+      try {
+        id = std::stoi(it.key());
+      } catch (const std::exception&) {
+        throw StepError("the parameter id \"" + it.key() + "\" is not a number");
+      }
+      const Json& v = it.value();
+      if (v.is_boolean())
+        ctx.doc->data().setBool(id, v.get<bool>());
+      else if (v.is_number_integer())
+        ctx.doc->data().setInt32(id, v.get<int32_t>());
+      else if (v.is_number())
+        ctx.doc->data().setReal(id, v.get<double>());
+      else if (v.is_string())
+        ctx.doc->data().setString(id, v.get<std::string>());
+      else
+        throw StepError("the document parameter " + it.key() +
+                        " must be a number, a string or true/false");
+    }
+    summary += (summary.empty() ? "" : ", ") + std::to_string(params.size()) + " parameters";
+  }
+  return summary;
+}
+
+std::string selectStep(JobContext& ctx, const Json& step) {
+  std::string summary;
+  if (step.contains("objects")) {
+    const Json& names = step["objects"];
+    if (!names.is_array()) throw StepError("\"objects\" must be a list of object names");
+    for (host::Object* o : ctx.doc->allObjects()) o->setSelected(false);
+    for (const Json& n : names) {
+      if (!n.is_string()) throw StepError("\"objects\" must be a list of object names");
+      ctx.object(n.get<std::string>())->setSelected(true);
+    }
+    summary += std::to_string(names.size()) + " objects";
+  }
+  if (step.contains("materials")) {
+    const Json& names = step["materials"];
+    if (!names.is_array()) throw StepError("\"materials\" must be a list of material names");
+    bool add = false;
+    for (const Json& n : names) {
+      if (!n.is_string()) throw StepError("\"materials\" must be a list of material names");
+      ctx.doc->setActiveMaterial(ctx.material(n.get<std::string>()), add);
+      add = true;
+    }
+    summary += (summary.empty() ? "" : ", ") + std::to_string(names.size()) + " materials";
+  }
+  if (step.contains("object")) {
+    host::PolygonObject* obj = ctx.polygonObject(stringOf(step, "object"));
+    struct Kind {
+      const char* key;
+      host::Selection& selection;
+      int32_t limit;
+    };
+    const Kind kinds[] = {{"polygons", obj->polygonSelection(), obj->polygonCount()},
+                          {"points", obj->pointSelection(), obj->pointCount()},
+                          {"edges", obj->edgeSelection(), obj->polygonCount() * 4}};
+    for (const Kind& k : kinds) {
+      if (!step.contains(k.key)) continue;
+      std::vector<int32_t> indices;
+      if (step[k.key].is_string() && step[k.key].get<std::string>() == "all") {
+        for (int32_t i = 0; i < k.limit; ++i) indices.push_back(i);
+      } else {
+        indices = indicesOf(step[k.key], k.key);
+      }
+      for (int32_t i : indices)
+        if (i >= k.limit)
+          throw StepError(std::string(k.key) + " index " + std::to_string(i) +
+                          " is out of range: " + obj->name() + " has " + std::to_string(k.limit));
+      k.selection.deselectAll();
+      for (int32_t i : indices) k.selection.select(i);
+      summary += (summary.empty() ? "" : ", ") + obj->name() + " " +
+                 std::to_string(indices.size()) + " " + k.key;
+    }
+  }
+  return summary;
+}
+
+}  // namespace
+
+void addSceneSteps(std::map<std::string, StepFunction>& table) {
+  table["object"] = objectStep;
+  table["selection"] = selectionStep;
+  table["material"] = materialStep;
+  table["texture_tag"] = textureTagStep;
+  table["camera"] = cameraStep;
+  table["document"] = documentStep;
+  table["select"] = selectStep;
+}
+
+}  // namespace pigmora::cli
