@@ -12,6 +12,7 @@
 #include "host/scene.h"
 #include "host/sculpt.h"
 #include "host/settings.h"
+#include "host/ui.h"
 
 namespace host {
 
@@ -114,6 +115,7 @@ class Host {
   virtual WorldSettings& settings() = 0;
   virtual Events& events() = 0;
   virtual Files& files() = 0;
+  virtual UserInterface& ui() = 0;
 };
 
 // What c4d_main receives in p1 at action 1.

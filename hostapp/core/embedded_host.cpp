@@ -7,6 +7,7 @@
 #include "hostapp/paint/paint_impl.h"
 #include "hostapp/scene/scene_impl.h"
 #include "hostapp/sculpt/sculpt_impl.h"
+#include "hostapp/ui/ui_host.h"
 
 namespace hostapp {
 
@@ -28,7 +29,18 @@ EmbeddedHost::EmbeddedHost()
     : registry_(*this),
       paint_(std::make_unique<PaintImpl>(*this)),
       sculpt_(std::make_unique<SculptImpl>(*this)),
-      scene_(std::make_unique<SceneImpl>(*this)) {}
+      scene_(std::make_unique<SceneImpl>(*this)),
+      ui_(std::make_unique<UiHost>()) {
+  listenForUi();
+}
+
+void EmbeddedHost::listenForUi() {
+  events_.addReceiver([this](const SpecialEvent& e) { ui_->coreMessage(e.id, e.p1, e.p2); });
+}
+
+host::UserInterface& EmbeddedHost::ui() {
+  return *ui_;
+}
 
 EmbeddedHost::~EmbeddedHost() {
   unload();
@@ -123,12 +135,15 @@ bool EmbeddedHost::start(const std::string& label, std::string& error) {
 
 void EmbeddedHost::unload() {
   // Scene hooks and registered objects are plug-in code: they go while the plug-in is bound.
+  // Open windows close first, while the dialogs behind them still work.
+  ui_->closeAll();
   sculpt_->forgetDocuments();
   scene_->freeDocuments();
   registry_.destroyAll(memory_);
   if (entry_ && initialised_) entry_(kActionEnd, nullptr, nullptr, nullptr);
   paint_->reset();
   events_.clearReceivers();
+  listenForUi();
   initialised_ = false;
   started_ = false;
   entry_ = nullptr;

@@ -17,6 +17,7 @@ namespace hostapp {
 class SceneImpl;
 class PaintImpl;
 class SculptImpl;
+class UiHost;
 
 using EntryPoint = int32_t (*)(int32_t action, void* p1, void* p2, void* p3);
 
@@ -58,16 +59,21 @@ class EmbeddedHost : public host::Host {
   WorldSettingsImpl& settings() override { return world_; }
   EventLog& events() override { return events_; }
   LocalFiles& files() override { return files_; }
+  host::UserInterface& ui() override;
 
   SceneImpl& sceneImpl() { return *scene_; }
   PaintImpl& paintImpl() { return *paint_; }
   SculptImpl& sculptImpl() { return *sculpt_; }
+  // The headless user interface and its scripting.
+  UiHost& uiHost() { return *ui_; }
   EntryPoint entry() const { return entry_; }
   // What the host reports as its version at initialisation (tests lower it).
   void setApiVersion(int32_t v) { apiVersion_ = v; }
 
  private:
   bool start(const std::string& label, std::string& error);
+  // Open dialogs and user areas get special events as core messages.
+  void listenForUi();
 
   int32_t apiVersion_ = host::kApiVersion;
   CountingMemory memory_;
@@ -79,6 +85,7 @@ class EmbeddedHost : public host::Host {
   std::unique_ptr<PaintImpl> paint_;
   std::unique_ptr<SculptImpl> sculpt_;
   std::unique_ptr<SceneImpl> scene_;
+  std::unique_ptr<UiHost> ui_;
   host::FunctionTable table_{};
   int32_t hostData_ = 1;
   void* library_ = nullptr;

@@ -1,0 +1,110 @@
+// The embedded host's user interface: headless. Dialogs open as windows holding widget trees,
+// user areas draw on software pictures, and what a person would do (pick a menu entry, answer a
+// message box, fill in a modal dialog) comes from answers that tests and the command line queue
+// beforehand. Everything shown is recorded.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "host/ui.h"
+#include "hostapp/ui/font.h"
+#include "hostapp/ui/window.h"
+
+namespace hostapp {
+
+class UiHost : public host::UserInterface {
+ public:
+  UiHost();
+  ~UiHost() override;
+  UiHost(const UiHost&) = delete;
+  UiHost& operator=(const UiHost&) = delete;
+
+  bool openDialog(host::GeDialog& dialog, int32_t type, int32_t pluginId, int32_t x, int32_t y,
+                  int32_t defaultWidth, int32_t defaultHeight) override;
+  bool restoreDialog(host::GeDialog& dialog, int32_t pluginId, void* secret) override;
+  int32_t popupMenu(const host::PopupMenu& menu, int32_t screenX, int32_t screenY,
+                    int32_t flags) override;
+  int32_t messageBox(const std::string& text, int32_t type) override;
+  bool showFile(const std::string& path) override;
+
+  // Windows, front-most last.
+  std::vector<Window*> windows() const;
+  Window* window(int32_t pluginId) const;
+  Window* window(const std::string& title) const;
+  Window* windowOf(const host::GeDialog& dialog) const;
+  bool contains(const Window* window) const;
+
+  // The scripted user's answers, used in order. A menu pick names an entry by its text (without
+  // a check mark), or by "Submenu/Entry", or by id; with none queued a menu is dismissed.
+  void queueMenuPick(const std::string& text) { menuPicks_.push_back(text); }
+  void queueMenuPick(int32_t id) { menuPicks_.push_back(id); }
+  // Message-box answers (kAnswerYes ...); with none queued a question is answered No.
+  void queueAnswer(int32_t answer) { answers_.push_back(answer); }
+  // What the user does in the next modal dialog; with none queued the user closes it at once.
+  using ModalScript = std::function<void(Window&)>;
+  void queueModal(ModalScript script) { modalScripts_.push_back(std::move(script)); }
+
+  struct ShownMenu {
+    host::PopupMenu menu;
+    int32_t x = 0, y = 0, flags = 0;
+    int32_t picked = host::kMenuDismissed;
+  };
+  struct ShownMessage {
+    std::string text;
+    int32_t type = 0, answer = 0;
+  };
+  const std::vector<ShownMenu>& menus() const { return menus_; }
+  const std::vector<ShownMessage>& messages() const { return messages_; }
+  const std::vector<std::string>& shownFiles() const { return shownFiles_; }
+  // Queued answers that matched nothing, as sentences.
+  const std::vector<std::string>& scriptErrors() const { return scriptErrors_; }
+
+  // A drag an area started, until it is dropped somewhere.
+  struct Drag {
+    int32_t type = 0;
+    std::string data;
+  };
+  const Drag* pendingDrag() const { return drag_ ? &*drag_ : nullptr; }
+  void startDrag(int32_t type, const std::string& data) { drag_ = Drag{type, data}; }
+  // Drops the pending drag on a user area; the cursor the area showed, or kCursorForbidden.
+  int32_t dropPending(Window& window, int32_t areaId, int32_t x, int32_t y);
+
+  // Sends a core message (host change message or special event) to every open dialog and to the
+  // user areas in them.
+  void coreMessage(int32_t id, int64_t p1 = 0, int64_t p2 = 0);
+  // Lets `ms` milliseconds pass: timers run.
+  void advance(int32_t ms);
+  // Brings every window up to date: layout and pending draws.
+  void settle();
+  // Closes every open window (the plug-in is about to go).
+  void closeAll();
+
+  // Host side.
+  Font& font() { return *font_; }
+  // A dialog object went away: its window goes with it.
+  void forget(Window* window);
+
+ private:
+  int32_t pickFrom(const host::PopupMenu& menu);
+  std::unique_ptr<Font> font_;
+  std::vector<std::unique_ptr<Window>> windows_;
+  std::map<int32_t, std::pair<int32_t, int32_t>> lastPositions_;
+  std::deque<std::variant<std::string, int32_t>> menuPicks_;
+  std::deque<int32_t> answers_;
+  std::deque<ModalScript> modalScripts_;
+  std::vector<ShownMenu> menus_;
+  std::vector<ShownMessage> messages_;
+  std::vector<std::string> shownFiles_, scriptErrors_;
+  std::optional<Drag> drag_;
+  int32_t opened_ = 0;
+};
+
+}  // namespace hostapp
