@@ -21,6 +21,7 @@ struct DescriptionParameter {
   Value defaultValue;
   std::vector<std::pair<int32_t, std::string>> choices;  // for choice parameters
   bool isChoice = false;
+  bool isButton = false;  // a description command: pressing it sends the tool message 18
 };
 
 class Description {

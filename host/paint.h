@@ -106,6 +106,9 @@ class Bitmap {
   // a 32-bit one as mode 5). Pixels outside are not touched; false when nothing lies inside.
   virtual bool getPixelRow(int32_t x, int32_t y, int32_t count, void* buffer,
                            int32_t mode) const = 0;
+  // Writes pixels of row y given in a paint colour mode; pixels outside are dropped.
+  virtual bool setPixelRow(int32_t x, int32_t y, int32_t count, const void* buffer,
+                           int32_t mode) = 0;
   // Scales into dst's size; intensity 256 keeps brightness.
   virtual void scaleInto(Bitmap& dst, int32_t intensity, bool sample,
                          bool keepProportions) const = 0;
@@ -150,6 +153,9 @@ class Paint {
   // Converts `count` pixels between colour modes through float RGB.
   virtual bool convertPixels(int32_t srcMode, const void* src, int32_t dstMode, void* dst,
                              int32_t count) = 0;
+  // Prepares the conversion of pixels of srcMode through a 2 x 2 matrix into dstMode; false
+  // when the host cannot convert between them.
+  virtual bool prepareConversion(int32_t srcMode, const double matrix[4], int32_t dstMode) = 0;
   // A new plain bitmap, owned by the caller. Null on failure.
   virtual std::unique_ptr<Bitmap> createBitmap() = 0;
   // Replaces a layer's pixels with a plain bitmap of the same size.

@@ -126,6 +126,9 @@ class SculptLibrary {
   virtual bool baseRestrictsToSelection(Settings& data) = 0;
   // The current stamp image of the tool settings, or null. Owned by the host.
   virtual const Bitmap* currentStamp(Settings& data) = 0;
+  // The settings of a registered tool in a document, made with the tool's defaults on first use.
+  // Owned by the host; null when the id is no tool.
+  virtual Settings* toolSettings(Document* doc, int32_t toolId) = 0;
 };
 
 // Tools.

@@ -1,6 +1,9 @@
 // Start, end and messages of the module.
 #include "host/binding.h"
 #include "host/entry.h"
+#include "plugin/brushes/paintbrushbase.h"
+#include "plugin/brushes/paintbrushsculpt.h"
+#include "plugin/painting_lib.h"
 #include "plugin/paintmaterials.h"
 #include "plugin/paintundo.h"
 #include "plugin/preferences.h"
@@ -24,9 +27,11 @@ bool pluginStart() {
   events.print("QOR Pigmora starting...");
   events.print("Registering plugins..");
   // Registration order: commands, library, message plug-in and undo hook, brushes, preferences,
-  // bookmark hook. The commands, the library, the brushes and the bookmark hook join here as they
-  // are built.
+  // bookmark hook. The commands and the bookmark hook join here as they are built.
+  if (!pigmora::registerPaintLibrary()) return false;
   if (!pigmora::registerUndoPlugins()) return false;
+  if (!pigmora::PaintBrushBase::registerTool()) return false;
+  if (!pigmora::PaintBrushSculpt::registerTool()) return false;
   if (!pigmora::PaintPreferences::registerPage()) return false;
   pigmora::PaintMaterialRegistry::instance();
   events.print("...successful!");

@@ -63,8 +63,10 @@ bool ResourcesImpl::loadDescription(const std::string& name, host::Description& 
     if (!pj.is_object() || !pj.contains("id") || !pj["id"].is_number_integer()) return false;
     host::DescriptionParameter p;
     p.id = pj["id"].get<int32_t>();
-    p.type = typeFromName(pj.value("type", ""));
-    if (p.type == host::ValueType::kNone) return false;
+    const std::string type = pj.value("type", "");
+    p.isButton = type == "button";
+    p.type = typeFromName(type);
+    if (p.type == host::ValueType::kNone && !p.isButton) return false;
     p.label = pj.value("label", "");
     p.defaultValue = defaultFrom(p.type, pj.contains("default") ? pj["default"] : nlohmann::json());
     if (pj.contains("choices") && pj["choices"].is_array()) {

@@ -10,7 +10,7 @@ namespace hostapp {
 // Descriptions are JSON files "description/<name>.json" in the resource folder:
 // {"parameters": [{"id": 1000, "type": "int", "label": "...", "default": 1100,
 //                  "choices": [[1100, "TIFF"], ...]}, ...]}
-// Types: bool, int, real, string, filename, vector, link, spline.
+// Types: bool, int, real, string, filename, vector, link, spline, button.
 class ResourcesImpl : public host::Resources {
  public:
   std::string resourceFolder() override { return folder_; }

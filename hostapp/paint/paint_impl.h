@@ -23,6 +23,7 @@ class PaintImpl : public host::Paint {
   std::string formatSuffix(int32_t format) override;
   bool convertPixels(int32_t srcMode, const void* src, int32_t dstMode, void* dst,
                      int32_t count) override;
+  bool prepareConversion(int32_t srcMode, const double matrix[4], int32_t dstMode) override;
   std::unique_ptr<host::Bitmap> createBitmap() override;
   bool replaceLayerPixels(host::PaintBitmap* layer, const host::Bitmap& bitmap) override;
   PainterImpl& painter() override { return painter_; }

@@ -75,6 +75,25 @@ bool PlainBitmap::getPixelRow(int32_t x, int32_t y, int32_t count, void* buffer,
   return true;
 }
 
+bool PlainBitmap::setPixelRow(int32_t x, int32_t y, int32_t count, const void* buffer,
+                              int32_t mode) {
+  const ModeLayout* src = modeLayout(mode);
+  if (!src || !buffer || count <= 0 || y < 0 || y >= height_) return false;
+  const int64_t x0 = std::max<int64_t>(x, 0), x1 = std::min<int64_t>(int64_t{x} + count, width_);
+  if (x0 >= x1) return false;
+  const auto* in = static_cast<const uint8_t*>(buffer) + (x0 - x) * src->pixelBytes();
+  uint8_t argb[4];
+  for (int64_t i = x0; i < x1; ++i, in += src->pixelBytes()) {
+    convertPixels(mode, in, 5, argb, 1);
+    uint8_t* p = &rgba_[(static_cast<size_t>(y) * width_ + static_cast<size_t>(i)) * 4];
+    p[0] = argb[1];
+    p[1] = argb[2];
+    p[2] = argb[3];
+    if (bits_ == 32) p[3] = argb[0];
+  }
+  return true;
+}
+
 void PlainBitmap::scaleInto(host::Bitmap& dst, int32_t intensity, bool sample,
                             bool keepProportions) const {
   const int32_t dw = dst.width(), dh = dst.height();

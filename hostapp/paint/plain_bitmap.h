@@ -23,6 +23,7 @@ class PlainBitmap : public host::Bitmap {
   void setAlpha(int32_t x, int32_t y, uint8_t a) override;
   void clear(uint8_t r, uint8_t g, uint8_t b) override;
   bool getPixelRow(int32_t x, int32_t y, int32_t count, void* buffer, int32_t mode) const override;
+  bool setPixelRow(int32_t x, int32_t y, int32_t count, const void* buffer, int32_t mode) override;
   // With `sample` the nearest source pixel is taken; without, the source pixels under each
   // destination pixel are averaged. Proportions kept: the image is fitted and centred.
   void scaleInto(host::Bitmap& dst, int32_t intensity, bool sample,

@@ -19,6 +19,8 @@ constexpr int32_t kFillMode = 10001;
 constexpr int32_t kFillPolygons = 10241;
 constexpr int32_t kFillAngle = 10242;
 constexpr int32_t kFillAcross = 10243;
+constexpr int32_t kRelief = 10214;
+constexpr int32_t kInvertRelief = 10216;
 }  // namespace
 
 std::unique_ptr<host::BrushParams> SculptImpl::createParams() {
@@ -54,6 +56,8 @@ void SculptImpl::baseDefaults(host::Settings& data) {
   data.setBool(kFillPolygons, false);
   data.setReal(kFillAngle, 45.0);
   data.setBool(kFillAcross, false);
+  data.setReal(kRelief, 50.0);
+  data.setBool(kInvertRelief, false);
 }
 
 bool SculptImpl::baseEnabling(host::Settings& data, int32_t id) {
@@ -82,6 +86,7 @@ bool SculptImpl::baseInput(host::SculptBrushToolData* tool, host::Document* doc,
   auto* params = dynamic_cast<BrushParamsImpl*>(tool->params());
   host::Object* active = doc->activeObject();
   if (!params || !active || active->type() != host::kTypePolygonObject) return false;
+  inputSettings_ = data;
   last_ =
       engine_.run(tool, *params, doc, static_cast<host::PolygonObject*>(active), data, *pending_);
   return true;
@@ -170,8 +175,42 @@ bool SculptImpl::pressButton(host::Document* doc, int32_t buttonId) {
   return t->message(doc, *data, host::kMessageDescriptionCommand, &cmd);
 }
 
+bool SculptImpl::setParameter(host::Document* doc, int32_t id, const host::Value& v) {
+  if (!doc) return false;
+  const int32_t toolId = doc->data().getInt32(host::kDocActiveTool);
+  host::SculptBrushToolData* t = tool(toolId);
+  host::Settings* data = toolData(doc, toolId);
+  if (!t || !data) return false;
+  data->set(id, v);
+  int32_t flags = 0;
+  return t->setDParameter(doc, *data, id, v, flags);
+}
+
+bool SculptImpl::parameterEnabled(host::Document* doc, int32_t id) {
+  if (!doc) return false;
+  const int32_t toolId = doc->data().getInt32(host::kDocActiveTool);
+  host::SculptBrushToolData* t = tool(toolId);
+  host::Settings* data = toolData(doc, toolId);
+  if (!t || !data) return false;
+  const host::Value* v = data->find(id);
+  return t->getDEnabling(doc, *data, id, v ? *v : host::Value(), 0);
+}
+
+const host::Description* SculptImpl::toolDescription(int32_t toolId) {
+  host::SculptBrushToolData* t = tool(toolId);
+  if (!t) return nullptr;
+  auto& slot = descriptions_[toolId];
+  if (!slot) {
+    auto desc = std::make_unique<host::Description>();
+    if (!host_.resources().loadDescription(t->getResourceSymbol(), *desc)) return nullptr;
+    slot = std::move(desc);
+  }
+  return slot.get();
+}
+
 void SculptImpl::forgetDocuments() {
   toolSettings_.clear();
+  descriptions_.clear();
 }
 
 }  // namespace hostapp

@@ -30,10 +30,20 @@ class SculptImpl : public host::SculptLibrary {
   double baseStrength(host::Settings& data) override;
   bool baseRestrictsToSelection(host::Settings& data) override;
   const host::Bitmap* currentStamp(host::Settings& data) override;
+  host::Settings* toolSettings(host::Document* doc, int32_t toolId) override {
+    return toolData(doc, toolId);
+  }
 
   // The settings of a tool in a document, made with the tool's defaults on first use. Null when
   // the id is no registered tool.
   host::Settings* toolData(host::Document* doc, int32_t toolId);
+  // The user changes a parameter of the document's active tool: the host stores it, then tells
+  // the tool. False when there is no active tool.
+  bool setParameter(host::Document* doc, int32_t id, const host::Value& v);
+  // Whether the active tool's description offers the parameter for editing.
+  bool parameterEnabled(host::Document* doc, int32_t id);
+  // The description of a tool (by its resource symbol); null when it has none.
+  const host::Description* toolDescription(int32_t toolId);
   // Makes the tool the document's active tool (document parameter 1020).
   bool activateTool(host::Document* doc, int32_t toolId);
   // The user's stroke with the document's active tool on its active polygon object: the host
@@ -42,6 +52,8 @@ class SculptImpl : public host::SculptLibrary {
   // Presses a button of the active tool's description (message 18).
   bool pressButton(host::Document* doc, int32_t buttonId);
   const StrokeStats& lastStroke() const { return last_; }
+  // The tool settings as the host base saw them when it last ran a stroke.
+  const host::Settings& lastInputSettings() const { return inputSettings_; }
 
   // Stamp and stencil images by path, loaded once; null when the file cannot be read.
   const host::Bitmap* image(const std::string& path);
@@ -61,8 +73,10 @@ class SculptImpl : public host::SculptLibrary {
   StrokeEngine engine_;
   std::vector<ToolSettings> toolSettings_;
   std::map<std::string, std::unique_ptr<PlainBitmap>> images_;
+  std::map<int32_t, std::unique_ptr<host::Description>> descriptions_;
   const StrokeInput* pending_ = nullptr;
   StrokeStats last_;
+  host::Settings inputSettings_;
 };
 
 }  // namespace hostapp

@@ -15,6 +15,7 @@ class ChangeEntry : public UndoEntry {
   explicit ChangeEntry(host::Node* node) : node_(node), contents_(captureContents(node)) {}
   void undo() override { swap(); }
   void redo() override { swap(); }
+  int32_t kind() const override { return host::kUndoChange; }
 
  private:
   void swap() {
@@ -34,6 +35,7 @@ class SelectionEntry : public UndoEntry {
       : doc_(doc), obj_(obj), state_(captureSelection(doc, obj)) {}
   void undo() override { swap(); }
   void redo() override { swap(); }
+  int32_t kind() const override { return host::kUndoChangeSelection; }
 
  private:
   void swap() {
@@ -56,6 +58,7 @@ class NewEntry : public UndoEntry {
     if (host::Node* node = node_.get()) kept_ = detachNode(doc_, node, where_);
   }
   void redo() override { attachNode(doc_, kept_, where_); }
+  int32_t kind() const override { return host::kUndoNew; }
 
  private:
   DocumentImpl& doc_;
@@ -74,6 +77,7 @@ class DeleteEntry : public UndoEntry {
     host::Node* copy = kept_.get();
     if (attachNode(doc_, kept_, where_)) inserted_.set(copy);
   }
+  int32_t kind() const override { return host::kUndoDelete; }
   void redo() override {
     if (host::Node* node = inserted_.get()) kept_ = detachNode(doc_, node, where_);
   }
@@ -92,6 +96,8 @@ class SceneHookEntry : public UndoEntry {
       : hook_(hook), text_(hook->data().getString(host::kUndoSceneHook)) {}
   void undo() override { tell(false); }
   void redo() override { tell(true); }
+  int32_t kind() const override { return host::kUndoSceneHook; }
+  std::string text() const override { return text_; }
 
  private:
   void tell(bool redo) {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace hostapp {
@@ -14,6 +15,9 @@ class UndoEntry {
   virtual ~UndoEntry() = default;
   virtual void undo() = 0;
   virtual void redo() = 0;
+  // What the entry is, for listings: its kind, and the text of a scene-hook entry.
+  virtual int32_t kind() const = 0;
+  virtual std::string text() const { return {}; }
 };
 
 class UndoList {
@@ -31,6 +35,8 @@ class UndoList {
   bool redo();
 
   size_t undoCount() const { return undo_.size(); }
+  // The entries of undo group i (0 = oldest), in the order they were recorded.
+  const std::vector<std::unique_ptr<UndoEntry>>& undoGroup(size_t i) const { return undo_[i]; }
   size_t redoCount() const { return redo_.size(); }
   void clear();
 
