@@ -39,7 +39,7 @@ std::string saveStep(JobContext& ctx, const Json& step) {
   const LayerRef ref = layerRef(ctx, step, false);
   std::string summary;
   if (boolOr(step, "each_layer", false)) {
-    // Every layer beside the flattened texture, named after the layers.
+    // Every layer, beside the flattened texture, named after the layers.
     int32_t index = 0;
     for (host::PaintBitmap* l = ref.texture->firstLayer(); l; l = l->next(), ++index) {
       const std::string label = ref.material + "_" + channelKey(ref.channel) + "_" +
@@ -50,9 +50,12 @@ std::string saveStep(JobContext& ctx, const Json& step) {
       summary += (summary.empty() ? "" : ", ") + file.filename().string();
     }
   }
-  const host::PaintBitmap& bitmap = ref.layer ? *ref.layer : *ref.texture;
+  // With every layer written, the named file holds the flattened texture.
+  const bool eachLayer = boolOr(step, "each_layer", false);
+  const host::PaintBitmap& bitmap = ref.layer && !eachLayer ? *ref.layer : *ref.texture;
+  const std::string label = eachLayer ? ref.material + "_" + channelKey(ref.channel) : ref.label();
   const std::filesystem::path file =
-      ctx.outputFile(fileFor(ctx, step, safeFileName(ref.label()) + ".png"));
+      ctx.outputFile(fileFor(ctx, step, safeFileName(label) + ".png"));
   writeImage(bitmap, file);
   return file.filename().string() + " (" + std::to_string(bitmap.width()) + "x" +
          std::to_string(bitmap.height()) + " " + colorModeName(bitmap.colorMode()) + ")" +
