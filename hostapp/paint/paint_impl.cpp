@@ -1,9 +1,11 @@
 #include "hostapp/paint/paint_impl.h"
 
+#include <filesystem>
 #include <vector>
 
 #include "hostapp/core/embedded_host.h"
 #include "hostapp/paint/colormode.h"
+#include "hostapp/paint/image_io.h"
 #include "hostapp/paint/paint_bitmap.h"
 #include "hostapp/paint/plain_bitmap.h"
 #include "hostapp/scene/document.h"
@@ -17,7 +19,21 @@ host::PaintTexture* PaintImpl::textureOf(host::Material* mat, int32_t channel,
   auto* d = dynamic_cast<DocumentImpl*>(doc);
   if (!ch || !d) return nullptr;
   const std::string path = ch->texturePath();
-  return path.empty() ? nullptr : d->textureAt(path);
+  if (path.empty()) return nullptr;
+  if (PaintTextureImpl* open = d->textureAt(path)) return open;
+  // Not open yet: the channel's file is opened as a texture of one layer. A file that cannot be
+  // read leaves the channel without a texture, as a missing file does.
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return nullptr;
+  std::string error;
+  std::unique_ptr<PaintTextureImpl> tex = loadPaintTexture(host_.memory(), path, error);
+  if (!tex) {
+    host_.events().print(error);
+    return nullptr;
+  }
+  PaintTextureImpl* raw = tex.get();
+  d->addTexture(path, std::move(tex));
+  return raw;
 }
 
 host::PaintTexture* PaintImpl::createTexture(host::Document* doc, const std::string& path,
@@ -77,6 +93,11 @@ std::string PaintImpl::formatSuffix(int32_t format) {
 bool PaintImpl::convertPixels(int32_t srcMode, const void* src, int32_t dstMode, void* dst,
                               int32_t count) {
   return src && dst && hostapp::convertPixels(srcMode, src, dstMode, dst, count);
+}
+
+bool PaintImpl::prepareConversion(int32_t srcMode, const double matrix[4], int32_t dstMode) {
+  // The embedded host converts through float RGB directly; only the modes need to be known.
+  return matrix && modeLayout(srcMode) && modeLayout(dstMode);
 }
 
 std::unique_ptr<host::Bitmap> PaintImpl::createBitmap() {
