@@ -2,7 +2,7 @@
 # Installs the Debian packages the build needs, when any is missing.
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-  nlohmann-json3-dev libcli11-dev libopenimageio-dev libfreetype-dev
+  nlohmann-json3-dev libcli11-dev libopenimageio-dev libtinyobjloader-dev libfreetype-dev
   fonts-dejavu-core clang-format)
 missing=()
 for p in "${packages[@]}"; do

@@ -55,6 +55,15 @@ TEST(PluginsCommand, VersionAndHelpFollowTheUsualConventions) {
   const CommandRun h = run("--help");
   EXPECT_EQ(h.status, 0);
   EXPECT_NE(h.out.find("plugins"), std::string::npos);
+  EXPECT_NE(h.out.find("demo"), std::string::npos);
+  EXPECT_NE(h.out.find("run"), std::string::npos);
+  const CommandRun runHelp = run("run --help");
+  EXPECT_EQ(runHelp.status, 0);
+  EXPECT_NE(runHelp.out.find("--out"), std::string::npos);
+  const CommandRun noJob = run("run");
+  EXPECT_NE(noJob.status, 0);
+  const CommandRun badSize = run("demo --size 0");
+  EXPECT_NE(badSize.status, 0);
   const CommandRun bad = run("no-such-command");
   EXPECT_NE(bad.status, 0);
 }

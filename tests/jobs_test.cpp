@@ -1,0 +1,374 @@
+// The pigmora program running jobs as a user runs them: every example job in data/jobs, the
+// demo at a small size, and bad input.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <OpenImageIO/imageio.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct CommandRun {
+  int status = -1;
+  std::string out;  // standard output
+  std::string err;  // standard error
+};
+
+std::string slurp(const fs::path& p) {
+  std::ifstream in(p);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+CommandRun run(const std::string& args) {
+  static int counter = 0;
+  const fs::path errFile =
+      fs::temp_directory_path() /
+      ("pigmora_jobs_err_" + std::to_string(getpid()) + "_" + std::to_string(counter++));
+  const std::string cmd = std::string(PIGMORA_CLI_PATH) + " " + args + " 2>" + errFile.string();
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(cmd.c_str(), "r"), pclose);
+  CommandRun r;
+  if (!pipe) return r;
+  std::array<char, 4096> buf{};
+  size_t n;
+  while ((n = fread(buf.data(), 1, buf.size(), pipe.get())) > 0) r.out.append(buf.data(), n);
+  const int status = pclose(pipe.release());
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  r.err = slurp(errFile);
+  fs::remove(errFile);
+  return r;
+}
+
+class JobsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("pigmora_jobs_" + std::to_string(getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  CommandRun runExample(const std::string& job) {
+    return run("run " + std::string(PIGMORA_DATA_DIR) + "/jobs/" + job + ".json --out " +
+               (dir_ / "out").string());
+  }
+  fs::path out(const std::string& name) const { return dir_ / "out" / name; }
+  // Writes a job into the test folder and runs it.
+  CommandRun runJob(const std::string& json) {
+    const fs::path job = dir_ / "job.json";
+    std::ofstream(job) << json;
+    return run("run " + job.string() + " --out " + (dir_ / "out").string());
+  }
+
+  fs::path dir_;
+};
+
+struct Image {
+  int width = 0, height = 0, channels = 0;
+  OIIO::TypeDesc format;
+  std::vector<float> pixels;  // normalised
+  float at(int x, int y, int c) const {
+    return pixels[(static_cast<size_t>(y) * width + x) * channels + c];
+  }
+};
+
+Image readImage(const fs::path& p) {
+  Image img;
+  auto in = OIIO::ImageInput::open(p.string());
+  if (!in) return img;
+  const OIIO::ImageSpec& spec = in->spec();
+  img.width = spec.width;
+  img.height = spec.height;
+  img.channels = spec.nchannels;
+  img.format = spec.format;
+  img.pixels.resize(static_cast<size_t>(img.width) * img.height * img.channels);
+  in->read_image(0, 0, 0, img.channels, OIIO::TypeDesc::FLOAT, img.pixels.data());
+  return img;
+}
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+TEST_F(JobsTest, FlatFillHoldsThePainterColourExactlyInEveryDepth) {
+  // Colour (1, 0.2, 0): 0.2 is 51 of 255 and 13107 of 65535; the specular channel is at
+  // brightness 0.5.
+  const CommandRun r = runExample("flat_fill");
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_TRUE(contains(r.out, "    0 0: 255 255 51 0\n    31 31: 255 255 51 0\n")) << r.out;
+  EXPECT_TRUE(contains(r.out, "    15 7: 65535 13107 0\n")) << r.out;
+  EXPECT_TRUE(contains(r.out, "    3 4: 0.5 0.1 0\n")) << r.out;
+
+  const Image png = readImage(out("flat_color.png"));
+  ASSERT_EQ(png.channels, 4);
+  EXPECT_EQ(png.format, OIIO::TypeDesc::UINT8);
+  EXPECT_EQ(std::lround(png.at(5, 9, 0) * 255), 255);
+  EXPECT_EQ(std::lround(png.at(5, 9, 1) * 255), 51);
+  EXPECT_EQ(std::lround(png.at(5, 9, 2) * 255), 0);
+  EXPECT_EQ(std::lround(png.at(5, 9, 3) * 255), 255);
+  const Image tif = readImage(out("flat_bump.tif"));
+  ASSERT_EQ(tif.width, 16);
+  ASSERT_EQ(tif.height, 8);
+  EXPECT_EQ(tif.format, OIIO::TypeDesc::UINT16);
+  EXPECT_EQ(std::lround(tif.at(15, 7, 1) * 65535), 13107);
+  const Image exr = readImage(out("flat_specular.exr"));
+  ASSERT_EQ(exr.channels, 3);
+  EXPECT_EQ(exr.format, OIIO::TypeDesc::FLOAT);
+  EXPECT_FLOAT_EQ(exr.at(3, 4, 0), 0.5f);
+  EXPECT_FLOAT_EQ(exr.at(3, 4, 1), 0.1f);
+  EXPECT_FALSE(fs::exists(out("flat_color.png.partial")));
+}
+
+TEST_F(JobsTest, BleedRingGrowsTheFilledSquareByDistancePlusOneRings) {
+  // The quad's UVs span 0.25 .. 0.75 of a 64-pixel texture: pixels 16 .. 47 are covered. A bleed
+  // of distance 2 adds three rings around them (8-neighbourhood), so Chebyshev distance 3.
+  const CommandRun r = runExample("bleed_ring");
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_TRUE(contains(r.out,
+                       "    16 32: 255 0 102 255\n    47 32: 255 0 102 255\n"
+                       "    15 32: 0 0 0 0\n    48 32: 0 0 0 0\n"))
+      << r.out;
+  const Image ring = readImage(out("ring.png"));
+  ASSERT_EQ(ring.width, 64);
+  ASSERT_EQ(ring.channels, 4);
+  int wrong = 0;
+  for (int y = 0; y < 64; ++y) {
+    for (int x = 0; x < 64; ++x) {
+      const int dx = x < 16 ? 16 - x : (x > 47 ? x - 47 : 0);
+      const int dy = y < 16 ? 16 - y : (y > 47 ? y - 47 : 0);
+      const bool painted = std::max(dx, dy) <= 3;
+      const long a = std::lround(ring.at(x, y, 3) * 255);
+      const long g = std::lround(ring.at(x, y, 1) * 255);
+      const long b = std::lround(ring.at(x, y, 2) * 255);
+      if (painted ? (a != 255 || g != 102 || b != 255) : a != 0) ++wrong;
+    }
+  }
+  EXPECT_EQ(wrong, 0);
+}
+
+TEST_F(JobsTest, PaintSphereStrokesShowInTheLayersAndTheRender) {
+  const CommandRun r = runExample("paint_sphere");
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  for (const char* f :
+       {"Ball_Paint_color.png", "Ball_Paint_color_Background.png", "Ball_Paint_color_Strokes.png",
+        "strokes.tif", "ball_color.png", "ball.png"})
+    EXPECT_TRUE(fs::exists(out(f))) << f;
+  // Every stroke found the surface: no dab reported off it, and each stroke made dabs.
+  EXPECT_FALSE(contains(r.out, "off the surface")) << r.out;
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 21) << r.out;
+
+  // The strokes layer is transparent where nothing was painted and holds the stroke colours.
+  const Image strokes = readImage(out("Ball_Paint_color_Strokes.png"));
+  ASSERT_EQ(strokes.width, 512);
+  int red = 0, blue = 0, orange = 0, clear = 0;
+  for (int y = 0; y < strokes.height; ++y) {
+    for (int x = 0; x < strokes.width; ++x) {
+      const float a = strokes.at(x, y, 3), rr = strokes.at(x, y, 0), g = strokes.at(x, y, 1),
+                  b = strokes.at(x, y, 2);
+      if (a < 0.01f) ++clear;
+      if (a > 0.9f && rr > 0.7f && g < 0.15f && b < 0.2f) ++red;
+      if (a > 0.9f && b > 0.8f && rr < 0.2f) ++blue;
+      if (a > 0.9f && rr > 0.9f && g > 0.3f && g < 0.85f && b < 0.3f) ++orange;
+    }
+  }
+  EXPECT_GT(clear, 512 * 512 / 2);
+  EXPECT_GT(red, 500);
+  EXPECT_GT(blue, 500);
+  EXPECT_GT(orange, 200);  // the star stamp's own colours
+
+  // The render: the backdrop at the corners, a lit white ball in the middle, red strokes on it.
+  const Image render = readImage(out("ball.png"));
+  ASSERT_EQ(render.width, 480);
+  ASSERT_EQ(render.height, 360);
+  auto near = [](float v, float want, float tol) { return std::abs(v - want) <= tol; };
+  EXPECT_TRUE(near(render.at(2, 2, 2), 0.40f, 0.04f)) << render.at(2, 2, 2);
+  EXPECT_GT(render.at(2, 2, 2), render.at(2, 357, 2));  // lighter at the top
+  int over = 0, lit = 0, redOnBall = 0;
+  for (int y = 0; y < render.height; ++y) {
+    for (int x = 0; x < render.width; ++x) {
+      const float rr = render.at(x, y, 0), g = render.at(x, y, 1), b = render.at(x, y, 2);
+      if (rr > 0.75f && g > 0.75f && b > 0.75f) ++lit;
+      if (rr > 0.5f && g < 0.2f && b < 0.25f) ++redOnBall;
+      if (x < 20 && y < 20 && !near(b, 0.40f, 0.04f)) ++over;
+    }
+  }
+  EXPECT_EQ(over, 0);
+  EXPECT_GT(lit, 480 * 360 / 16);  // the ball covers about a quarter, the lit half of it white
+  EXPECT_GT(redOnBall, 300);
+}
+
+TEST_F(JobsTest, CrateFormatsWriteEveryImageFileAtItsDepth) {
+  const CommandRun r = runExample("crate_formats");
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  const Image tif = readImage(out("wood.tif"));
+  EXPECT_EQ(tif.width, 256);
+  EXPECT_EQ(tif.channels, 3);
+  EXPECT_EQ(tif.format, OIIO::TypeDesc::UINT16);
+  // The fill colour (150, 100, 60) where no stroke went, within JPEG's loss in the JPEG.
+  const Image jpg = readImage(out("wood.jpg"));
+  ASSERT_EQ(jpg.channels, 3);
+  EXPECT_NEAR(jpg.at(128, 250, 0) * 255, 150, 4);
+  EXPECT_NEAR(jpg.at(128, 250, 1) * 255, 100, 4);
+  for (const char* f : {"wood.tga", "wood.bmp"}) {
+    const Image img = readImage(out(f));
+    ASSERT_EQ(img.width, 256) << f;
+    EXPECT_NEAR(img.at(128, 250, 2) * 255, 60, 0.5) << f;
+  }
+  const Image exr = readImage(out("lid.exr"));
+  EXPECT_EQ(exr.width, 128);
+  EXPECT_EQ(exr.height, 64);
+  EXPECT_EQ(exr.channels, 4);
+  EXPECT_NEAR(exr.at(10, 10, 2), 90.0 / 255, 1e-6);
+  // The stroke painted yellow into the wood texture.
+  int yellow = 0;
+  for (int y = 0; y < tif.height; ++y)
+    for (int x = 0; x < tif.width; ++x)
+      if (tif.at(x, y, 0) > 0.85f && tif.at(x, y, 1) > 0.75f && tif.at(x, y, 2) < 0.4f) ++yellow;
+  EXPECT_GT(yellow, 100);
+  // Both renders show the crate against the backdrop.
+  for (const char* f : {"crate.png", "crate_editor.png"}) {
+    const Image img = readImage(out(f));
+    ASSERT_EQ(img.width, 320) << f;
+    const float centreBlue = img.at(160, 120, 2), cornerBlue = img.at(1, 1, 2);
+    EXPECT_GT(std::abs(centreBlue - cornerBlue) + std::abs(img.at(160, 120, 0) - img.at(1, 1, 0)),
+              0.1f)
+        << f;
+  }
+}
+
+TEST_F(JobsTest, LibraryFillIsOneUndoStep) {
+  // Blue (0, 0, 1) into the corner polygon's UV square (pixels 0 .. 15 of 32) of the top layer.
+  const CommandRun r = runExample("library_undo");
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_TRUE(contains(r.out, "mode 21: 16 bits, 4 components")) << r.out;
+  EXPECT_TRUE(contains(r.out, "    4 4: 255 0 0 255\n    28 28: 0 0 0 0\n[11] undo")) << r.out;
+  EXPECT_TRUE(
+      contains(r.out, "[12] pixels         0.000 s  Tiles_color_Top in argb8\n    4 4: 0 0 0 0\n"))
+      << r.out;
+  EXPECT_TRUE(contains(
+      r.out, "[14] pixels         0.000 s  Tiles_color_Top in argb8\n    4 4: 255 0 0 255\n"))
+      << r.out;
+  EXPECT_TRUE(fs::exists(out("top_preview.png")));
+  EXPECT_TRUE(fs::exists(out("Tiles_color_Top.png")));
+}
+
+TEST_F(JobsTest, DemoPaintsAndWritesItsImagesAtASmallSize) {
+  const CommandRun r = run("demo --size 256 --out " + (dir_ / "out").string());
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_TRUE(contains(r.out, "[ 1] object ")) << r.out;
+  EXPECT_TRUE(contains(r.out, "done: ")) << r.out;
+  EXPECT_FALSE(contains(r.out, "off the surface")) << r.out;
+  for (const char* f : {"sphere_paint_layer.png", "sphere_color.png", "box_paint_layer.png",
+                        "box_color.png", "preview.png"})
+    ASSERT_TRUE(fs::exists(out(f))) << f;
+  const Image layer = readImage(out("sphere_paint_layer.png"));
+  ASSERT_EQ(layer.width, 256);
+  int painted = 0;
+  for (int y = 0; y < 256; ++y)
+    for (int x = 0; x < 256; ++x)
+      if (layer.at(x, y, 3) > 0.5f) ++painted;
+  EXPECT_GT(painted, 256 * 256 / 20);
+  EXPECT_LT(painted, 256 * 256 / 2);
+}
+
+TEST_F(JobsTest, BadInputGivesOneSentenceNamingFileAndStep) {
+  struct Case {
+    std::string job;
+    std::string expected;  // part of the one line on stderr
+  };
+  const std::string data = PIGMORA_DATA_DIR;
+  const std::string grid =
+      R"({"step": "object", "name": "G", "primitive": "grid", "columns": 1, "rows": 1})";
+  const std::vector<Case> cases = {
+      {"{\"steps\": [" + grid + ", {\"step\": \"paint_everything\"}]}",
+       "step 2 (paint_everything): there is no step named \"paint_everything\"."},
+      {R"({"steps": [{"step": "object", "name": "T", "obj": ")" + data +
+           R"(/meshes/no_uvs.obj"}]})",
+       "step 1 (object): The mesh file " + data +
+           "/meshes/no_uvs.obj has faces without texture coordinates"},
+      {"{\"steps\": [" + grid +
+           R"(, {"step": "selection", "object": "G", "name": "S", "polygons": [0, 7]}]})",
+       "step 2 (selection): polygon 7 is out of range: G has 1 polygons."},
+      {R"({"steps": [{"step": "material", "name": "M", "channels": {"color": {"size": 0}}}]})",
+       "step 1 (material): the texture size 0 x 0 is outside 1 to 16384."},
+      {R"({"steps": [{"step": "material", "name": "M", "channels": {"color": {"size": [64, 20000]}}}]})",
+       "step 1 (material): the texture size 64 x 20000 is outside 1 to 16384."},
+      {R"({"steps": [{"step": "command", "id": 1234}]})",
+       "step 1 (command): the plug-in registers no command with the id 1234."},
+      {R"({"steps": [{"step": "document", "active_object": "Nobody"}]})",
+       "step 1 (document): there is no object named \"Nobody\"."},
+      {"{\"steps\": [" + grid +
+           R"(, {"step": "material", "name": "M", "channels": {"color": {"size": 8}}},
+         {"step": "save", "material": "M", "file": "../escaped.png"}]})",
+       "step 3 (save): the output file name \"../escaped.png\" must stay inside the output "
+       "folder."},
+      {"{\"steps\": [" + grid +
+           R"(, {"step": "material", "name": "M", "channels": {"color": {"size": 8}}},
+         {"step": "save", "material": "M", "file": "picture.xyz"}]})",
+       "step 3 (save): The image "},
+      {R"({"steps": [{"step": "material", "name": "M", "channels": {"color": {"file": "missing.png"}}}]})",
+       "missing.png does not exist."},
+      {R"({"steps": [{"step": "material", "name": "M", "channels": {"color": {"size": 8, "mode": "cmyk"}}}]})",
+       "step 1 (material): the colour mode \"cmyk\" cannot be painted"},
+      {R"({"steps": [{"step": "object", "name": 5, "primitive": "box"}]})",
+       "step 1 (object): \"name\" must be a string."},
+      {R"({"steps": {"not": "a list"}})", "must be an object with a list of \"steps\"."},
+      {R"({"steps": [1, 2]})", "step 1 (?): every step must be an object"},
+  };
+  const std::string job = (dir_ / "job.json").string();
+  for (const Case& c : cases) {
+    const CommandRun r = runJob(c.job);
+    EXPECT_NE(r.status, 0) << c.job;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_EQ(r.err.rfind("pigmora: ", 0), 0u) << r.err;
+    EXPECT_TRUE(contains(r.err, job) || contains(r.err, "The job file")) << r.err;
+    EXPECT_TRUE(contains(r.err, c.expected)) << r.err << "\nwanted: " << c.expected;
+  }
+  // Nothing was written outside the output folder, and no half-written file was left.
+  EXPECT_FALSE(fs::exists(dir_ / "escaped.png"));
+  EXPECT_FALSE(fs::exists(dir_ / "out" / "picture.xyz"));
+  EXPECT_FALSE(fs::exists(dir_ / "out" / "picture.xyz.partial"));
+}
+
+TEST_F(JobsTest, UnreadableJobsAndFoldersAreRefusedBeforeAnyStep) {
+  const CommandRun missing = run("run " + (dir_ / "nothing.json").string());
+  EXPECT_NE(missing.status, 0);
+  EXPECT_EQ(missing.err,
+            "pigmora: The job file " + (dir_ / "nothing.json").string() + " does not exist.\n");
+
+  const fs::path broken = dir_ / "broken.json";
+  std::ofstream(broken) << "{\"steps\": [ {\"step\": \"object\", } ]";
+  const CommandRun malformed = run("run " + broken.string() + " --out " + (dir_ / "out").string());
+  EXPECT_NE(malformed.status, 0);
+  EXPECT_EQ(
+      malformed.err.rfind("pigmora: The job file " + broken.string() + " is not valid JSON: ", 0),
+      0u)
+      << malformed.err;
+  EXPECT_EQ(std::count(malformed.err.begin(), malformed.err.end(), '\n'), 1);
+  EXPECT_TRUE(malformed.out.empty());
+
+  const fs::path job = dir_ / "ok.json";
+  std::ofstream(job) << R"({"steps": []})";
+  const CommandRun folder = run("run " + job.string() + " --out /proc/pigmora-cannot-write-here");
+  EXPECT_NE(folder.status, 0);
+  EXPECT_EQ(folder.err.rfind("pigmora: The output folder /proc/pigmora-cannot-write-here cannot be "
+                             "written: ",
+                             0),
+            0u)
+      << folder.err;
+  EXPECT_EQ(std::count(folder.err.begin(), folder.err.end(), '\n'), 1);
+}
+
+}  // namespace
