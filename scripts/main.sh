@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the main job of pigmora.
+# Installs what is missing, builds, and runs the main job of pigmora: the demo, which paints a
+# sphere and a box and writes their textures and a preview into pigmora-demo/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh >/dev/null
-exec build/bin/pigmora plugins "$@"
+exec build/bin/pigmora demo "$@"
