@@ -786,6 +786,24 @@ TEST_F(UiTest, WindowsRenderToReadablePictures) {
   EXPECT_EQ(back, pic.pixels());
   in->close();
 
+  // Tabs, a scroll group and a user area with text render as well.
+  AreaDialog areas;
+  areas.area.minHeight = 600;
+  areas.area.paint = [](ProbeArea& a) {
+    a.setTextColor(host::kColorText, host::kColorBackground);
+    a.setPen(host::kColorBackground);
+    a.fillRect(0, 0, a.width() - 1, a.height() - 1);
+    for (int32_t row = 0; row < 20; ++row)
+      a.drawText("Cell " + std::to_string(row), 8, 8 + row * 30);
+  };
+  ASSERT_TRUE(areas.open(host::kDialogAsync, 4, 0, 0, 320, 240));
+  Window* aw = ui().windowOf(areas);
+  ASSERT_TRUE(aw->scrollTo(AreaDialog::kScroll, 0, 90));
+  const std::string areaPath =
+      (std::filesystem::path(PIGMORA_FIXTURE_DIR) / "ui_area_dialog.png").string();
+  ASSERT_TRUE(aw->savePicture(areaPath, error)) << error;
+  EXPECT_EQ(aw->render().height(), aw->height());
+
   EXPECT_FALSE(w->savePicture("/nonexistent-folder/x.png", error));
   EXPECT_NE(error.find("/nonexistent-folder/x.png"), std::string::npos);
 }

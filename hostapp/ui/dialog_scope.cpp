@@ -210,6 +210,9 @@ bool DialogScope::setValue(int32_t id, const host::Value& value) {
       else
         w->value = w->is(host::GadgetKind::kFilename) ? host::Value::ofFilename(value.toString())
                                                       : host::Value::ofString(value.toString());
+      // Labels and captions without a fixed size grow with their text.
+      if (w->is(host::GadgetKind::kStaticText) || w->is(host::GadgetKind::kButton))
+        window_.invalidateLayout();
       break;
   }
   return true;

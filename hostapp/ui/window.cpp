@@ -138,22 +138,19 @@ bool Window::commandOf(Widget& w) {
 
 bool Window::click(int32_t id) {
   Widget* w = find(id);
-  if (!usable(w)) return false;
-  if (w->is(host::GadgetKind::kCheckBox)) return setChecked(id, !w->value.toBool());
-  if (!w->is(host::GadgetKind::kButton)) return false;
-  return commandOf(*w);
+  return w && clickOn(*w);
 }
 
 bool Window::click(const std::string& text) {
   Widget* w = findByText(text);
-  if (!w || w->kind != WidgetKind::kGadget) return false;
-  if (!w->is(host::GadgetKind::kButton) && !w->is(host::GadgetKind::kCheckBox)) return false;
-  if (!usable(w)) return false;
-  if (w->is(host::GadgetKind::kCheckBox)) {
-    w->value = host::Value::ofBool(!w->value.toBool());
-    return commandOf(*w);
-  }
-  return commandOf(*w);
+  return w && clickOn(*w);
+}
+
+bool Window::clickOn(Widget& w) {
+  const bool check = w.is(host::GadgetKind::kCheckBox);
+  if (!usable(&w) || !(check || w.is(host::GadgetKind::kButton))) return false;
+  if (check) w.value = host::Value::ofBool(!w.value.toBool());
+  return commandOf(w);
 }
 
 bool Window::setText(int32_t id, const std::string& text) {

@@ -105,6 +105,7 @@ class Window {
  private:
   AreaSlot* slot(int32_t areaId) const;
   bool usable(const Widget* w) const;
+  bool clickOn(Widget& w);
   bool commandOf(Widget& w);
   bool deliver(AreaSlot& slot, const host::InputEvent& event, std::deque<host::MouseState> path);
 
