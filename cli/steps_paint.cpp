@@ -134,7 +134,9 @@ std::string preferencesStep(JobContext& ctx, const Json& step) {
 }
 
 std::string toolStep(JobContext& ctx, const Json& step) {
-  const int32_t id = intOr(step, "id", kPaintBrush);
+  // Without an id the active tool stays (the paint brush when none is active yet).
+  const int32_t active = ctx.doc->data().getInt32(host::kDocActiveTool);
+  const int32_t id = intOr(step, "id", active ? active : kPaintBrush);
   if (!ctx.host.sculptImpl().activateTool(ctx.doc, id))
     throw StepError("the plug-in registers no tool with the id " + std::to_string(id));
   int32_t toolId = 0;
