@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <new>
+#include <type_traits>
 #include <utility>
 
 #include "host/host.h"
@@ -42,7 +44,12 @@ T* makeArray(size_t count) {
   void* p = allocate(sizeof(T) * (count ? count : 1));
   if (!p) return nullptr;
   T* items = static_cast<T*>(p);
-  for (size_t i = 0; i < count; ++i) new (items + i) T();
+  if constexpr (std::is_trivially_default_constructible_v<T>) {
+    // Value-initialised trivial elements are zero: clear the block at once.
+    std::memset(p, 0, sizeof(T) * count);
+  } else {
+    for (size_t i = 0; i < count; ++i) new (items + i) T();
+  }
   return items;
 }
 

@@ -71,29 +71,36 @@ bool classify(BleedState& s) {
   host::Events& events = host::api().events();
   int32_t shown = -1;
   const uint8_t* st = s.state;
+  // near[x]: row y or a row next to it is covered at column x; a pixel touches coverage when
+  // near is set at its column or a column next to it.
+  uint8_t* near = host::makeArray<uint8_t>(static_cast<size_t>(s.w) + 2);
+  if (!near) return false;
   for (int32_t y = 0; y < s.h; ++y) {
     const int32_t percent = static_cast<int32_t>(int64_t{y} * 100 / s.h);
     if (percent != shown) {
       events.statusSetBar(percent);
       shown = percent;
     }
-    const uint8_t* up = y > 0 ? st + static_cast<size_t>(y - 1) * s.w : nullptr;
     const uint8_t* row = st + static_cast<size_t>(y) * s.w;
-    const uint8_t* down = y + 1 < s.h ? st + static_cast<size_t>(y + 1) * s.w : nullptr;
+    const uint8_t* up = y > 0 ? row - s.w : row;
+    const uint8_t* down = y + 1 < s.h ? row + s.w : row;
+    uint8_t* n = near + 1;
+    for (int32_t x = 0; x < s.w; ++x) n[x] = (up[x] | row[x] | down[x]) & kCovered;
+    const size_t base = static_cast<size_t>(y) * s.w;
     for (int32_t x = 0; x < s.w; ++x) {
       if (row[x] == kCovered) continue;
-      const int32_t x0 = std::max(x - 1, 0), x1 = std::min(x + 1, s.w - 1);
-      bool touches = false;
-      for (int32_t k = x0; k <= x1 && !touches; ++k)
-        touches = (up && up[k] == kCovered) || row[k] == kCovered || (down && down[k] == kCovered);
-      const size_t i = static_cast<size_t>(y) * s.w + x;
-      if (touches) {
-        if (!s.front.push(static_cast<int32_t>(i))) return false;
+      const size_t i = base + static_cast<size_t>(x);
+      if (n[x - 1] | n[x] | n[x + 1]) {
+        if (!s.front.push(static_cast<int32_t>(i))) {
+          host::destroyArray(near);
+          return false;
+        }
       } else {
         s.setPending(i);
       }
     }
   }
+  host::destroyArray(near);
   events.statusSetBar(100);
   return true;
 }
@@ -124,17 +131,26 @@ void BleedLayer(host::PaintBitmap* layer, host::SelectionTag* selTag, host::Poly
       const int32_t x = p % w, y = p / w;
       float sum[3] = {0.f, 0.f, 0.f};
       int32_t counted = 0;
-      for (const auto& d : kNeighbours) {
-        const int32_t nx = x + d[0], ny = y + d[1];
-        if (nx < 0 || ny < 0 || nx >= w || ny >= h) continue;
-        if (!(s.state[static_cast<size_t>(ny) * w + nx] & 1)) continue;
-        float rgb[3];
-        if (layer->getPixelRow(nx, ny, 1, rgb, host::kModeRGBF)) {
-          sum[0] += rgb[0];
-          sum[1] += rgb[1];
-          sum[2] += rgb[2];
+      // The sources among the 8 neighbours, read a row of up to three pixels at a time.
+      const int32_t left = x > 0 ? x - 1 : x, right = x + 1 < w ? x + 1 : x;
+      for (int32_t ny = y - 1; ny <= y + 1; ++ny) {
+        if (ny < 0 || ny >= h) continue;
+        const uint8_t* st = s.state + static_cast<size_t>(ny) * w;
+        bool any = false;
+        for (int32_t nx = left; nx <= right; ++nx) any |= (nx != x || ny != y) && (st[nx] & 1);
+        if (!any) continue;
+        float rgb[9];
+        const bool read = layer->getPixelRow(left, ny, right - left + 1, rgb, host::kModeRGBF);
+        for (int32_t nx = left; nx <= right; ++nx) {
+          if ((nx == x && ny == y) || !(st[nx] & 1)) continue;
+          if (read) {
+            const float* c = rgb + 3 * (nx - left);
+            sum[0] += c[0];
+            sum[1] += c[1];
+            sum[2] += c[2];
+          }
+          ++counted;  // counted even when the read failed
         }
-        ++counted;  // counted even when the read failed
       }
       if (counted == 0) {
         if (!s.next.push(p)) return;

@@ -145,6 +145,14 @@ bool convertPixels(int32_t srcMode, const void* src, int32_t dstMode, void* dst,
   }
   const auto* in = static_cast<const uint8_t*>(src);
   auto* out = static_cast<uint8_t*>(dst);
+  // The bleed and the blur read 8-bit layers as float RGB pixel by pixel: keep that path short.
+  if ((srcMode == 4 || srcMode == 5) && dstMode == 36) {
+    const int32_t stride = srcMode == 5 ? 4 : 3, first = srcMode == 5 ? 1 : 0;
+    float* f = static_cast<float*>(dst);
+    for (int32_t i = 0; i < count; ++i, in += stride)
+      for (int c = 0; c < 3; ++c) f[3 * i + c] = static_cast<float>(in[first + c]) / 255.f;
+    return true;
+  }
   for (int32_t i = 0; i < count; ++i)
     encodePixel(*d, decodePixel(*s, in + i * s->pixelBytes()), out + i * d->pixelBytes());
   return true;

@@ -364,24 +364,33 @@ void rasterize_bary(const host::BrushDab* dab, PaintTarget& target, int32_t slot
     if (g.x0 < 0) return;
     int32_t reach = g.x1 - g.x0;
     if (reach > widest) reach = widest;
-    if (!stamping && !colourOpacity(brush, g, reach, opacity)) return;
+    // Only the part of the span the brush reaches is read, blended and written back: the pixels
+    // around it would be left as they are anyway.
+    int32_t first = 0;
+    if (!stamping) {
+      if (!colourOpacity(brush, g, reach, opacity)) return;
+      while (!(opacity[first] > 0.f)) ++first;
+      while (!(opacity[reach - 1] > 0.f)) --reach;
+    }
+    const int32_t x0 = g.x0 + first;
     for (int32_t i = 0; i < n; ++i) {
       const SlotPass& p = passes[i];
       if (span.y >= p.height) continue;
       int32_t count = (g.x1 < p.width ? g.x1 : p.width) - g.x0;
       if (count > reach) count = reach;
+      count -= first;
       if (count <= 0) continue;
-      if (!p.bitmap->getPixelRow(g.x0, span.y, count, row, p.layout.mode)) continue;
+      if (!p.bitmap->getPixelRow(x0, span.y, count, row, p.layout.mode)) continue;
       if (stamping) {
         stampSpan(brush, st, p, g, span.y, count, row);
       } else if (blur) {
-        if (!blurColours(p, span.y, g.x0, count, opacity, scratch)) continue;
+        if (!blurColours(p, span.y, x0, count, opacity + first, scratch)) continue;
         blendSpan(p.layout, row, count, scratch.opacity, 1, scratch.colors,
                   static_cast<size_t>(p.layout.pixelBytes));
       } else {
-        blendSpan(p.layout, row, count, opacity, 1, p.color, 0);
+        blendSpan(p.layout, row, count, opacity + first, 1, p.color, 0);
       }
-      p.bitmap->setPixelRow(g.x0, span.y, count, row, p.layout.mode);
+      p.bitmap->setPixelRow(x0, span.y, count, row, p.layout.mode);
     }
   });
 }
