@@ -193,6 +193,27 @@ class HookNode : public Node {
   virtual Document* document() const = 0;
 };
 
+// Visits `first`, its children and the siblings after it, depth first: an object's children come
+// before its next sibling.
+template <class Fn>
+void forEachObject(Object* first, Fn&& fn) {
+  std::vector<Object*> stack;
+  for (Object* o = first; o;) {
+    fn(o);
+    if (o->down()) {
+      if (o->next()) stack.push_back(o->next());
+      o = o->down();
+    } else if (o->next()) {
+      o = o->next();
+    } else if (!stack.empty()) {
+      o = stack.back();
+      stack.pop_back();
+    } else {
+      o = nullptr;
+    }
+  }
+}
+
 // Edge neighbourhood of a polygon object.
 class Neighbour {
  public:

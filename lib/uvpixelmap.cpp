@@ -24,8 +24,7 @@ UVPixelMap::~UVPixelMap() {
 }
 
 uint64_t UVPixelMap::tileKey(int32_t x, int32_t y) {
-  const uint64_t tx = static_cast<uint64_t>(x) >> 6, ty = static_cast<uint64_t>(y) >> 6;
-  return tx < ty ? tx + ty * ty : tx * tx + tx + ty;
+  return pigmora::tileKey(static_cast<uint32_t>(x) >> 6, static_cast<uint32_t>(y) >> 6);
 }
 
 uint64_t* UVPixelMap::cell(int32_t x, int32_t y, bool create) {

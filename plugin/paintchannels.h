@@ -27,6 +27,13 @@ bool ColorModeInfo(int32_t mode, int32_t& bits, int32_t& components);
 int32_t bytesPerPixel(int32_t mode);
 bool isPaintableMode(int32_t mode);
 
+// Pairs a 64 x 64 tile's column and row into one number: distinct tiles get distinct keys, and
+// the keys of the tiles near the origin stay small.
+constexpr uint64_t tileKey(uint32_t column, uint32_t row) {
+  const uint64_t tx = column, ty = row;
+  return tx < ty ? tx + ty * ty : tx * tx + tx + ty;
+}
+
 struct DirtyRect {
   int32_t xmin = INT32_MAX, ymin = INT32_MAX, xmax = INT32_MIN, ymax = INT32_MIN;
 

@@ -500,22 +500,10 @@ int32_t PaintMaterialRegistry::activeChannelOfSelection() const {
 void PaintMaterialRegistry::updateTextures() {
   host::Document* doc = host::api().scene().activeDocument();
   if (!doc) return;
-  std::vector<host::Object*> stack;
-  for (host::Object* o = doc->firstObject(); o;) {
+  host::forEachObject(doc->firstObject(), [](host::Object* o) {
     o->setDirty(host::kDirtyAll);
     o->message(host::kMessageUpdate, nullptr);
-    if (o->down()) {
-      if (o->next()) stack.push_back(o->next());
-      o = o->down();
-    } else if (o->next()) {
-      o = o->next();
-    } else if (!stack.empty()) {
-      o = stack.back();
-      stack.pop_back();
-    } else {
-      o = nullptr;
-    }
-  }
+  });
   host::api().events().update();
 }
 

@@ -33,13 +33,6 @@ extern const char kUndoText[];           // "SculptPaintUndo"
 extern const char kChannelChangeText[];  // "_ChannelChange_"
 extern const char kLayerChangeText[];    // "_LayerChange_"
 
-// Pairs a tile's column and row into one number: distinct tiles get distinct keys, and the keys of
-// the tiles near the origin stay small.
-constexpr uint64_t tileKey(uint32_t column, uint32_t row) {
-  const uint64_t tx = column, ty = row;
-  return tx < ty ? tx + ty * ty : tx * tx + tx + ty;
-}
-
 // A growable array of owned pointers in host memory. Growth fails softly (false), never throws.
 template <class T>
 class OwnedArray {

@@ -140,21 +140,7 @@ void DocumentImpl::setActiveObject(host::Object* obj) {
 
 std::vector<host::Object*> DocumentImpl::allObjects() const {
   std::vector<host::Object*> out;
-  std::vector<host::Object*> stack;
-  for (host::Object* o = first_; o;) {
-    out.push_back(o);
-    if (o->down()) {
-      if (o->next()) stack.push_back(o->next());
-      o = o->down();
-    } else if (o->next()) {
-      o = o->next();
-    } else if (!stack.empty()) {
-      o = stack.back();
-      stack.pop_back();
-    } else {
-      o = nullptr;
-    }
-  }
+  host::forEachObject(first_, [&out](host::Object* o) { out.push_back(o); });
   return out;
 }
 
