@@ -66,11 +66,10 @@ host::Settings& activeToolSettings(JobContext& ctx, int32_t& toolId) {
 // The host stores a parameter the user changed, then tells the tool.
 void setToolParameter(JobContext& ctx, int32_t toolId, host::Settings& data, int32_t id,
                       host::Value v) {
-  data.set(id, v);
-  const hostapp::RegisteredPlugin* p = ctx.host.registration().find(toolId);
-  if (p && p->tool) {
-    int32_t flags = 0;
-    p->tool->setDParameter(ctx.doc, data, id, v, flags);
+  if (ctx.doc->data().getInt32(host::kDocActiveTool) == toolId) {
+    ctx.host.sculptImpl().setParameter(ctx.doc, id, v);
+  } else {
+    data.set(id, v);
   }
 }
 
