@@ -97,6 +97,8 @@ class UVWTag : public Tag {
  public:
   virtual int32_t count() const = 0;
   virtual UVWPolygon get(int32_t polygon) const = 0;
+  // All entries at once, `count()` of them in polygon order. Valid until the tag is resized.
+  virtual const UVWPolygon* uvwArray() const = 0;
   virtual void set(int32_t polygon, const UVWPolygon& uvw) = 0;
   virtual bool resize(int32_t count) = 0;
 };

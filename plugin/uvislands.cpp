@@ -1,5 +1,6 @@
 #include "plugin/uvislands.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 
@@ -27,12 +28,6 @@ void mapTag(std::vector<host::Material*>& map, host::PolygonObject* obj, host::T
     std::fill(map.begin(), map.end(), mat);
   }
 }
-
-// Reads every polygon's UVs once; polygons past the tag's end read as none.
-struct UVCache {
-  std::vector<host::UVWPolygon> uv;
-  std::vector<uint8_t> present;
-};
 
 bool validCorners(const host::Polygon& p, int32_t pointCount) {
   for (int k = 0; k < 4; ++k)
@@ -82,20 +77,14 @@ void findUVIslands(UVIslandList& list, host::UVWTag* uvw, host::PolygonObject* o
     mapTag(material, obj, tag);
   }
 
-  UVCache cache;
-  cache.uv.resize(static_cast<size_t>(count));
-  cache.present.assign(static_cast<size_t>(count), 0);
-  const int32_t uvCount = uvw->count();
-  for (int32_t i = 0; i < count && i < uvCount; ++i) {
-    cache.uv[static_cast<size_t>(i)] = uvw->get(i);
-    cache.present[static_cast<size_t>(i)] = 1;
-  }
+  // Polygons past the end of the tag have no UVs and are continuous with nothing.
+  const int32_t uvCount = std::min(uvw->count(), count);
+  const host::UVWPolygon* uvs = uvw->uvwArray();
   // Is side (s, t) of p continuous in UV with the polygon across it?
   auto continuous = [&](int32_t p, int32_t q, int s, int t) {
-    if (q < 0 || !cache.present[static_cast<size_t>(p)] || !cache.present[static_cast<size_t>(q)])
-      return false;
-    const host::UVWPolygon& up = cache.uv[static_cast<size_t>(p)];
-    const host::UVWPolygon& uq = cache.uv[static_cast<size_t>(q)];
+    if (q < 0 || p >= uvCount || q >= uvCount) return false;
+    const host::UVWPolygon& up = uvs[p];
+    const host::UVWPolygon& uq = uvs[q];
     bool hasS = false, hasT = false;
     for (int k = 0; k < 4; ++k) {
       hasS = hasS || sameUVW(uq.corner(k), up.corner(s));
@@ -143,7 +132,8 @@ void findUVIslands(UVIslandList& list, host::UVWTag* uvw, host::PolygonObject* o
   for (UVIsland& island : list) {
     double su = 0, sv = 0;
     for (int32_t p : island.polygons) {
-      const host::UVWPolygon& uv = cache.uv[static_cast<size_t>(p)];
+      if (p >= uvCount) continue;
+      const host::UVWPolygon& uv = uvs[p];
       const bool tri = polys[p].isTriangle();
       for (int k = 0; k < 4; ++k) {
         const host::Vector& c = tri && k == 3 ? uv.c : uv.corner(k);

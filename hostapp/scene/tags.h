@@ -20,6 +20,7 @@ class UVWTagImpl : public TagBase<host::UVWTag> {
   int32_t count() const override { return static_cast<int32_t>(uvw_.size()); }
   // Out-of-range entries read as zero and are not written.
   host::UVWPolygon get(int32_t polygon) const override;
+  const host::UVWPolygon* uvwArray() const override { return uvw_.data(); }
   void set(int32_t polygon, const host::UVWPolygon& uvw) override;
   bool resize(int32_t count) override;
 
