@@ -33,92 +33,76 @@ const RegisteredPlugin* PluginRegistry::find(int32_t id) const {
   return nullptr;
 }
 
+RegisteredPlugin* PluginRegistry::add(bool valid, int32_t id, PluginKind kind,
+                                      const std::string& name, int32_t info) {
+  if (!valid || !accept(id)) return nullptr;
+  RegisteredPlugin& p = plugins_.emplace_back();
+  p.id = id;
+  p.kind = kind;
+  p.name = name;
+  p.info = info;
+  return &p;
+}
+
 bool PluginRegistry::registerCommand(int32_t id, const std::string& name, int32_t info,
                                      const std::string& icon, const std::string& help,
                                      host::CommandData* cmd) {
-  if (!cmd || !accept(id)) return false;
-  RegisteredPlugin p;
-  p.id = id;
-  p.kind = PluginKind::kCommand;
-  p.name = name;
-  p.info = info;
-  p.icon = icon;
-  p.help = help;
-  p.command = cmd;
-  plugins_.push_back(p);
+  RegisteredPlugin* p = add(cmd != nullptr, id, PluginKind::kCommand, name, info);
+  if (!p) return false;
+  p->icon = icon;
+  p->help = help;
+  p->command = cmd;
   return true;
 }
 
 bool PluginRegistry::registerSceneHook(int32_t id, const std::string& name, int32_t info,
                                        host::NodeAllocator alloc, int32_t priority,
                                        int32_t diskLevel) {
-  if (!alloc || !accept(id)) return false;
-  RegisteredPlugin p;
-  p.id = id;
-  p.kind = PluginKind::kSceneHook;
-  p.name = name;
-  p.info = info;
-  p.allocator = alloc;
-  p.priority = priority;
-  p.diskLevel = diskLevel;
-  plugins_.push_back(p);
+  RegisteredPlugin* p = add(alloc != nullptr, id, PluginKind::kSceneHook, name, info);
+  if (!p) return false;
+  p->allocator = alloc;
+  p->priority = priority;
+  p->diskLevel = diskLevel;
   return true;
 }
 
 bool PluginRegistry::registerMessage(int32_t id, const std::string& name, int32_t info,
                                      host::MessageData* msg) {
-  if (!msg || !accept(id)) return false;
-  RegisteredPlugin p;
-  p.id = id;
-  p.kind = PluginKind::kMessage;
-  p.name = name;
-  p.info = info;
-  p.message = msg;
-  plugins_.push_back(p);
+  RegisteredPlugin* p = add(msg != nullptr, id, PluginKind::kMessage, name, info);
+  if (!p) return false;
+  p->message = msg;
   return true;
 }
 
 bool PluginRegistry::registerPrefsPage(int32_t id, const std::string& name,
                                        const std::string& description, host::NodeAllocator alloc,
                                        int32_t parentId, int32_t sortId) {
-  if (!alloc || !accept(id)) return false;
-  RegisteredPlugin p;
-  p.id = id;
-  p.kind = PluginKind::kPrefsPage;
-  p.name = name;
-  p.description = description;
-  p.allocator = alloc;
-  p.parentId = parentId;
-  p.sortId = sortId;
-  plugins_.push_back(p);
+  RegisteredPlugin* p = add(alloc != nullptr, id, PluginKind::kPrefsPage, name, 0);
+  if (!p) return false;
+  p->description = description;
+  p->allocator = alloc;
+  p->parentId = parentId;
+  p->sortId = sortId;
   return true;
 }
 
 bool PluginRegistry::registerTool(int32_t id, const std::string& name, int32_t info,
                                   const std::string& icon, const std::string& help,
                                   host::SculptBrushToolData* tool) {
-  if (!tool || !accept(id)) return false;
-  RegisteredPlugin p;
-  p.id = id;
-  p.kind = PluginKind::kTool;
-  p.name = name;
-  p.info = info;
-  p.icon = icon;
-  p.help = help;
-  p.tool = tool;
-  plugins_.push_back(p);
+  RegisteredPlugin* p = add(tool != nullptr, id, PluginKind::kTool, name, info);
+  if (!p) return false;
+  p->icon = icon;
+  p->help = help;
+  p->tool = tool;
   return true;
 }
 
 bool PluginRegistry::installLibrary(int32_t id, void* record, int32_t version, int32_t size) {
-  if (!record || size <= 0 || !accept(id)) return false;
-  RegisteredPlugin p;
-  p.id = id;
-  p.kind = PluginKind::kLibrary;
-  p.record = record;
-  p.version = version;
-  p.size = size;
-  plugins_.push_back(p);
+  RegisteredPlugin* p = add(record && size > 0, id, PluginKind::kLibrary, "", 0);
+  if (!p) return false;
+  p->record = record;
+  p->version = version;
+  p->size = size;
   return true;
 }
 

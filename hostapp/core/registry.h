@@ -61,6 +61,9 @@ class PluginRegistry : public host::Registration {
 
  private:
   bool accept(int32_t id) const;
+  // A new entry when `valid` and the id is free; null otherwise.
+  RegisteredPlugin* add(bool valid, int32_t id, PluginKind kind, const std::string& name,
+                        int32_t info);
   EmbeddedHost& host_;
   std::vector<RegisteredPlugin> plugins_;
   std::set<int32_t> refused_;
