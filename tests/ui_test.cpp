@@ -655,6 +655,11 @@ TEST_F(UiTest, SpecialEventsAndChangeMessagesReachOpenDialogsAndAreas) {
   EXPECT_EQ(open.second.core.size(), 2u);
   EXPECT_TRUE(closed.core.empty());
   EXPECT_TRUE(closed.area.core.empty());
+  // The host's update event reaches open dialogs as the change message.
+  host::api().events().update();
+  ASSERT_EQ(open.core.size(), 3u);
+  EXPECT_EQ(open.core[2].first, 604);
+  EXPECT_TRUE(closed.core.empty());
 
   // Timers run for every full interval.
   open.setTimer(100);

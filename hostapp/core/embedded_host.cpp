@@ -36,6 +36,8 @@ EmbeddedHost::EmbeddedHost()
 
 void EmbeddedHost::listenForUi() {
   events_.addReceiver([this](const SpecialEvent& e) { ui_->coreMessage(e.id, e.p1, e.p2); });
+  // The update event reaches open dialogs as the change message.
+  events_.setOnUpdate([this] { ui_->coreMessage(host::kCoreDocumentChanged); });
 }
 
 host::UserInterface& EmbeddedHost::ui() {

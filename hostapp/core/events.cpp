@@ -2,6 +2,15 @@
 
 namespace hostapp {
 
+void EventLog::update() {
+  ++updates_;
+  // A window that posts an update while it handles one is not told again.
+  if (!onUpdate_ || updating_) return;
+  updating_ = true;
+  onUpdate_();
+  updating_ = false;
+}
+
 void EventLog::special(int32_t id, int64_t p1, int64_t p2) {
   const SpecialEvent e{id, p1, p2};
   specials_.push_back(e);

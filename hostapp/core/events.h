@@ -17,7 +17,7 @@ struct SpecialEvent {
 
 class EventLog : public host::Events {
  public:
-  void update() override { ++updates_; }
+  void update() override;
   void post(int32_t flags) override { posted_.push_back(flags); }
   void special(int32_t id, int64_t p1, int64_t p2) override;
   void drawViews(int32_t flags) override { redraws_.push_back(flags); }
@@ -31,6 +31,8 @@ class EventLog : public host::Events {
   using Receiver = std::function<void(const SpecialEvent&)>;
   void addReceiver(Receiver r) { receivers_.push_back(std::move(r)); }
   void clearReceivers() { receivers_.clear(); }
+  // Called on every update event (the open windows learn that the scene changed).
+  void setOnUpdate(std::function<void()> onUpdate) { onUpdate_ = std::move(onUpdate); }
   // Echo console lines to a callback as they are printed.
   void setEcho(std::function<void(const std::string&)> echo) { echo_ = std::move(echo); }
   // Called on every status bar change (text, percent).
@@ -53,6 +55,8 @@ class EventLog : public host::Events {
   std::vector<int32_t> posted_, redraws_;
   std::vector<Receiver> receivers_;
   std::function<void(const std::string&)> echo_;
+  std::function<void()> onUpdate_;
+  bool updating_ = false;
   std::function<void(const std::string&, double)> progress_;
   int64_t updates_ = 0;
   std::string statusText_;
