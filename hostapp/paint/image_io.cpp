@@ -114,22 +114,30 @@ bool writeRows(const std::string& path, int32_t width, int32_t height, int32_t c
   return ok;
 }
 
-}  // namespace
-
-std::unique_ptr<PlainBitmap> loadPlainBitmap(CountingMemory& memory, const std::string& path,
-                                             std::string& error) {
+// Opens an image file whose size this program can hold; null with `error` set otherwise.
+std::unique_ptr<OIIO::ImageInput> openImage(const std::string& path, std::string& error) {
   auto in = OIIO::ImageInput::open(path);
   if (!in) {
     error = "The image " + path + " could not be read: " + trimmed(OIIO::geterror()) + ".";
     return nullptr;
   }
   const OIIO::ImageSpec& spec = in->spec();
-  const int channels = spec.nchannels;
-  if (spec.width <= 0 || spec.height <= 0 || channels <= 0 || spec.width > 65536 ||
+  if (spec.width <= 0 || spec.height <= 0 || spec.nchannels <= 0 || spec.width > 65536 ||
       spec.height > 65536) {
     error = "The image " + path + " has no pixels this program can use.";
     return nullptr;
   }
+  return in;
+}
+
+}  // namespace
+
+std::unique_ptr<PlainBitmap> loadPlainBitmap(CountingMemory& memory, const std::string& path,
+                                             std::string& error) {
+  auto in = openImage(path, error);
+  if (!in) return nullptr;
+  const OIIO::ImageSpec& spec = in->spec();
+  const int channels = spec.nchannels;
   std::vector<uint8_t> pixels(static_cast<size_t>(spec.width) * spec.height * channels);
   if (!in->read_image(0, 0, 0, channels, OIIO::TypeDesc::UINT8, pixels.data())) {
     error = "The image " + path + " could not be read: " + trimmed(in->geterror()) + ".";
@@ -155,17 +163,9 @@ std::unique_ptr<PlainBitmap> loadPlainBitmap(CountingMemory& memory, const std::
 
 std::unique_ptr<PaintTextureImpl> loadPaintTexture(CountingMemory& memory, const std::string& path,
                                                    std::string& error) {
-  auto in = OIIO::ImageInput::open(path);
-  if (!in) {
-    error = "The image " + path + " could not be read: " + trimmed(OIIO::geterror()) + ".";
-    return nullptr;
-  }
+  auto in = openImage(path, error);
+  if (!in) return nullptr;
   const OIIO::ImageSpec& spec = in->spec();
-  if (spec.width <= 0 || spec.height <= 0 || spec.nchannels <= 0 || spec.width > 65536 ||
-      spec.height > 65536) {
-    error = "The image " + path + " has no pixels this program can use.";
-    return nullptr;
-  }
   const int32_t channels = std::min(spec.nchannels, 4);
   const int32_t bytes = spec.format.basetype == OIIO::TypeDesc::UINT8    ? 1
                         : spec.format.basetype == OIIO::TypeDesc::UINT16 ? 2
