@@ -35,11 +35,20 @@ class HostArray {
     return true;
   }
   void clear() { size_ = 0; }
+  // Removes item i; the ones after it move down.
+  void erase(size_t i) {
+    if (i >= size_) return;
+    if (i + 1 < size_) std::memmove(data_ + i, data_ + i + 1, (size_ - i - 1) * sizeof(T));
+    --size_;
+  }
   bool empty() const { return size_ == 0; }
   size_t size() const { return size_; }
   T* begin() { return data_; }
   T* end() { return data_ + size_; }
   T& operator[](size_t i) { return data_[i]; }
+  const T& operator[](size_t i) const { return data_[i]; }
+  const T* begin() const { return data_; }
+  const T* end() const { return data_ + size_; }
   void swap(HostArray& o) {
     std::swap(data_, o.data_);
     std::swap(size_, o.size_);

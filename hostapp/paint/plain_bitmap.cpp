@@ -4,6 +4,7 @@
 
 #include "hostapp/core/memory.h"
 #include "hostapp/paint/colormode.h"
+#include "hostapp/paint/image_io.h"
 
 namespace hostapp {
 
@@ -139,6 +140,17 @@ void PlainBitmap::scaleInto(host::Bitmap& dst, int32_t intensity, bool sample,
       dst.setPixel(ox + x, oy + y, scale(acc[0] / n), scale(acc[1] / n), scale(acc[2] / n));
     }
   }
+}
+
+int32_t PlainBitmap::load(const std::string& path) {
+  std::string error;
+  std::unique_ptr<PlainBitmap> image = loadPlainBitmap(memory_, path, error);
+  if (!image) return host::kImageFailed;
+  width_ = image->width_;
+  height_ = image->height_;
+  bits_ = image->bits_;
+  rgba_ = std::move(image->rgba_);
+  return host::kImageOk;
 }
 
 }  // namespace hostapp

@@ -131,7 +131,11 @@ bool Window::usable(const Widget* w) const {
 bool Window::commandOf(Widget& w) {
   DialogScope* scope = w.scope;
   UiHost& host = host_;
-  const bool result = scope && scope->command(w.id);
+  bool result = false;
+  {
+    UiHost::Busy busy(host);
+    result = scope && scope->command(w.id);
+  }
   host.settle();
   return result;
 }
@@ -242,7 +246,11 @@ host::GeUserArea* Window::area(int32_t areaId) const {
 bool Window::deliver(AreaSlot& slot, const host::InputEvent& event,
                      std::deque<host::MouseState> path) {
   UiHost& host = host_;
-  const bool handled = slot.input(event, std::move(path));
+  bool handled = false;
+  {
+    UiHost::Busy busy(host);
+    handled = slot.input(event, std::move(path));
+  }
   host.settle();
   return handled;
 }
@@ -254,7 +262,11 @@ bool Window::mouseMove(int32_t areaId, int32_t x, int32_t y, host::CursorInfo* a
   info.x = x;
   info.y = y;
   UiHost& host = host_;
-  const bool handled = s->area()->cursorInfo(info);
+  bool handled = false;
+  {
+    UiHost::Busy busy(host);
+    handled = s->area()->cursorInfo(info);
+  }
   if (answer) *answer = info;
   host.settle();
   return handled;
@@ -321,12 +333,15 @@ int32_t Window::drop(int32_t areaId, int32_t x, int32_t y, int32_t type, const s
   hover.data = data;
   hover.x = x;
   hover.y = y;
-  if (!s->area()->dragReceive(hover)) hover.cursor = host::kCursorForbidden;
-  // The user lets go where the area showed it would take the drop.
-  if (hover.cursor != host::kCursorForbidden && host.contains(this) && s->area()) {
-    host::DragReceive release = hover;
-    release.finished = true;
-    s->area()->dragReceive(release);
+  {
+    UiHost::Busy busy(host);
+    if (!s->area()->dragReceive(hover)) hover.cursor = host::kCursorForbidden;
+    // The user lets go where the area showed it would take the drop.
+    if (hover.cursor != host::kCursorForbidden && host.contains(this) && s->area()) {
+      host::DragReceive release = hover;
+      release.finished = true;
+      s->area()->dragReceive(release);
+    }
   }
   host.settle();
   return hover.cursor;
