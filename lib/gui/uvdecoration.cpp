@@ -5,6 +5,7 @@
 #include "host/binding.h"
 #include "lib/bresenham.h"
 #include "lib/gui/viewarea.h"
+#include "lib/uv_outline.h"
 #include "plugin/paintmaterials.h"
 
 namespace pigmora {
@@ -95,18 +96,8 @@ void UVDecoration::buildMaps(host::PolygonObject* obj) {
 void UVDecoration::outline(host::PolygonObject* obj, host::UVWTag* uvw, int32_t polygon, double du,
                            double dv, uint8_t r, uint8_t g, uint8_t b) {
   const host::Polygon& p = obj->polygons()[polygon];
-  const host::UVWPolygon uv = uvw->get(polygon);
-  const int corners = p.c == p.d ? 3 : 4;
-  int32_t x[4], y[4];
-  for (int k = 0; k < corners; ++k) {
-    x[k] = truncatePixel((uv.corner(k).x - du) * width_);
-    y[k] = truncatePixel((uv.corner(k).y - dv) * height_);
-  }
-  for (int k = 0; k < corners; ++k) {
-    const int n = (k + 1) % corners;
-    forEachLinePixel(x[k], y[k], x[n], y[n], width_, height_,
-                     [&](int32_t px, int32_t py) { clip_->setPixel(px, py, r, g, b); });
-  }
+  forEachUVEdgePixel(uvw->get(polygon), p.c != p.d, du, dv, width_, height_,
+                     [&](int32_t x, int32_t y) { clip_->setPixel(x, y, r, g, b); });
 }
 
 void UVDecoration::draw(ViewAreaBase& area, host::Bitmap* preview, const host::UiRect& cell) {
