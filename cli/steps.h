@@ -20,6 +20,9 @@ void addPaintSteps(std::map<std::string, StepFunction>& table);
 void addLibrarySteps(std::map<std::string, StepFunction>& table);
 // Outputs: save, pixels, render.
 void addOutputSteps(std::map<std::string, StepFunction>& table);
+// The plug-in's windows used with the mouse: ui_open, ui_click, ui_menu, ui_drag, ui_drop,
+// ui_zoom, ui_panel, and render_window.
+void addUiSteps(std::map<std::string, StepFunction>& table);
 
 const std::map<std::string, StepFunction>& stepTable();
 

@@ -243,17 +243,7 @@ std::string buttonStep(JobContext& ctx, const Json& step) {
 }
 
 std::string commandStep(JobContext& ctx, const Json& step) {
-  int32_t id = 0;
-  if (step.contains("id")) {
-    id = intOf(step, "id");
-    if (!commandRegistered(ctx, id))
-      throw StepError("the plug-in registers no command with the id " + std::to_string(id));
-  } else {
-    const std::string name = stringOf(step, "name");
-    for (const auto& p : ctx.host.registration().plugins())
-      if (p.kind == hostapp::PluginKind::kCommand && p.name == name) id = p.id;
-    if (!id) throw StepError("the plug-in registers no command named \"" + name + "\"");
-  }
+  const int32_t id = registeredCommand(ctx, step);
   if (step.contains("object")) targetObject(ctx, step);
   if (!ctx.host.registration().callCommand(id, intOr(step, "sub_id", 0)))
     throw StepError("the command " + std::to_string(id) + " did not run");

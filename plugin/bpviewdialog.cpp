@@ -115,6 +115,7 @@ bool SetLayerNameDiag::createLayout() {
 
 bool SetLayerNameDiag::initValues() {
   name_ = "New Layer";
+  confirmed_ = false;
   setString(kName, name_);
   return true;
 }
@@ -123,12 +124,17 @@ bool SetLayerNameDiag::command(int32_t id, const host::Settings& msg) {
   (void)msg;
   if (id == kOk) {
     getString(kName, name_);
+    confirmed_ = true;
     close();
   } else if (id == kCancel) {
     name_.clear();
     close();
   }
   return true;
+}
+
+void SetLayerNameDiag::destroyWindow() {
+  if (!confirmed_) name_.clear();
 }
 
 BPViewDialog::BPViewDialog() : ViewDialogBase(true) {

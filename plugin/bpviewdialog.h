@@ -41,11 +41,14 @@ class SetLayerNameDiag : public host::GeModalDialog {
   bool createLayout() override;
   bool initValues() override;
   bool command(int32_t id, const host::Settings& msg) override;
+  // Closing the window without OK is a cancel too.
+  void destroyWindow() override;
   // What the user confirmed; empty when they cancelled.
   const std::string& name() const { return name_; }
 
  private:
   std::string name_;
+  bool confirmed_ = false;
 };
 
 class BPViewDialog : public ViewDialogBase {

@@ -51,6 +51,14 @@ class UiHost : public host::UserInterface {
   // What the user does in the next modal dialog; with none queued the user closes it at once.
   using ModalScript = std::function<void(Window&)>;
   void queueModal(ModalScript script) { modalScripts_.push_back(std::move(script)); }
+  size_t queuedModals() const { return modalScripts_.size(); }
+  size_t queuedMenuPicks() const { return menuPicks_.size(); }
+  // Forgets answers nothing asked for, so that they do not answer a later question.
+  void dropQueuedAnswers() {
+    modalScripts_.clear();
+    menuPicks_.clear();
+    answers_.clear();
+  }
 
   struct ShownMenu {
     host::PopupMenu menu;

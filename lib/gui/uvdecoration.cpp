@@ -106,10 +106,6 @@ void UVDecoration::draw(ViewAreaBase& area, host::Bitmap* preview, const host::U
   bool restricted = false;
   const host::Selection* set = restriction(restricted);
   auto* selTag = selectionTag_.getAs<host::SelectionTag>();
-  if (dirty_) {
-    buildMaps(obj);
-    dirty_ = false;
-  }
   auto* uvw = uvw_.getAs<host::UVWTag>();
   if (!uvw || uvw->count() != obj->polygonCount() || !clip_) return;
 
@@ -182,6 +178,8 @@ bool UVDecoration::click(ViewAreaBase& area, const CellClick& at) {
   host::PolygonObject* obj = object();
   host::Document* doc = obj ? obj->document() : nullptr;
   if (!doc) return false;
+  // The maps serve picking alone: they are built when a click first needs them after the size
+  // changed, so that cells built again and again by the view's change tracking cost no map.
   if (dirty_) {
     buildMaps(obj);
     dirty_ = false;

@@ -33,7 +33,7 @@ class UVDecoration : public DecorationElement {
   int32_t width() const { return width_; }
   int32_t height() const { return height_; }
   bool dirty() const { return dirty_; }
-  // How many times the pixel maps were built.
+  // How many times the pixel maps were built (at the first click after a size change).
   int32_t mapBuilds() const { return mapBuilds_; }
   const host::Bitmap* clipBitmap() const { return clip_.get(); }
 
