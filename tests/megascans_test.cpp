@@ -537,6 +537,24 @@ TEST_F(MegascansTest, MissingFilesAreSkipped) {
             (root_ / "asset" / "r_2K.exr").string());
 }
 
+TEST_F(MegascansTest, FilesOutsideTheAssetFolderAreNeverLinked) {
+  write("outside.jpg", "x");
+  write("asset/sub/inner.jpg", "x");
+  const std::string outside = (root_ / "outside.jpg").string();
+  MegascanAsset a;
+  ASSERT_TRUE(a.load(
+      albedoAsset({"sub/inner.jpg", "../outside.jpg", outside, "sub/../../outside.jpg"}, {})));
+  host::Material* m = pigmora::createMegascanMaterial(a, doc_);
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(m->channel(0)->data().getString(host::kChannelFile),
+            (root_ / "asset" / "sub" / "inner.jpg").string());
+  pigmora::TemplateFormat f;
+  f.uri = "..";
+  EXPECT_EQ(a.filePath(f), "");
+  f.uri = "a..b.jpg";
+  EXPECT_EQ(a.filePath(f), (root_ / "asset" / "a..b.jpg").string());
+}
+
 TEST_F(MegascansTest, AMaterialIsMadeEvenWithNothingToLink) {
   write("maps/asset.json", R"({"id": "i", "name": "Only Its Name", "components": [
     {"type": "roughness", "name": "R", "colorSpace": "Linear", "averageColor": "#000",

@@ -59,6 +59,18 @@ char* readDescription(host::Files& files, const std::string& path) {
   return text;
 }
 
+// A relative path without ".." among its parts.
+bool staysInside(const std::string& uri) {
+  if (uri.empty() || uri[0] == '/') return false;
+  for (size_t start = 0; start <= uri.size();) {
+    size_t end = uri.find('/', start);
+    if (end == std::string::npos) end = uri.size();
+    if (uri.compare(start, end - start, "..") == 0) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
 }  // namespace
 
 ChannelIndex megascanChannel(const std::string& type) {
@@ -123,7 +135,7 @@ bool MegascanAsset::parse(const char* text) {
 }
 
 std::string MegascanAsset::filePath(const TemplateFormat& format) const {
-  return host::joinPath(folder, format.uri);
+  return staysInside(format.uri) ? host::joinPath(folder, format.uri) : std::string();
 }
 
 host::Material* createMegascanMaterial(const MegascanAsset& asset, host::Document* doc) {
@@ -142,7 +154,7 @@ host::Material* createMegascanMaterial(const MegascanAsset& asset, host::Documen
         for (const TemplateResolution* res : uri->resolutions)
           for (const TemplateFormat* format : res->formats) {
             const std::string file = asset.filePath(*format);
-            if (!h->files().exists(file)) continue;
+            if (file.empty() || !h->files().exists(file)) continue;
             mat->data().setVector(host::kMatColor, {0.75, 0.75, 0.75});
             mat->data().setInt32(host::kMatColorUsed, 1);
             mat->enableChannel(c, true);

@@ -30,7 +30,9 @@ class MegascanAsset {
   // `loaded`. A text that is no JSON, or that lacks a required key, answers false.
   bool parse(const char* text);
 
-  // The file of a format of this asset: the folder joined with the format's uri.
+  // The file of a format of this asset: the folder joined with the format's uri. Empty when the
+  // uri is absolute or climbs out of the folder with "..": a description names only its own
+  // files.
   std::string filePath(const TemplateFormat& format) const;
 
   bool loaded = false;
