@@ -41,6 +41,10 @@ class HostArray {
     if (i + 1 < size_) std::memmove(data_ + i, data_ + i + 1, (size_ - i - 1) * sizeof(T));
     --size_;
   }
+  // Drops the items from n on.
+  void truncate(size_t n) {
+    if (n < size_) size_ = n;
+  }
   bool empty() const { return size_ == 0; }
   size_t size() const { return size_; }
   T* begin() { return data_; }
