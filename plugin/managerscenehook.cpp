@@ -57,12 +57,6 @@ CameraBookmark* ManagerSceneHook::append() {
   return b;
 }
 
-CameraBookmark* ManagerSceneHook::find(int32_t id) const {
-  for (size_t i = 0; i < bookmarks_.size(); ++i)
-    if (bookmarks_[i]->id == id) return bookmarks_[i];
-  return nullptr;
-}
-
 std::unique_ptr<host::Bitmap> ManagerSceneHook::renderPreview(host::Document* doc, int32_t width,
                                                               int32_t height) {
   host::Host& h = host::api();

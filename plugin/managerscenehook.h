@@ -44,16 +44,19 @@ class ManagerSceneHook : public host::SceneHookData {
   bool write(host::Node* node, host::DocumentFile* file) override;
   bool copyTo(host::NodeData* dest, host::Node* node, host::Node* destNode, int32_t flags) override;
 
+  // The operations are virtual so that a host holding the hook's instance (the command line's
+  // bookmark steps) reaches the plug-in's own code through the instance.
+
   // Appends a bookmark of the active view of the active document, with a 256 x 256 preview.
   // Null only when the bookmark could not be allocated.
-  CameraBookmark* addViewBookmark();
+  virtual CameraBookmark* addViewBookmark();
   // Appends a bookmark with a 512 x 512 preview for every camera object of the active document,
   // depth first; the view is left where it was.
-  void addSceneCameraBookmarks();
+  virtual void addSceneCameraBookmarks();
   // Removes the first bookmark with this id; the ones after it move up.
-  void removeBookmark(int32_t id);
+  virtual void removeBookmark(int32_t id);
   // Moves the active view's editor camera to the bookmark and makes the view use it.
-  void applyBookmark(const CameraBookmark& bookmark);
+  virtual void applyBookmark(const CameraBookmark& bookmark);
   // Renders the document into a new 24-bit bitmap; null when it cannot.
   static std::unique_ptr<host::Bitmap> renderPreview(host::Document* doc, int32_t width,
                                                      int32_t height);
@@ -61,7 +64,11 @@ class ManagerSceneHook : public host::SceneHookData {
   size_t count() const { return bookmarks_.size(); }
   CameraBookmark* at(size_t i) const { return i < bookmarks_.size() ? bookmarks_[i] : nullptr; }
   // The bookmark with this id, or null.
-  CameraBookmark* find(int32_t id) const;
+  CameraBookmark* find(int32_t id) const {
+    for (size_t i = 0; i < bookmarks_.size(); ++i)
+      if (bookmarks_[i]->id == id) return bookmarks_[i];
+    return nullptr;
+  }
 
  private:
   // A new bookmark at the end of the list with the next id; null on allocation failure.
