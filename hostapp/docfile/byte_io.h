@@ -10,7 +10,7 @@
 
 #include "host/values.h"
 
-namespace hostapp {
+namespace hostapp::docfile {
 
 class ByteWriter {
  public:
@@ -101,4 +101,4 @@ class ByteReader {
   bool ok_ = true;
 };
 
-}  // namespace hostapp
+}  // namespace hostapp::docfile

@@ -176,8 +176,10 @@ bool ChunkReader::fileHeader(std::string& why) {
           std::to_string(minor) + "); this program reads format " + std::to_string(kVersionMajor);
     return false;
   }
-  if (major == 0) {
-    why = "has an invalid format version 0." + std::to_string(minor);
+  uint32_t reserved = 0;
+  std::memcpy(&reserved, h + 12, 4);
+  if (major == 0 || reserved != 0) {
+    why = "is damaged: its header is not that of any document format version";
     return false;
   }
   return true;
@@ -275,7 +277,7 @@ bool unpackPayload(const ChunkInfo& info, std::string bytes, ReadBudget& budget,
   }
   const uint64_t raw = getU64(reinterpret_cast<const unsigned char*>(bytes.data()));
   const unsigned long long frame = ZSTD_getFrameContentSize(bytes.data() + 8, bytes.size() - 8);
-  if (frame != raw) {
+  if (frame != raw || raw / kMaxExpansion > bytes.size()) {
     why = "is damaged or lies about a size: a compressed payload declares " + std::to_string(raw) +
           " bytes that its data does not hold" + where;
     return false;

@@ -335,6 +335,10 @@ class Reader {
                               " is out of order or of an unknown mode");
     const uint64_t bytes = uint64_t(entry.tex->width()) * uint64_t(entry.tex->height()) *
                            uint64_t(layout->pixelBytes());
+    if (bytes / kMaxExpansion > chunks_.payloadLeft())
+      return damaged(why, "a layer of the texture " + entry.tex->filePath() + " claims " +
+                              std::to_string(bytes) +
+                              " bytes of pixels that its chunk cannot hold");
     if (!budget_.take(bytes)) {
       why = "needs more memory than this machine can give it (" + std::to_string(bytes) +
             " bytes for a layer of the texture " + entry.tex->filePath() + ")" + where();

@@ -46,6 +46,9 @@ constexpr uint32_t kChunkEnd = fourcc("DEND");       // the end of the document
 constexpr size_t kCompressAbove = 4096;
 // Layers are stored in blocks of whole rows of about this many bytes.
 constexpr size_t kLayerBlockBytes = size_t(1) << 20;
+// A zstd block holds at most 128 KiB and takes at least a 3-byte header, so no compressed data
+// stands for more than this many bytes per stored byte; a file claiming more lies.
+constexpr uint64_t kMaxExpansion = (uint64_t(128) << 10) / 3;
 // Nested settings containers deeper than this are refused.
 constexpr int kMaxSettingsDepth = 32;
 // Textures, layers and previews are at most this wide and high.
