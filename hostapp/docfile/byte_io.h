@@ -36,7 +36,9 @@ class ByteWriter {
     u32(static_cast<uint32_t>(s.size()));
     raw(s.data(), s.size());
   }
-  void raw(const void* p, size_t n) { out_.append(static_cast<const char*>(p), n); }
+  void raw(const void* p, size_t n) {
+    if (n) out_.append(static_cast<const char*>(p), n);
+  }
 
   std::string& bytes() { return out_; }
   size_t size() const { return out_.size(); }
@@ -70,7 +72,7 @@ class ByteReader {
   }
   bool raw(void* p, size_t n) {
     if (!ok_ || n > remaining()) return fail();
-    std::memcpy(p, bytes_.data() + pos_, n);
+    if (n) std::memcpy(p, bytes_.data() + pos_, n);
     pos_ += n;
     return true;
   }

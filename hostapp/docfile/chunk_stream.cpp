@@ -56,7 +56,7 @@ std::string chunkName(uint32_t type) {
 }
 
 bool MemorySink::write(const void* p, size_t n) {
-  bytes_.append(static_cast<const char*>(p), n);
+  if (n) bytes_.append(static_cast<const char*>(p), n);
   return true;
 }
 
@@ -81,7 +81,7 @@ bool FileSink::patch(uint64_t at, const void* p, size_t n) {
 
 bool MemorySource::read(void* p, size_t n) {
   if (n > bytes_.size() - pos_) return false;
-  std::memcpy(p, bytes_.data() + pos_, n);
+  if (n) std::memcpy(p, bytes_.data() + pos_, n);
   pos_ += n;
   return true;
 }
