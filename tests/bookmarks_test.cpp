@@ -252,4 +252,29 @@ TEST_F(BookmarksTest, CopyingADocumentCopiesNoBookmarks) {
   EXPECT_EQ(copy->allObjects().size(), doc_->allObjects().size());
 }
 
+TEST_F(BookmarksTest, HostRendererReportsWhatARealRendererWould) {
+  host::Rendering& r = host_.rendering();
+  host::Settings settings = doc_->activeRenderData()->data();
+  settings.setInt32(host::kRenderWidth, 32);
+  settings.setInt32(host::kRenderHeight, 16);
+  std::unique_ptr<host::Bitmap> bmp = host_.paint().createBitmap();
+  ASSERT_TRUE(bmp->init(32, 16, 32));
+  EXPECT_EQ(r.renderDocument(doc_, settings, bmp.get(), 11), host::kRenderResultOk);
+  EXPECT_EQ(bmp->getAlpha(5, 5), 255);
+  EXPECT_EQ(r.renderDocument(nullptr, settings, bmp.get(), 11), host::kRenderResultNoDocument);
+  EXPECT_EQ(r.renderDocument(doc_, settings, nullptr, 11), host::kRenderResultBadImage);
+  host::Settings wrongSize = settings;
+  wrongSize.setInt32(host::kRenderWidth, 33);
+  EXPECT_EQ(r.renderDocument(doc_, wrongSize, bmp.get(), 11), host::kRenderResultBadImage);
+  host::Settings empty = settings;
+  empty.setInt32(host::kRenderHeight, 0);
+  EXPECT_EQ(r.renderDocument(doc_, empty, bmp.get(), 11), host::kRenderResultBadSize);
+  host::Settings engine = settings;
+  engine.setInt32(host::kRenderEngine, 1023342);
+  EXPECT_EQ(r.renderDocument(doc_, engine, bmp.get(), 11), host::kRenderResultNoRenderer);
+  host_.memory().failAt(1);
+  EXPECT_EQ(r.renderDocument(doc_, settings, bmp.get(), 11), host::kRenderResultOutOfMemory);
+  host_.memory().failAt(0);
+}
+
 }  // namespace
