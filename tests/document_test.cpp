@@ -172,6 +172,7 @@ class DocumentTest : public PluginHostTest {
 
 TEST_F(DocumentTest, WholeDocumentComesBackAndSavesAgainByteForByte) {
   buildScene();
+  pigmora::ManagerSceneHook::of(doc_)->addViewBookmark();
   const std::string first = save(*doc_);
   std::string error;
   std::unique_ptr<hostapp::DocumentImpl> loaded = load(first, error);
