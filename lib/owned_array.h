@@ -1,7 +1,8 @@
-// A growable array of owned objects in host memory.
+// Arrays of objects that live in host memory one by one, owned by the array.
 #pragma once
 
 #include <cstddef>
+#include <utility>
 
 #include "host/binding.h"
 
@@ -20,6 +21,8 @@ class OwnedArray {
   bool empty() const { return size_ == 0; }
   T* operator[](size_t i) const { return items_[i]; }
   T* back() const { return size_ ? items_[size_ - 1] : nullptr; }
+  T* const* begin() const { return items_; }
+  T* const* end() const { return items_ + size_; }
 
   // Takes ownership on success only.
   bool push(T* item) {
@@ -27,10 +30,19 @@ class OwnedArray {
     items_[size_++] = item;
     return true;
   }
+  // Constructs a new last item; null (and nothing added) when host memory runs out.
+  template <class... Args>
+  T* emplace(Args&&... args) {
+    T* item = host::make<T>(std::forward<Args>(args)...);
+    if (item && !push(item)) {
+      host::destroy(item);
+      return nullptr;
+    }
+    return item;
+  }
   // Hands the last item to the caller.
   T* popBack() { return size_ ? items_[--size_] : nullptr; }
   // Hands the first item to the caller.
-  T* popFront() { return take(0); }
   // Hands item i to the caller; the items after it move up.
   T* take(size_t i) {
     if (i >= size_) return nullptr;
@@ -38,6 +50,13 @@ class OwnedArray {
     for (size_t k = i + 1; k < size_; ++k) items_[k - 1] = items_[k];
     --size_;
     return item;
+  }
+  T* popFront() {
+    if (!size_) return nullptr;
+    T* first = items_[0];
+    for (size_t i = 1; i < size_; ++i) items_[i - 1] = items_[i];
+    --size_;
+    return first;
   }
   void clear() {
     for (size_t i = 0; i < size_; ++i) host::destroy(items_[i]);
