@@ -50,6 +50,7 @@ const std::map<std::string, StepFunction>& stepTable() {
     addLibrarySteps(t);
     addOutputSteps(t);
     addUiSteps(t);
+    addDocumentSteps(t);
     return t;
   }();
   return table;
