@@ -390,7 +390,8 @@ TEST_F(JobsTest, PaintViewJobUsesTheWindowAsAUserWouldAndRendersIt) {
       R"({"step": "object", "name": "G", "primitive": "box"}, {"step": "command", "id": 1036152},
          {"step": "ui_open", "id": 1035527})";
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {R"({"step": "ui_click", "cell": 9})", "step 4 (ui_click): the area has no cell 9 (it shows 6 cells)."},
+      {R"({"step": "ui_click", "cell": 9})",
+       "step 4 (ui_click): the area has no cell 9 (it shows 6 cells)."},
       {R"({"step": "ui_menu", "cell": 0, "entry": "View Layer/Nothing"})",
        "step 4 (ui_menu): The menu has no entry \"View Layer/Nothing\"."},
       {R"({"step": "ui_panel", "entry": "Paint Everything"})",
@@ -410,6 +411,7 @@ TEST_F(JobsTest, PaintViewJobUsesTheWindowAsAUserWouldAndRendersIt) {
   }
   const CommandRun none = runJob(R"({"steps": [{"step": "render_window"}]})");
   EXPECT_TRUE(contains(none.err, "step 1 (render_window): no window is open")) << none.err;
+}
 
 TEST_F(JobsTest, BookmarkedDocumentIsSavedReloadedAndPaintedFurther) {
   const CommandRun first = runExample("bookmarks_paint");
