@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "host/binding.h"
+#include "hostapp/scene/primitives.h"
 #include "hostapp/settings/prefs_window.h"
 #include "hostapp/ui/ui_host.h"
 #include "lib/gui/uvdecoration.h"
@@ -192,6 +193,12 @@ TEST_F(PaintViewTest, OnlyCellsInTheVisiblePartOfTheScrollGroupAreDrawn) {
   ui().settle();
   EXPECT_EQ(draws, expected);
   EXPECT_LT(draws, 60);
+  // Revealing the last cell scrolls just far enough for all of it to show.
+  const host::UiRect last = dlg.area().layout()->cellRect(59);
+  ASSERT_TRUE(w->reveal(pigmora::kViewDefaultArea, last));
+  ASSERT_TRUE(dlg.visibleArea(pigmora::kViewContentScroll, shown));
+  EXPECT_GE(last.y1, shown.y1);
+  EXPECT_EQ(last.y2, shown.y2);
   // Scrolled to the end, the last rows are drawn and the first are not.
   draws = 0;
   ASSERT_TRUE(w->scrollTo(pigmora::kViewContentScroll, 0, 100000));
