@@ -705,6 +705,22 @@ TEST_F(PaintViewTest, ChangeMessagesAlternateBetweenRefreshAndRebuild) {
   EXPECT_GT(area().rebuilds(), rebuilds);
 }
 
+TEST_F(PaintViewTest, RebuildsRenderOnlyThePreviewsWhoseLayerChanged) {
+  twoMaterials();
+  open();
+  view_->rebuild(0);
+  EXPECT_EQ(area().cell(0)->renders(), 0) << "the previous cell's preview is taken over";
+  EXPECT_EQ(area().cell(1)->renders(), 0);
+  const uint8_t white[4] = {255, 255, 255, 255};
+  leftTex_->activeLayer()->setPixelRow(3, 3, 1, white, host::kModeARGB8);
+  view_->rebuild(0);
+  EXPECT_EQ(area().cell(0)->renders(), 1);
+  EXPECT_EQ(area().cell(1)->renders(), 0);
+  std::array<uint8_t, 3> rgb{};
+  area().cell(0)->preview()->getPixelRow(6, 6, 1, rgb.data(), host::kModeRGB8);
+  EXPECT_EQ(rgb, (std::array<uint8_t, 3>{255, 255, 255})) << "pixel (3, 3) of 256 is (6, 6) of 512";
+}
+
 TEST_F(PaintViewTest, WireframeIsDrawnTwiceIntoTheSameLayerWithBresenhamLines) {
   auto b = builder();
   hostapp::MeshData mesh = hostapp::gridMesh(1, 1, 1.0);

@@ -52,7 +52,7 @@ bool MaterialViewArea::init() {
   return true;
 }
 
-void MaterialViewArea::populate() {
+void MaterialViewArea::populate(std::vector<TextureTagElement::KeptPreview>* kept) {
   if (!layout_) return;
   host::PolygonObject* obj = activePolygonObject();
   if (!obj) return;
@@ -81,7 +81,7 @@ void MaterialViewArea::populate() {
     if (!mat) continue;
     auto* element = host::make<TextureTagElement>();
     if (!element) continue;
-    element->setFromTag(tag, channel_);
+    element->setFromTag(tag, channel_, kept);
     layout_->addElement(element);
     host::PaintTexture* tex = paint.textureOf(mat, channel_, obj->document());
     if (host::PaintBitmap* active = tex ? tex->activeLayer() : nullptr) layerName_ = active->name();
@@ -93,14 +93,17 @@ void MaterialViewArea::rebuild() {
   if (!layout_) return;
   ++rebuilds_;
   std::vector<host::Link> selected;
+  std::vector<TextureTagElement::KeptPreview> kept;
   for (int32_t i = 0; i < cellCount(); ++i) {
     TextureTagElement* e = cell(i);
     if (e->selected())
       selected.emplace_back(e->tag() ? static_cast<host::Node*>(e->tag())
                                      : static_cast<host::Node*>(e->object()));
+    // Previews of layers that did not change since are not rendered again.
+    e->keepPreview(kept);
   }
   clear();
-  populate();
+  populate(&kept);
   // A cell that was selected stays selected when its tag is still shown.
   for (int32_t i = 0; i < cellCount(); ++i) {
     TextureTagElement* e = cell(i);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "host/host.h"
 #include "lib/gui/texturetagelement.h"
@@ -52,7 +53,8 @@ class MaterialViewArea : public ViewAreaBase {
 
   // Clears the grid and fills it again from the active object; cells that were selected stay so.
   void rebuild();
-  void populate();
+  // Fills the grid from the active object; cells take previews from `kept` where they can.
+  void populate(std::vector<TextureTagElement::KeptPreview>* kept = nullptr);
   void refreshLabels();
   // Shows channel c in every cell, activating the layer named `layer` (or the first bitmap layer)
   // where the texture's active layer is no bitmap layer.

@@ -68,7 +68,21 @@ void TextureTagElement::renderPreview(host::PaintBitmap* layer) {
   ++renders_;
 }
 
-bool TextureTagElement::setFromTag(host::TextureTag* tag, ChannelIndex channel) {
+bool TextureTagElement::keepPreview(std::vector<KeptPreview>& kept) {
+  host::PaintBitmap* layer = currentLayer();
+  if (!tag() || !layer || !preview_ || lastStamp_ < 0) return false;
+  KeptPreview k;
+  k.tag.set(tag());
+  k.layer.set(layer);
+  k.channel = channel_;
+  k.stamp = lastStamp_;
+  k.preview = std::move(preview_);
+  kept.push_back(std::move(k));
+  return true;
+}
+
+bool TextureTagElement::setFromTag(host::TextureTag* tag, ChannelIndex channel,
+                                   std::vector<KeptPreview>* kept) {
   host::Object* owner = tag ? tag->object() : nullptr;
   host::Material* mat = tag ? tag->material() : nullptr;
   if (!owner || owner->type() != host::kTypePolygonObject || !mat) return false;
@@ -82,8 +96,20 @@ bool TextureTagElement::setFromTag(host::TextureTag* tag, ChannelIndex channel) 
   host::UVWTag* uvw = uvwTagFor(obj, tag);
   uvw_.set(uvw);
   addDecoration(host::make<UVDecoration>(obj, tag, uvw, selTag, nullptr));
+  host::PaintBitmap* layer = currentLayer();
+  if (layer && kept) {
+    const auto stamp = static_cast<int64_t>(layer->changeCount());
+    for (KeptPreview& k : *kept) {
+      if (!k.preview || k.tag.get() != tag || k.layer.get() != layer || k.channel != channel ||
+          k.stamp != stamp)
+        continue;
+      preview_ = std::move(k.preview);
+      lastStamp_ = stamp;
+      return true;
+    }
+  }
   makePreview();
-  if (host::PaintBitmap* layer = currentLayer()) {
+  if (layer) {
     renderPreview(layer);
   } else {
     const host::Vector c = mat->data().getVector(host::kMatColor);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/host.h"
 #include "lib/gui/layoutelement.h"
@@ -20,9 +21,20 @@ class TextureTagElement : public LayoutElement {
   TextureTagElement() = default;
   ~TextureTagElement() override;
 
+  // A preview a cell had, kept while the view is built again: a new cell of the same tag showing
+  // the same layer at the same change count takes it instead of rendering the layer again.
+  struct KeptPreview {
+    host::Link tag, layer;
+    ChannelIndex channel = 0;
+    int64_t stamp = -1;
+    std::unique_ptr<host::Bitmap> preview;
+  };
   // Fills the cell from a texture tag of a polygon object; false (the cell stays empty) when the
   // tag has no material or its object is no polygon object.
-  bool setFromTag(host::TextureTag* tag, ChannelIndex channel);
+  bool setFromTag(host::TextureTag* tag, ChannelIndex channel,
+                  std::vector<KeptPreview>* kept = nullptr);
+  // Hands the preview over for the next cell of this tag; the cell keeps none.
+  bool keepPreview(std::vector<KeptPreview>& kept);
   // The "No Material" cell of the polygons in `polygons`.
   bool setNoMaterial(host::PolygonObject* obj, const host::Selection& polygons);
 
