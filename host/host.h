@@ -98,8 +98,10 @@ class Files {
   virtual ~Files() = default;
   virtual bool readFile(const std::string& path, std::string& out) = 0;
   virtual bool exists(const std::string& path) = 0;
-  // Entries of a directory (names without folder), in the host's stable order.
+  // Entries of a directory (names without folder), sorted by name in byte order, so that every
+  // walk of a folder sees its files in the same order. Empty when the folder does not exist.
   virtual std::vector<std::string> listDirectory(const std::string& path) = 0;
+  virtual bool isDirectory(const std::string& path) = 0;
 };
 
 class Host {

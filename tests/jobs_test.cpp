@@ -103,13 +103,13 @@ bool contains(const std::string& text, const std::string& part) {
 }
 
 TEST_F(JobsTest, FlatFillHoldsThePainterColourExactlyInEveryDepth) {
-  // Colour (1, 0.2, 0): 0.2 is 51 of 255 and 13107 of 65535; the specular channel is at
-  // brightness 0.5.
+  // Colour (1, 0.2, 0): 0.2 is 51 of 255 and 13107 of 65535, and 51 / 255 is 0.2 again in float.
+  // "QOR Fill Current Layer" floods through an 8-bit work bitmap, so every depth holds 51 / 255.
   const CommandRun r = runExample("flat_fill");
   ASSERT_EQ(r.status, 0) << r.out << r.err;
   EXPECT_TRUE(contains(r.out, "    0 0: 255 255 51 0\n    31 31: 255 255 51 0\n")) << r.out;
   EXPECT_TRUE(contains(r.out, "    15 7: 65535 13107 0\n")) << r.out;
-  EXPECT_TRUE(contains(r.out, "    3 4: 0.5 0.1 0\n")) << r.out;
+  EXPECT_TRUE(contains(r.out, "    3 4: 1 0.2 0\n")) << r.out;
 
   const Image png = readImage(out("flat_color.png"));
   ASSERT_EQ(png.channels, 4);
@@ -126,8 +126,8 @@ TEST_F(JobsTest, FlatFillHoldsThePainterColourExactlyInEveryDepth) {
   const Image exr = readImage(out("flat_specular.exr"));
   ASSERT_EQ(exr.channels, 3);
   EXPECT_EQ(exr.format, OIIO::TypeDesc::FLOAT);
-  EXPECT_FLOAT_EQ(exr.at(3, 4, 0), 0.5f);
-  EXPECT_FLOAT_EQ(exr.at(3, 4, 1), 0.1f);
+  EXPECT_FLOAT_EQ(exr.at(3, 4, 0), 1.0f);
+  EXPECT_FLOAT_EQ(exr.at(3, 4, 1), 51.0f / 255.0f);
   EXPECT_FALSE(fs::exists(out("flat_color.png.partial")));
 }
 

@@ -34,4 +34,9 @@ std::vector<std::string> LocalFiles::listDirectory(const std::string& path) {
   return names;
 }
 
+bool LocalFiles::isDirectory(const std::string& path) {
+  std::error_code ec;
+  return fs::is_directory(path, ec);
+}
+
 }  // namespace hostapp

@@ -11,6 +11,7 @@ class LocalFiles : public host::Files {
   bool readFile(const std::string& path, std::string& out) override;
   bool exists(const std::string& path) override;
   std::vector<std::string> listDirectory(const std::string& path) override;
+  bool isDirectory(const std::string& path) override;
 };
 
 }  // namespace hostapp

@@ -17,6 +17,7 @@ class PaintImpl : public host::Paint {
   explicit PaintImpl(EmbeddedHost& host) : host_(host) {}
 
   host::PaintTexture* textureOf(host::Material* mat, int32_t channel, host::Document* doc) override;
+  host::PaintTexture* materialTexture(host::Material* mat, host::Document* doc) override;
   host::PaintTexture* createTexture(host::Document* doc, const std::string& path,
                                     const host::Settings& settings) override;
   void defaultTextureSettings(int32_t channel, host::Settings& settings) override;
