@@ -197,8 +197,9 @@ std::string setGadget(JobContext& ctx, hostapp::Window& window, int32_t id, cons
     std::error_code ec;
     if (!value.get<std::string>().empty() && !std::filesystem::exists(p, ec))
       throw StepError("the file " + p.string() + " does not exist");
-    const std::string path =
-        value.get<std::string>().empty() ? "" : std::filesystem::absolute(p).string();
+    const std::string path = value.get<std::string>().empty()
+                                 ? ""
+                                 : std::filesystem::absolute(p).lexically_normal().string();
     ok = window.setFilename(id, path);
     shown = value.get<std::string>().empty() ? "empty" : p.filename().string();
   } else if (w->is(host::GadgetKind::kEditText)) {
