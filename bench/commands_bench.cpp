@@ -59,9 +59,8 @@ void BM_CreateMaterialPerUVIsland(benchmark::State& state) {
     state.ResumeTiming();
   }
   state.counters["polygons"] = polygons;
-  state.counters["Mpolygons/s"] =
-      benchmark::Counter(static_cast<double>(state.iterations()) * polygons / 1e6,
-                         benchmark::Counter::kIsRate);
+  state.counters["Mpolygons/s"] = benchmark::Counter(
+      static_cast<double>(state.iterations()) * polygons / 1e6, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_CreateMaterialPerUVIsland)
     ->Arg(64)

@@ -10,10 +10,10 @@
 #include "hostapp/paint/paint_impl.h"
 #include "hostapp/scene/scene_builder.h"
 #include "hostapp/scene/scene_impl.h"
+#include "island_layout.h"
 #include "lib/bleed.h"
 #include "lib/uvpixelmap.h"
 #include "plugin/uvislands.h"
-#include "island_layout.h"
 
 namespace {
 

@@ -101,12 +101,17 @@ std::string painterStep(JobContext& ctx, const Json& step) {
   return summary;
 }
 
-std::string preferencesStep(JobContext& ctx, const Json& step) {
+// The painting preferences in the world settings, stored empty first when missing.
+host::Settings& preferences(JobContext& ctx) {
   host::Settings* world = ctx.host.settings().world();
   if (!world) throw StepError("the world settings are not available");
   if (!world->getContainer(kPreferences))
     world->setContainer(kPreferences, host::Settings(kPreferences));
-  host::Settings* prefs = world->getContainer(kPreferences);
+  return *world->getContainer(kPreferences);
+}
+
+std::string preferencesStep(JobContext& ctx, const Json& step) {
+  host::Settings* prefs = &preferences(ctx);
   const Json& values = require(step, "values");
   if (!values.is_object()) throw StepError("\"values\" must map ids to values");
   for (auto it = values.begin(); it != values.end(); ++it)
@@ -232,11 +237,7 @@ class BleedWidth {
     if (!step.contains("distance")) return;
     const int32_t distance = intOf(step, "distance");
     if (distance < 0) throw StepError("\"distance\" must be 0 or more");
-    host::Settings* world = ctx.host.settings().world();
-    if (!world) throw StepError("the world settings are not available");
-    if (!world->getContainer(kPreferences))
-      world->setContainer(kPreferences, host::Settings(kPreferences));
-    prefs_ = world->getContainer(kPreferences);
+    prefs_ = &preferences(ctx);
     if (const host::Value* v = prefs_->find(kBleedWidth)) before_ = *v;
     prefs_->setInt32(kBleedWidth, distance);
   }

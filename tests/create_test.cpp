@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <limits>
 #include <string>
 
 #include "hostapp/scene/primitives.h"
@@ -369,6 +370,21 @@ TEST_F(CreateTest, WithoutUVsOrAPolygonObjectNothingIsCreated) {
     EXPECT_FALSE(host_.registration().find(id)->command->execute(doc_));
   }
   EXPECT_EQ(materialCount(), 0);
+}
+
+TEST_F(CreateTest, UVBoundsThatCannotBeFilledStopAfterTheSelectionTag) {
+  host::PolygonObject* obj = grid("P", 2);
+  host::UVWPolygon uv = uvw(obj)->get(0);
+  uv.a.x = std::numeric_limits<double>::infinity();
+  uvw(obj)->set(0, uv);
+  obj->polygonSelection().select(0);
+  const std::string before = sceneText(doc_);
+  EXPECT_FALSE(run(kSingleMaterial));
+  EXPECT_NE(tagNamed(obj, host::kTypePolygonSelectionTag, "UV_0"), nullptr);
+  EXPECT_EQ(materialCount(), 0);
+  EXPECT_TRUE(uvw(obj)->get(0).a.x > 1e300) << "the UVs are not touched";
+  ASSERT_TRUE(doc_->undo());
+  EXPECT_EQ(sceneText(doc_), before);
 }
 
 }  // namespace

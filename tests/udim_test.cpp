@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "hostapp/paint/image_io.h"
@@ -278,6 +279,18 @@ TEST_F(UdimTest, ObjectsThatAreNotPolygonObjectsAreSkipped) {
   pigmora::loadUdimTextures(doc_, cam, image("c_1001_color.png"));
   doc_->endUndo();
   EXPECT_EQ(materialCount(), 0);
+}
+
+TEST_F(UdimTest, AFileThatDoesNotLoadIsLinkedButOpensNoTexture) {
+  std::ofstream(folder_ / "wall_1001_color.png") << "not an image";
+  host::PolygonObject* obj = quads("Wall", {{0, 0, 0}});
+  doc_->startUndo();
+  pigmora::setupUdimTiles(nullptr, doc_, obj, (folder_ / "wall_1001_color.png").string());
+  doc_->endUndo();
+  host::Material* m = material("Wall_UDIM_1001");
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(linkedFile(m, 0), "wall_1001_color.png");
+  EXPECT_EQ(host_.paint().textureOf(m, 0, doc_), nullptr);
 }
 
 }  // namespace

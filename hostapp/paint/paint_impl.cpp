@@ -43,14 +43,12 @@ host::PaintTexture* PaintImpl::materialTexture(host::Material* mat, host::Docume
   return nullptr;
 }
 
-host::PaintTexture* PaintImpl::createTexture(host::Document* doc, const std::string& path,
-                                             const host::Settings& settings) {
-  auto* d = dynamic_cast<DocumentImpl*>(doc);
-  if (!d || path.empty()) return nullptr;
+std::unique_ptr<PaintTextureImpl> PaintImpl::makeTexture(const std::string& path,
+                                                         const host::Settings& settings) {
   const int32_t width = settings.getInt32(host::kNewTexWidth);
   const int32_t height = settings.getInt32(host::kNewTexHeight);
   const int32_t mode = settings.getInt32(host::kNewTexColorMode, host::kModeARGB8);
-  if (formatSuffix(settings.getInt32(host::kNewTexFormat)).empty()) return nullptr;
+  if (path.empty() || formatSuffix(settings.getInt32(host::kNewTexFormat)).empty()) return nullptr;
   if (width <= 0 || height <= 0 || !modeLayout(mode)) return nullptr;
   auto tex = std::make_unique<PaintTextureImpl>(host_.memory(), path);
   tex->setFormat(width, height, mode);
@@ -64,6 +62,24 @@ host::PaintTexture* PaintImpl::createTexture(host::Document* doc, const std::str
     p.b = static_cast<float>(c.z / 255.0);
     static_cast<PaintLayerImpl*>(layer)->pixels().fill(p);
   }
+  return tex;
+}
+
+host::PaintTexture* PaintImpl::openNewTexture(host::Document* doc, const std::string& path,
+                                              const host::Settings& settings) {
+  auto* d = dynamic_cast<DocumentImpl*>(doc);
+  std::unique_ptr<PaintTextureImpl> tex = d ? makeTexture(path, settings) : nullptr;
+  if (!tex) return nullptr;
+  PaintTextureImpl* raw = tex.get();
+  d->addTexture(path, std::move(tex));
+  return raw;
+}
+
+host::PaintTexture* PaintImpl::createTexture(host::Document* doc, const std::string& path,
+                                             const host::Settings& settings) {
+  auto* d = dynamic_cast<DocumentImpl*>(doc);
+  std::unique_ptr<PaintTextureImpl> tex = d ? makeTexture(path, settings) : nullptr;
+  if (!tex) return nullptr;
   // A texture in a folder is a file from the start, so that the channel that links it finds it
   // when the document is opened again.
   if (std::filesystem::path(path).has_parent_path()) {
