@@ -3,6 +3,9 @@
 // same run.
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -18,16 +21,17 @@ namespace {
 constexpr int32_t kIslandMaterials = 1036152;
 
 // A fresh host with the plug-in, a document and the 20 x 20 islands of 16 x 16 quads (102,400
-// polygons) active, textures of `size` pixels and none written to disk.
+// polygons) active, textures of `size` pixels, written into `folder` when one is given.
 struct IslandScene {
   hostapp::EmbeddedHost host;
   hostapp::DocumentImpl* doc = nullptr;
   host::PolygonObject* obj = nullptr;
 
-  explicit IslandScene(int32_t size) {
+  explicit IslandScene(int32_t size, const std::string& folder = {}) {
     std::string error;
     if (!host.loadEntry(&c4d_main, PIGMORA_RES_DIR, error)) return;
     doc = host.sceneImpl().activeDocumentImpl();
+    doc->data().setFilename(host::kDocPath, folder);
     hostapp::SceneBuilder b(host, doc);
     obj = b.addMesh("islands", islandLayout(20, 16));
     doc->setActiveObject(obj);
@@ -40,10 +44,15 @@ struct IslandScene {
 
 void BM_CreateMaterialPerUVIsland(benchmark::State& state) {
   const int32_t size = static_cast<int32_t>(state.range(0));
+  const bool toDisk = state.range(1) != 0;
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                       ("pigmora_commands_bench_" + std::to_string(getpid()));
   int32_t polygons = 0;
   for (auto _ : state) {
     state.PauseTiming();
-    auto scene = std::make_unique<IslandScene>(size);
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    auto scene = std::make_unique<IslandScene>(size, toDisk ? folder.string() : std::string());
     if (!scene->obj) {
       state.SkipWithError("the plug-in did not load");
       break;
@@ -58,13 +67,16 @@ void BM_CreateMaterialPerUVIsland(benchmark::State& state) {
     scene.reset();
     state.ResumeTiming();
   }
+  std::filesystem::remove_all(folder);
   state.counters["polygons"] = polygons;
   state.counters["Mpolygons/s"] = benchmark::Counter(
       static_cast<double>(state.iterations()) * polygons / 1e6, benchmark::Counter::kIsRate);
 }
+// Texture size, and whether the 400 textures are written as TIFF files.
 BENCHMARK(BM_CreateMaterialPerUVIsland)
-    ->Arg(64)
-    ->Arg(256)
+    ->Args({64, 0})
+    ->Args({256, 0})
+    ->Args({64, 1})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(5);
 
