@@ -49,6 +49,7 @@ DocumentImpl::~DocumentImpl() {
   }
   materials_.clear();
   textures_.clear();
+  replaced_.clear();
 }
 
 void DocumentImpl::createHooks() {
@@ -192,8 +193,9 @@ host::Material* DocumentImpl::materialAfter(const host::Material* mat) const {
 }
 
 host::Material* DocumentImpl::activeMaterial() const {
+  // A material taken out of the document (by an undo) is no longer selectable.
   for (const auto& link : selectedMaterials_)
-    if (auto* m = link.getAs<host::Material>()) return m;
+    if (auto* m = link.getAs<host::Material>(); m && m->document() == this) return m;
   return nullptr;
 }
 
@@ -208,7 +210,7 @@ void DocumentImpl::setActiveMaterial(host::Material* mat, bool add) {
 std::vector<host::Material*> DocumentImpl::selectedMaterials() const {
   std::vector<host::Material*> out;
   for (const auto& link : selectedMaterials_)
-    if (auto* m = link.getAs<host::Material>()) out.push_back(m);
+    if (auto* m = link.getAs<host::Material>(); m && m->document() == this) out.push_back(m);
   return out;
 }
 
@@ -218,7 +220,9 @@ PaintTextureImpl* DocumentImpl::textureAt(const std::string& path) const {
 }
 
 void DocumentImpl::addTexture(const std::string& path, std::unique_ptr<PaintTextureImpl> tex) {
-  textures_[path] = std::move(tex);
+  std::unique_ptr<PaintTextureImpl>& slot = textures_[path];
+  if (slot) replaced_.push_back(std::move(slot));
+  slot = std::move(tex);
 }
 
 }  // namespace hostapp

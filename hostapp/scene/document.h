@@ -99,7 +99,9 @@ class DocumentImpl : public host::Document {
   // Takes an object (with its children) out of the tree; the caller owns it.
   host::Object* removeObject(host::Object* obj);
 
-  // Open paint textures by file path.
+  // Open paint textures by file path. A texture created again at a path that is open already
+  // takes the path; the one it replaces is kept (unreachable by path) until the document goes,
+  // because painting state and views may still point at it.
   PaintTextureImpl* textureAt(const std::string& path) const;
   void addTexture(const std::string& path, std::unique_ptr<PaintTextureImpl> tex);
   const std::map<std::string, std::unique_ptr<PaintTextureImpl>>& textures() const {
@@ -113,6 +115,7 @@ class DocumentImpl : public host::Document {
   std::vector<host::Link> selectedMaterials_;
   host::Link active_;
   std::map<std::string, std::unique_ptr<PaintTextureImpl>> textures_;
+  std::vector<std::unique_ptr<PaintTextureImpl>> replaced_;
   std::vector<std::unique_ptr<HookNodeImpl>> hooks_;
   ViewImpl view_;
   std::unique_ptr<RenderDataImpl> renderData_;
