@@ -1,4 +1,5 @@
 // Steps that set up the painter and the tools, paint, fill, run commands and undo.
+#include <algorithm>
 #include <filesystem>
 
 #include "cli/setting_value.h"
@@ -146,7 +147,7 @@ std::string toolStep(JobContext& ctx, const Json& step) {
     if (!settings.is_object()) throw StepError("\"settings\" must map ids to values");
     for (auto it = settings.begin(); it != settings.end(); ++it, ++changed)
       setToolParameter(ctx, toolId, data, settingId(it.key()),
-                       settingValue(ctx, it.value(), it.key()));
+                       toolSettingValue(ctx, toolId, it.value(), it.key()));
   }
   struct Image {
     const char* key;
@@ -279,11 +280,17 @@ void fillActiveLayers(JobContext& ctx, host::PolygonObject* obj) {
       double brightness = 1.0;
       painter.color(0, c, color, brightness);
       lib.saveLayerForUndo(layer);
-      hostapp::PixelF p;
-      p.r = static_cast<float>(color.x * brightness);
-      p.g = static_cast<float>(color.y * brightness);
-      p.b = static_cast<float>(color.z * brightness);
-      layer->pixels().fill(p);
+      // As the plug-in's own fill does it: a 24-bit bitmap of the colour truncated to 8 bits,
+      // converted by the host into the layer's mode.
+      std::unique_ptr<host::Bitmap> work = ctx.host.paintImpl().createBitmap();
+      if (!work || !work->init(layer->width(), layer->height(), 24))
+        throw StepError("there is no memory for a work bitmap of " +
+                        std::to_string(layer->width()) + " x " + std::to_string(layer->height()));
+      auto byte = [brightness](double v) {
+        return static_cast<uint8_t>(std::clamp(v * brightness, 0.0, 1.0) * 255);
+      };
+      work->clear(byte(color.x), byte(color.y), byte(color.z));
+      ctx.host.paintImpl().replaceLayerPixels(layer, *work);
       layer->layerChanged(host::kUpdateLayerChanged);
     }
   }
