@@ -300,7 +300,7 @@ std::vector<std::string> coveredRowByRow(const float (&vx)[3], const float (&vy)
 }
 
 TEST_F(BleedTest, CoverageOfTrianglesStartingFarAboveTheLayerWalksEveryRowAsFromTheTop) {
-  constexpr int kW = 256, kH = 256;
+  constexpr int kW = 128, kH = 128;
   hostapp::MeshData mesh;
   mesh.points = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
   mesh.polygons.push_back({0, 1, 2, 2});
@@ -315,8 +315,10 @@ TEST_F(BleedTest, CoverageOfTrianglesStartingFarAboveTheLayerWalksEveryRowAsFrom
   pigmora::UVPixelMap map(0);
   int differing = 0;
   for (int i = 0; i < 300; ++i) {
-    // The top lies thousands of rows above the layer, where the walk skips ahead.
-    const float vx[3] = {pick(-40, kW + 40), pick(-40, kW + 40), pick(-40, kW + 40)};
+    // The top lies thousands of rows above the layer, where the walk skips ahead, and far to
+    // the side, so that the long edge crosses the layer steeply enough for small differences
+    // in its running sum to move its pixels.
+    const float vx[3] = {pick(-3000, 3000), pick(-40, kW + 40), pick(-40, kW + 40)};
     const float vy[3] = {pick(-12000, -4200), pick(-3000, kH + 20), pick(10, kH + 20)};
     host::UVWPolygon uv;
     for (int c = 0; c < 3; ++c) uv.corner(c) = host::Vector(vx[c] / kW, vy[c] / kH, 0);

@@ -405,10 +405,14 @@ TEST_F(UndoTest, LargeTrianglesOnASixteenKLayerUndoBitForBit) {
   };
 
   pigmora::beginStep(doc_);
-  // A triangle whose long edge, walked in single precision, ends one pixel left of its lowest
-  // vertex: pixel (1407, 14849) lies left of the box x >= 1408, in the tile column at 1344.
-  paint(15990, 1509, 1408, 14850, 5247, 5168);
+  // The long edge (15990, 1509) - (1408, 14850), walked in single precision from the middle row
+  // 5168 on, ends one pixel left of its lowest vertex: pixel (1407, 14849) lies left of the box
+  // x >= 1408, in the tile column at 1344. (The third corner sits just right of the edge so that
+  // the triangle stays thin; where it sits along the row does not change the edge's walk.)
+  paint(15990, 1509, 1408, 14850, 11995, 5168);
   ASSERT_EQ(l->pixels().row(14849)[1407], 255) << "the walk went past the box as expected";
+  EXPECT_NE(store()->pending()->find(l, pigmora::tileKey(1344 / 64, 14848 / 64)), nullptr)
+      << "the tile of (1407, 14849) is saved";
   // Long, thin triangles whose lowest vertex is their leftmost and sits on the tile border at
   // x = 1024, where nothing else is painted: any pixel the walk puts left of it lies in a tile
   // that only the widened range saves.
@@ -416,7 +420,7 @@ TEST_F(UndoTest, LargeTrianglesOnASixteenKLayerUndoBitForBit) {
   auto pick = [&rng](int32_t lo, int32_t hi) {
     return std::uniform_int_distribution<int32_t>(lo, hi)(rng);
   };
-  for (int i = 0; i < 100; ++i) {
+  for (int i = 0; i < 40; ++i) {
     const int32_t top = pick(0, 2000), bottom = pick(13000, kWide - 1), x = pick(15000, kWide - 1);
     const int32_t middle = pick(top + 1, bottom - 1);
     const double onEdge = x + double(middle - top) / (bottom - top) * (1024 - x);
