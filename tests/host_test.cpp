@@ -169,7 +169,9 @@ uint32_t crc32Of(const uint8_t* p, size_t n) {
 }
 
 void putBig32(Bytes& out, uint32_t v) {
-  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(v >> shift));
+  const uint8_t bytes[4] = {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16),
+                            static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
+  out.insert(out.end(), bytes, bytes + 4);
 }
 
 // An 8-bit RGBA PNG of straight samples: rows without filtering in one stored deflate block.
