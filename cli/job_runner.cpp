@@ -48,6 +48,7 @@ const std::map<std::string, StepFunction>& stepTable() {
     addPaintSteps(t);
     addLibrarySteps(t);
     addOutputSteps(t);
+    addDocumentSteps(t);
     return t;
   }();
   return table;

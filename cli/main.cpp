@@ -6,6 +6,7 @@
 
 #include "cli/demo_job.h"
 #include "cli/job_runner.h"
+#include "cli/open_command.h"
 #include "cli/plugins_command.h"
 
 namespace {
@@ -42,6 +43,10 @@ int main(int argc, char** argv) {
   run->add_option("job", jobFile, "The job file (JSON)")->required();
   run->add_option("--out", runOut, "Folder for the job's outputs")->capture_default_str();
 
+  CLI::App* open = app.add_subcommand("open", "Load a saved document and print its scene summary");
+  std::string openFile;
+  open->add_option("file", openFile, "The document file")->required();
+
   CLI11_PARSE(app, argc, argv);
 
   if (plugins->parsed()) return pigmora::cli::runPlugins(plugin, std::cout, std::cerr);
@@ -55,6 +60,7 @@ int main(int argc, char** argv) {
     return pigmora::cli::runJob({plugin, demoOut}, pigmora::cli::demoJob(demoSize), "demo", data,
                                 std::cout, std::cerr);
   }
+  if (open->parsed()) return pigmora::cli::runOpen(plugin, openFile, std::cout, std::cerr);
   if (run->parsed())
     return pigmora::cli::runJobFile({plugin, runOut}, jobFile, std::cout, std::cerr);
   return 1;

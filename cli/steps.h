@@ -20,6 +20,9 @@ void addPaintSteps(std::map<std::string, StepFunction>& table);
 void addLibrarySteps(std::map<std::string, StepFunction>& table);
 // Outputs: save, pixels, render.
 void addOutputSteps(std::map<std::string, StepFunction>& table);
+// Documents and bookmarks: save_document, load_document, view, bookmark_view, bookmark_cameras,
+// bookmark_apply, bookmark_remove, bookmark_list, bookmark_previews.
+void addDocumentSteps(std::map<std::string, StepFunction>& table);
 
 const std::map<std::string, StepFunction>& stepTable();
 

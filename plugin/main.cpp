@@ -3,6 +3,7 @@
 #include "host/entry.h"
 #include "plugin/brushes/paintbrushbase.h"
 #include "plugin/brushes/paintbrushsculpt.h"
+#include "plugin/managerscenehook.h"
 #include "plugin/painting_lib.h"
 #include "plugin/paintmaterials.h"
 #include "plugin/paintundo.h"
@@ -33,6 +34,7 @@ bool pluginStart() {
   if (!pigmora::PaintBrushBase::registerTool()) return false;
   if (!pigmora::PaintBrushSculpt::registerTool()) return false;
   if (!pigmora::PaintPreferences::registerPage()) return false;
+  if (!pigmora::ManagerSceneHook::registerHook()) return false;
   pigmora::PaintMaterialRegistry::instance();
   events.print("...successful!");
   return true;

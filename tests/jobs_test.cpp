@@ -394,4 +394,44 @@ TEST_F(JobsTest, UnreadableJobsAndFoldersAreRefusedBeforeAnyStep) {
   EXPECT_EQ(std::count(folder.err.begin(), folder.err.end(), '\n'), 1);
 }
 
+TEST_F(JobsTest, BookmarkedDocumentIsSavedReloadedAndPaintedFurther) {
+  const CommandRun first = runExample("bookmarks_paint");
+  ASSERT_EQ(first.status, 0) << first.out << first.err;
+  EXPECT_TRUE(contains(first.out, "3 cameras bookmarked (ids 1, 2, 3)")) << first.out;
+  ASSERT_TRUE(fs::exists(out("painted.pigmora")));
+  const CommandRun second = runExample("bookmarks_continue");
+  ASSERT_EQ(second.status, 0) << second.out << second.err;
+  EXPECT_TRUE(contains(second.out, "3 camera bookmarks")) << second.out;
+  for (int i = 0; i < 3; ++i) {
+    const Image preview = readImage(out("bookmark_" + std::to_string(i) + ".png"));
+    EXPECT_EQ(preview.width, 512) << i;
+    EXPECT_EQ(preview.height, 512) << i;
+  }
+  // The second job's strokes went onto what the first one painted.
+  const Image before = readImage(out("ball_before.png")), after = readImage(out("ball_after.png"));
+  ASSERT_EQ(before.width, after.width);
+  int changed = 0;
+  for (size_t i = 0; i < before.pixels.size(); ++i)
+    changed += std::abs(before.pixels[i] - after.pixels[i]) > 0.2f ? 1 : 0;
+  EXPECT_GT(changed, 1000);
+
+  const CommandRun open = run("open " + out("continued.pigmora").string());
+  ASSERT_EQ(open.status, 0) << open.err;
+  EXPECT_TRUE(
+      contains(open.out, "5 objects, 2 materials, 2 textures with 3 layers, 3 camera bookmarks"))
+      << open.out;
+  EXPECT_TRUE(contains(open.out, "bookmark 2 (id 3): offset (60, 60, -420)")) << open.out;
+
+  // A document cut short is refused in one sentence that names it.
+  const std::string whole = slurp(out("continued.pigmora"));
+  std::ofstream(out("cut.pigmora"), std::ios::binary) << whole.substr(0, whole.size() / 2);
+  const CommandRun cut = run("open " + out("cut.pigmora").string());
+  EXPECT_EQ(cut.status, 1);
+  EXPECT_EQ(
+      cut.err.rfind("pigmora: The document " + out("cut.pigmora").string() + " is truncated", 0),
+      0u)
+      << cut.err;
+  EXPECT_EQ(std::count(cut.err.begin(), cut.err.end(), '\n'), 1) << cut.err;
+}
+
 }  // namespace

@@ -34,7 +34,14 @@ void HookNodeImpl::replaceData(host::NodeData* data) {
   data_ = data;
 }
 
-DocumentImpl::DocumentImpl(EmbeddedHost& host) : host_(host) {
+RenderDataImpl::RenderDataImpl() {
+  data().setInt32(host::kRenderWidth, 800);
+  data().setInt32(host::kRenderHeight, 600);
+  data().setInt32(host::kRenderEngine, 0);
+}
+
+DocumentImpl::DocumentImpl(EmbeddedHost& host)
+    : host_(host), view_(*this, host.events()), renderData_(std::make_unique<RenderDataImpl>()) {
   data().setFilename(host::kDocPath, "");
   data().setInt32(host::kDocMode, 7);
   data().setInt32(host::kDocActiveTool, 0);

@@ -9,6 +9,7 @@
 
 #include "host/host.h"
 #include "hostapp/scene/material.h"
+#include "hostapp/scene/view.h"
 #include "hostapp/undo/undo_list.h"
 
 namespace hostapp {
@@ -37,6 +38,21 @@ class HookNodeImpl : public host::HookNode {
   host::NodeData* data_;
 };
 
+class RenderDataImpl : public host::RenderData {
+ public:
+  RenderDataImpl();
+  int32_t type() const override { return host::kTypeRenderData; }
+};
+
+// A chunk of a document file that this host did not know, kept as it was read so that the next
+// save writes it again.
+struct KeptChunk {
+  uint32_t type = 0;
+  uint32_t flags = 0;
+  std::string payload;
+  bool operator==(const KeptChunk&) const = default;
+};
+
 class DocumentImpl : public host::Document {
  public:
   explicit DocumentImpl(EmbeddedHost& host);
@@ -56,6 +72,10 @@ class DocumentImpl : public host::Document {
   std::vector<host::Material*> selectedMaterials() const override;
 
   host::Node* sceneHook(int32_t id) const override;
+  ViewImpl* activeView() override { return &view_; }
+  RenderDataImpl* activeRenderData() override { return renderData_.get(); }
+  // Takes the render settings away (for testing what needs them).
+  void clearRenderData() { renderData_.reset(); }
 
   bool startUndo() override;
   bool addUndo(int32_t kind, host::Node* node) override;
@@ -73,6 +93,11 @@ class DocumentImpl : public host::Document {
   // Gives the instance of scene hook `id` other node data (host memory, taken over as it is),
   // to put a hook into a state it cannot reach by itself. False when there is no instance.
   bool replaceHookData(int32_t id, host::NodeData* data);
+  // The scene hook instances in registration order.
+  const std::vector<std::unique_ptr<HookNodeImpl>>& hooks() const { return hooks_; }
+  // Chunks of the file the document was loaded from that no part of this host knew.
+  std::vector<KeptChunk>& keptChunks() { return kept_; }
+  const std::vector<KeptChunk>& keptChunks() const { return kept_; }
   // Every object depth first, children before the next sibling.
   std::vector<host::Object*> allObjects() const;
   host::Material* materialAfter(const host::Material* mat) const;
@@ -96,6 +121,9 @@ class DocumentImpl : public host::Document {
   host::Link active_;
   std::map<std::string, std::unique_ptr<PaintTextureImpl>> textures_;
   std::vector<std::unique_ptr<HookNodeImpl>> hooks_;
+  ViewImpl view_;
+  std::unique_ptr<RenderDataImpl> renderData_;
+  std::vector<KeptChunk> kept_;
   UndoList undo_;
 };
 

@@ -4,6 +4,7 @@
 
 #include "hostapp/core/embedded_host.h"
 #include "hostapp/scene/objects.h"
+#include "hostapp/sculpt/sculpt_impl.h"
 
 namespace hostapp {
 
@@ -123,6 +124,22 @@ DocumentImpl* SceneImpl::newDocument() {
   doc->createHooks();
   active_ = doc;
   return doc;
+}
+
+DocumentImpl* SceneImpl::adoptDocument(std::unique_ptr<DocumentImpl> doc) {
+  if (!doc) return nullptr;
+  documents_.push_back(std::move(doc));
+  active_ = documents_.back().get();
+  return active_;
+}
+
+void SceneImpl::closeDocument(DocumentImpl* doc) {
+  auto it = std::find_if(documents_.begin(), documents_.end(),
+                         [doc](const auto& d) { return d.get() == doc; });
+  if (it == documents_.end()) return;
+  host_.sculptImpl().forgetDocument(doc);
+  documents_.erase(it);
+  if (active_ == doc) active_ = documents_.empty() ? nullptr : documents_.back().get();
 }
 
 void SceneImpl::freeDocuments() {

@@ -44,6 +44,11 @@ class SceneImpl : public host::Scene {
   DocumentImpl* newDocument();
   void setActiveDocument(DocumentImpl* doc) { active_ = doc; }
   DocumentImpl* activeDocumentImpl() { return active_; }
+  // Takes a document made outside (a loaded one) into the open documents and makes it active.
+  DocumentImpl* adoptDocument(std::unique_ptr<DocumentImpl> doc);
+  // Closes an open document; another open one becomes active when it was.
+  void closeDocument(DocumentImpl* doc);
+  const std::vector<std::unique_ptr<DocumentImpl>>& documents() const { return documents_; }
   void freeDocuments();
 
  private:
