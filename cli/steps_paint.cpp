@@ -133,7 +133,7 @@ std::string toolStep(JobContext& ctx, const Json& step) {
     if (!settings.is_object()) throw StepError("\"settings\" must map ids to values");
     for (auto it = settings.begin(); it != settings.end(); ++it, ++changed)
       setToolParameter(ctx, toolId, data, settingId(it.key()),
-                       settingValue(ctx, it.value(), it.key()));
+                       toolSettingValue(ctx, toolId, it.value(), it.key()));
   }
   struct Image {
     const char* key;
