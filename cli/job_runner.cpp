@@ -9,6 +9,7 @@
 #include "cli/steps.h"
 #include "hostapp/core/embedded_host.h"
 #include "hostapp/scene/scene_impl.h"
+#include "hostapp/settings/prefs_window.h"
 #include "hostapp/ui/ui_host.h"
 
 namespace pigmora::cli {
@@ -47,6 +48,7 @@ const std::map<std::string, StepFunction>& stepTable() {
     std::map<std::string, StepFunction> t;
     addSceneSteps(t);
     addPaintSteps(t);
+    addCommandSteps(t);
     addLibrarySteps(t);
     addOutputSteps(t);
     addUiSteps(t);
@@ -102,6 +104,9 @@ int runJob(const RunOptions& options, const Json& job, const std::string& label,
     err << "pigmora: " << sentence(error) << "\n";
     return 1;
   }
+  // As the host application does when it starts, the preference pages fill in their defaults.
+  for (const auto& p : host.registration().plugins())
+    if (p.kind == hostapp::PluginKind::kPrefsPage) hostapp::PrefsWindow page(host, p.id);
   ProgressBar bar;
   host.events().setProgress([&bar](const std::string& text, double percent) {
     bar.update(text.empty() ? "working" : text, percent < 0 ? -1.0 : percent / 100.0);

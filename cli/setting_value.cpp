@@ -2,6 +2,10 @@
 
 #include <filesystem>
 
+#include "hostapp/core/embedded_host.h"
+#include "hostapp/sculpt/sculpt_impl.h"
+#include "hostapp/settings/angle_units.h"
+
 namespace pigmora::cli {
 
 namespace {
@@ -57,6 +61,14 @@ host::Value settingValue(const JobContext& ctx, const Json& v, const std::string
     if (kind == "spline" && inner.is_array()) return host::Value::ofSpline(splineOf(inner, id));
   }
   throw StepError("the value of setting " + id + " has a form this program does not know");
+}
+
+host::Value toolSettingValue(const JobContext& ctx, int32_t toolId, const Json& value,
+                             const std::string& id) {
+  const host::Description* description = ctx.host.sculptImpl().toolDescription(toolId);
+  const host::DescriptionParameter* param =
+      description ? description->find(settingId(id)) : nullptr;
+  return hostapp::storedFromTyped(param, settingValue(ctx, value, id));
 }
 
 }  // namespace pigmora::cli

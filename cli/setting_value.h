@@ -11,6 +11,11 @@ namespace pigmora::cli {
 // {"vector": [1, 0, 0]}, {"spline": [[0, 1], [1, 0]]}.
 host::Value settingValue(const JobContext& ctx, const Json& value, const std::string& id);
 
+// The value of a setting of a tool from a job: as settingValue, with angles (as the tool's
+// description marks them) given in degrees and stored in radians.
+host::Value toolSettingValue(const JobContext& ctx, int32_t toolId, const Json& value,
+                             const std::string& id);
+
 // Parses a settings id written as a JSON key.
 int32_t settingId(const std::string& key);
 

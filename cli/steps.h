@@ -13,9 +13,10 @@ using StepFunction = std::string (*)(JobContext& ctx, const Json& step);
 
 // Scene building: object, selection, material, texture_tag, camera, document, select.
 void addSceneSteps(std::map<std::string, StepFunction>& table);
-// Painter state and tools: painter, preferences, tool, stroke, fill, button, command, library,
-// undo, redo.
+// Painter state and tools: painter, preferences, tool, stroke, fill, button, undo, redo.
 void addPaintSteps(std::map<std::string, StepFunction>& table);
+// The plug-in's commands and their windows, and the scene listing: command, dialog, scene.
+void addCommandSteps(std::map<std::string, StepFunction>& table);
 // Calls into the plug-in's painting library: library.
 void addLibrarySteps(std::map<std::string, StepFunction>& table);
 // Outputs: save, pixels, render.

@@ -264,6 +264,18 @@ std::string documentStep(JobContext& ctx, const Json& step) {
     ctx.doc->setActiveMaterial(mat, false);
     summary += (summary.empty() ? "" : ", ") + std::string("active material ") + mat->name();
   }
+  if (step.contains("folder")) {
+    // The document's folder, where commands write the textures they create: inside the output
+    // folder, so that a job never writes outside it.
+    const std::filesystem::path folder = ctx.outputFile(stringOf(step, "folder")) / "";
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec)
+      throw StepError("the folder " + folder.string() + " cannot be created: " + ec.message());
+    ctx.doc->data().setFilename(host::kDocPath, folder.parent_path().string());
+    summary +=
+        (summary.empty() ? "" : ", ") + std::string("folder ") + folder.parent_path().string();
+  }
   if (step.contains("parameters")) {
     const Json& params = step["parameters"];
     if (!params.is_object()) throw StepError("\"parameters\" must map ids to values");
@@ -274,6 +286,9 @@ std::string documentStep(JobContext& ctx, const Json& step) {
       } catch (const std::exception&) {
         throw StepError("the parameter id \"" + it.key() + "\" is not a number");
       }
+      if (id == host::kDocPath)
+        throw StepError(
+            "the document's folder (1012) is set with \"folder\", inside the output folder");
       const Json& v = it.value();
       if (v.is_boolean())
         ctx.doc->data().setBool(id, v.get<bool>());
@@ -322,6 +337,21 @@ std::string selectStep(JobContext& ctx, const Json& step) {
       host::Selection& selection;
       int32_t limit;
     };
+    if (step.contains("selection")) {
+      // The polygons a selection tag holds become the object's polygon selection.
+      const std::string name = stringOf(step, "selection");
+      host::SelectionTag* tag = nullptr;
+      for (int32_t i = 0; !tag && i < obj->tagCount(); ++i)
+        if (obj->tagAt(i)->type() == host::kTypePolygonSelectionTag &&
+            obj->tagAt(i)->name() == name)
+          tag = static_cast<host::SelectionTag*>(obj->tagAt(i));
+      if (!tag) throw StepError(obj->name() + " has no selection tag named \"" + name + "\"");
+      if (step.contains("polygons"))
+        throw StepError("\"selection\" and \"polygons\" both choose the polygons; give one");
+      obj->polygonSelection() = tag->selection();
+      summary += (summary.empty() ? "" : ", ") + obj->name() + " " +
+                 std::to_string(tag->selection().count()) + " polygons of \"" + name + "\"";
+    }
     const Kind kinds[] = {{"polygons", obj->polygonSelection(), obj->polygonCount()},
                           {"points", obj->pointSelection(), obj->pointCount()},
                           {"edges", obj->edgeSelection(), obj->polygonCount() * 4}};

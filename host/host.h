@@ -124,7 +124,8 @@ class Files {
   virtual bool readFile(const std::string& path, std::string& out) = 0;
   virtual bool exists(const std::string& path) = 0;
   virtual bool isDirectory(const std::string& path) = 0;
-  // Entries of a directory (names without folder), in the host's stable order.
+  // Entries of a directory (names without folder), sorted by name in byte order, so that every
+  // walk of a folder sees its files in the same order. Empty when the folder does not exist.
   virtual std::vector<std::string> listDirectory(const std::string& path) = 0;
   // Opens a file for reading, saying what kind of file is expected by its type and creator
   // codes. Owned by the host; valid until closeFile. Null when the file is missing, is a folder

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "host/description.h"
 #include "host/settings.h"
@@ -36,10 +37,18 @@ class CommandData : public BaseData {
     (void)doc;
     return kStateEnabled;
   }
+  // The command's settings for the host's command manager; false: it has none.
+  virtual bool getSubContainer(Document* doc, Settings& out) {
+    (void)doc;
+    (void)out;
+    return false;
+  }
   virtual bool restoreLayout(void* secret) {
     (void)secret;
     return true;
   }
+  // The name scripts call the command by; empty: the registration name.
+  virtual std::string getScriptName() { return {}; }
   virtual bool message(int32_t type, void* data) {
     (void)type;
     (void)data;

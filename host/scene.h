@@ -274,6 +274,9 @@ class Scene {
   virtual Tag* createTag(int32_t type) = 0;
   // Frees a node that is not in a document.
   virtual void freeNode(Node* node) = 0;
+  // A copy of an object (with its tags and children), a tag or a material, in no document and
+  // owned by the caller until inserted. Null for other nodes or on allocation failure.
+  virtual Node* cloneNode(Node* node) = 0;
   // Builds the edge neighbourhood, over the selected polygons only when `restrict` is given.
   // Owned by the caller; null on failure.
   virtual std::unique_ptr<Neighbour> buildNeighbour(PolygonObject* obj,

@@ -3,6 +3,7 @@
 #include "host/entry.h"
 #include "plugin/brushes/paintbrushbase.h"
 #include "plugin/brushes/paintbrushsculpt.h"
+#include "plugin/commands/command_table.h"
 #include "plugin/managerscenehook.h"
 #include "plugin/painting_lib.h"
 #include "plugin/paintmaterials.h"
@@ -28,7 +29,8 @@ bool pluginStart() {
   events.print("QOR Pigmora starting...");
   events.print("Registering plugins..");
   // Registration order: commands, library, message plug-in and undo hook, brushes, preferences,
-  // bookmark hook. The commands and the bookmark hook join here as they are built.
+  // bookmark hook.
+  if (!pigmora::registerCommands()) return false;
   if (!pigmora::registerPaintLibrary()) return false;
   if (!pigmora::registerUndoPlugins()) return false;
   if (!pigmora::PaintBrushBase::registerTool()) return false;

@@ -67,6 +67,9 @@ struct UdimTile {
 // with offsets set only for numbers above 1000 (`hasOffsets`).
 bool parseUdimName(const std::string& name, int32_t& number, double& u, double& v,
                    bool& hasOffsets);
+// The UV offsets of tile n: ((n mod 10, 0 read as 10) - 1, (n - 1001) div 10); false (offsets
+// untouched) for n of 1000 or below.
+bool udimTileOffsets(int32_t number, double& u, double& v);
 
 class PaintTarget {
  public:
@@ -116,7 +119,7 @@ class PaintTarget {
   DirtyRect* dirtyRects = nullptr;  // one per channel per tile, tile-major, owned
   int32_t paintMode = kPaintModeColor;
   int32_t tileCount = 1;
-  bool sameSize = true;
+  bool sameSize = false;  // computed with the arrays
   int32_t stampAlpha = 0;
   int32_t fixedStrength = 0;
   int32_t stampColor = 0;

@@ -14,6 +14,7 @@ void EventLog::update() {
 void EventLog::drawViews(int32_t flags) {
   redraws_.push_back(flags);
   if (onDraw_) onDraw_(flags);
+  if (onRedraw_) onRedraw_(flags);
 }
 
 void EventLog::special(int32_t id, int64_t p1, int64_t p2) {

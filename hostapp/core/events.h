@@ -33,8 +33,10 @@ class EventLog : public host::Events {
   void clearReceivers() { receivers_.clear(); }
   // Called on every update event (the open windows learn that the scene changed).
   void setOnUpdate(std::function<void()> onUpdate) { onUpdate_ = std::move(onUpdate); }
-  // Called on every redraw of the views.
+  // Called on every redraw of the views; the host's open windows listen here.
   void setOnDraw(std::function<void(int32_t)> onDraw) { onDraw_ = std::move(onDraw); }
+  // Called on every redraw request, with its flags (a view would draw the scene as it is now).
+  void setOnRedraw(std::function<void(int32_t)> onRedraw) { onRedraw_ = std::move(onRedraw); }
   // Echo console lines to a callback as they are printed.
   void setEcho(std::function<void(const std::string&)> echo) { echo_ = std::move(echo); }
   // Called on every status bar change (text, percent).
@@ -59,6 +61,7 @@ class EventLog : public host::Events {
   std::function<void(const std::string&)> echo_;
   std::function<void()> onUpdate_;
   std::function<void(int32_t)> onDraw_;
+  std::function<void(int32_t)> onRedraw_;
   bool updating_ = false;
   std::function<void(const std::string&, double)> progress_;
   int64_t updates_ = 0;

@@ -3,6 +3,8 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "hostapp/settings/angle_units.h"
+
 namespace hostapp {
 
 namespace {
@@ -68,7 +70,10 @@ bool ResourcesImpl::loadDescription(const std::string& name, host::Description& 
     p.type = typeFromName(type);
     if (p.type == host::ValueType::kNone && !p.isButton) return false;
     p.label = pj.value("label", "");
-    p.defaultValue = defaultFrom(p.type, pj.contains("default") ? pj["default"] : nlohmann::json());
+    p.angle = p.type == host::ValueType::kReal && pj.value("unit", "") == "degrees";
+    // Defaults are written as people read them: angles in degrees.
+    p.defaultValue = storedFromTyped(
+        &p, defaultFrom(p.type, pj.contains("default") ? pj["default"] : nlohmann::json()));
     if (pj.contains("choices") && pj["choices"].is_array()) {
       p.isChoice = true;
       for (const auto& c : pj["choices"])

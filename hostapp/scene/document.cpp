@@ -20,9 +20,19 @@ HookNodeImpl::HookNodeImpl(EmbeddedHost& host, host::Document* doc, int32_t id,
     : host_(host), doc_(doc), id_(id), data_(data) {}
 
 HookNodeImpl::~HookNodeImpl() {
+  freeData();
+}
+
+void HookNodeImpl::freeData() {
   data_->free(this);
   data_->~NodeData();
   host_.memory().free(data_);
+}
+
+void HookNodeImpl::replaceData(host::NodeData* data) {
+  if (!data || data == data_) return;
+  freeData();
+  data_ = data;
 }
 
 RenderDataImpl::RenderDataImpl() {
@@ -50,6 +60,7 @@ DocumentImpl::~DocumentImpl() {
   }
   materials_.clear();
   textures_.clear();
+  replaced_.clear();
 }
 
 void DocumentImpl::createHooks() {
@@ -61,6 +72,15 @@ void DocumentImpl::createHooks() {
     if (!data->init(node.get())) continue;  // the node's destructor frees the data
     hooks_.push_back(std::move(node));
   }
+}
+
+bool DocumentImpl::replaceHookData(int32_t id, host::NodeData* data) {
+  for (const auto& h : hooks_) {
+    if (h->pluginId() != id) continue;
+    h->replaceData(data);
+    return data != nullptr;
+  }
+  return false;
 }
 
 host::Node* DocumentImpl::sceneHook(int32_t id) const {
@@ -216,8 +236,9 @@ host::Material* DocumentImpl::materialAfter(const host::Material* mat) const {
 }
 
 host::Material* DocumentImpl::activeMaterial() const {
+  // A material taken out of the document (by an undo) is no longer selectable.
   for (const auto& link : selectedMaterials_)
-    if (auto* m = link.getAs<host::Material>()) return m;
+    if (auto* m = link.getAs<host::Material>(); m && m->document() == this) return m;
   return nullptr;
 }
 
@@ -236,7 +257,7 @@ void DocumentImpl::setActiveMaterial(host::Material* mat, bool add) {
 std::vector<host::Material*> DocumentImpl::selectedMaterials() const {
   std::vector<host::Material*> out;
   for (const auto& link : selectedMaterials_)
-    if (auto* m = link.getAs<host::Material>()) out.push_back(m);
+    if (auto* m = link.getAs<host::Material>(); m && m->document() == this) out.push_back(m);
   return out;
 }
 
@@ -246,7 +267,9 @@ PaintTextureImpl* DocumentImpl::textureAt(const std::string& path) const {
 }
 
 void DocumentImpl::addTexture(const std::string& path, std::unique_ptr<PaintTextureImpl> tex) {
-  textures_[path] = std::move(tex);
+  std::unique_ptr<PaintTextureImpl>& slot = textures_[path];
+  if (slot) replaced_.push_back(std::move(slot));
+  slot = std::move(tex);
 }
 
 }  // namespace hostapp

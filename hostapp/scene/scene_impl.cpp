@@ -5,6 +5,7 @@
 #include "hostapp/core/embedded_host.h"
 #include "hostapp/scene/objects.h"
 #include "hostapp/sculpt/sculpt_impl.h"
+#include "hostapp/undo/node_state.h"
 
 namespace hostapp {
 
@@ -110,6 +111,11 @@ host::Tag* SceneImpl::createTag(int32_t type) {
 
 void SceneImpl::freeNode(host::Node* node) {
   delete node;
+}
+
+host::Node* SceneImpl::cloneNode(host::Node* node) {
+  if (!node || host_.memory().refuseNext()) return nullptr;
+  return hostapp::cloneNode(node).release();
 }
 
 std::unique_ptr<host::Neighbour> SceneImpl::buildNeighbour(host::PolygonObject* obj,

@@ -37,6 +37,7 @@ class SceneImpl : public host::Scene {
   host::Material* createMaterial(int32_t type) override;
   host::Tag* createTag(int32_t type) override;
   void freeNode(host::Node* node) override;
+  host::Node* cloneNode(host::Node* node) override;
   std::unique_ptr<host::Neighbour> buildNeighbour(host::PolygonObject* obj,
                                                   const host::Selection* restrict) override;
 
