@@ -164,7 +164,7 @@ Target targetOf(hostapp::Window& w, const Json& step, bool needCell) {
 struct Snapshot {
   std::vector<std::pair<int32_t, std::string>> texts;
   std::vector<host::UiItem> cells;
-  std::string object, material, tag, layer;
+  std::string object, material, tag, layer, hidden;
   int32_t polygons = 0, points = 0, edges = 0;
   size_t undo = 0, windows = 0;
   double zoom = 0.0;
@@ -183,7 +183,28 @@ Snapshot snapshot(JobContext& ctx, hostapp::Window* w) {
     }
   }
   if (host::Material* m = doc->activeMaterial()) s.material = m->name();
-  if (host::Tag* t = doc->activeTag()) s.tag = t->name().empty() ? "texture tag" : t->name();
+  if (host::Tag* t = doc->activeTag()) {
+    s.tag = t->name();
+    if (s.tag.empty() && t->type() == host::kTypeTextureTag) {
+      host::Material* m = static_cast<host::TextureTag*>(t)->material();
+      s.tag = "texture tag of " + (m ? m->name() : std::string("no material"));
+    }
+  }
+  // Layers hidden in the active object's textures, by name.
+  if (host::Object* o = doc->activeObject()) {
+    std::vector<std::string> names;
+    for (int32_t i = 0; i < o->tagCount(); ++i) {
+      if (o->tagAt(i)->type() != host::kTypeTextureTag) continue;
+      host::Material* m = static_cast<host::TextureTag*>(o->tagAt(i))->material();
+      for (int32_t c = 0; m && c < 14; ++c) {
+        host::PaintTexture* tex = ctx.host.paintImpl().textureOf(m, c, doc);
+        for (host::PaintBitmap* l = tex ? tex->firstLayer() : nullptr; l; l = l->next())
+          if (!l->visible() && std::find(names.begin(), names.end(), l->name()) == names.end())
+            names.push_back(l->name());
+      }
+    }
+    for (const std::string& n : names) s.hidden += (s.hidden.empty() ? "" : ", ") + n;
+  }
   if (host::PaintTexture* tex = ctx.host.paintImpl().painter().selectedTexture()) {
     host::PaintBitmap* l = tex->activeLayer();
     s.layer = std::filesystem::path(tex->filePath()).filename().string() + " / " +
@@ -213,9 +234,14 @@ std::string changes(const Snapshot& a, const Snapshot& b) {
       out.push_back(what + " " + (to.empty() ? "none" : quoted(to)) + " (was " +
                     (from.empty() ? "none" : quoted(from)) + ")");
   };
+  // "polygons selected" reads "1 polygon selected" for one.
   auto count = [&](const std::string& what, int64_t from, int64_t to) {
-    if (from != to)
-      out.push_back(std::to_string(to) + " " + what + " (was " + std::to_string(from) + ")");
+    if (from == to) return;
+    std::string w = what;
+    const size_t space = w.find(' ');
+    if (to == 1 && w[space == std::string::npos ? w.size() - 1 : space - 1] == 's')
+      w.erase(space == std::string::npos ? w.size() - 1 : space - 1, 1);
+    out.push_back(std::to_string(to) + " " + w + " (was " + std::to_string(from) + ")");
   };
   for (const auto& [id, text] : b.texts) {
     auto it = std::find_if(a.texts.begin(), a.texts.end(),
@@ -226,6 +252,7 @@ std::string changes(const Snapshot& a, const Snapshot& b) {
   was("active material", a.material, b.material);
   was("active tag", a.tag, b.tag);
   was("painting", a.layer, b.layer);
+  was("hidden layers", a.hidden, b.hidden);
   count("polygons selected", a.polygons, b.polygons);
   count("points selected", a.points, b.points);
   count("edges selected", a.edges, b.edges);

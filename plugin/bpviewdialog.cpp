@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "host/binding.h"
-#include "plugin/channeltexture.h"
+#include "plugin/commands/material_creation.h"
 #include "plugin/painting_lib_client.h"
 #include "plugin/paintmaterials.h"
 #include "plugin/paintundo.h"
@@ -246,7 +246,7 @@ void BPViewDialog::addChannel(ChannelIndex c) {
       if (paint.textureOf(mat, c, doc)) continue;
       mat->data().setVector(host::kMatColor, host::Vector(0.75, 0.75, 0.75));
       mat->data().setInt32(host::kMatColorUsed, 1);
-      createChannelTexture(mat, c, channelTexturePath(obj, mat, c, format), format, width, height);
+      createChannelTexture(mat, c, texturePath(obj, mat, c, format), format, width, height);
     }
   }
   addChannelChangeEntry(doc, c);

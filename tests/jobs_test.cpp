@@ -406,7 +406,8 @@ TEST_F(JobsTest, PaintViewJobUsesTheWindowAsAUserWouldAndRendersIt) {
   EXPECT_TRUE(contains(r.out, "6 cells")) << r.out;
   EXPECT_TRUE(contains(r.out, "\"Channel: bump\"")) << r.out;
   EXPECT_TRUE(contains(r.out, "\"Channel: color\"")) << r.out;
-  EXPECT_TRUE(contains(r.out, "polygons selected (was 0)")) << r.out;
+  EXPECT_TRUE(contains(r.out, "1 polygon selected (was 0)")) << r.out;
+  EXPECT_TRUE(contains(r.out, "hidden layers \"Wireframe\" (was none)")) << r.out;
   const Image window = readImage(out("paint_view.png"));
   EXPECT_GE(window.width, 600);
   EXPECT_GE(window.height, 600);

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "host/binding.h"
+#include "plugin/commands/material_creation.h"
 #include "plugin/painting_lib_client.h"
 #include "plugin/paintmaterials.h"
 #include "plugin/paintundo.h"
@@ -337,6 +338,10 @@ void MaterialViewArea::handleMenu(int32_t id, TextureTagElement* target, const M
     case kMenuPaintAll:
       paintAll(target);
       break;
+    case kMenuNewMaterial:
+    case kMenuNewUdim:
+      newMaterial(target, id == kMenuNewUdim);
+      break;
     case kMenuSelectEdges:
       host::api().registration().callCommand(kCommandSelectEdges, 0);
       break;
@@ -385,6 +390,24 @@ void MaterialViewArea::paintAll(TextureTagElement* target) {
   }
   doc->endUndo();
   host::api().events().post(host::kEventForceRedraw);
+}
+
+void MaterialViewArea::newMaterial(TextureTagElement* target, bool udim) {
+  host::PolygonObject* obj = target ? target->object() : nullptr;
+  host::Document* doc = obj ? obj->document() : nullptr;
+  if (!doc) return;
+  doc->startUndo();
+  host::UVWTag* uvw = target->uvwTag();
+  if (!uvw) uvw = static_cast<host::UVWTag*>(obj->tag(host::kTypeUVWTag));
+  if (uvw) {
+    host::SelectionTag* sel = target->selectionTag();
+    createMaterialFromPolygons(uvw, obj, target->tag(), sel, textureWidth_, textureFormat_,
+                               sel ? &sel->selection() : nullptr, udim);
+  }
+  if (host::TextureTag* tag = target->tag()) tag->setDirty(host::kDirtyAll);
+  doc->endUndo();
+  host::api().events().post(host::kEventForceRedraw);
+  host::api().registration().callCommand(kCommandToggleTiling, 0);
 }
 
 void MaterialViewArea::floodFill(TextureTagElement* target) {
