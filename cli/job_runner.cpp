@@ -10,6 +10,7 @@
 #include "hostapp/core/embedded_host.h"
 #include "hostapp/scene/scene_impl.h"
 #include "hostapp/settings/prefs_window.h"
+#include "hostapp/ui/ui_host.h"
 
 namespace pigmora::cli {
 
@@ -50,6 +51,7 @@ const std::map<std::string, StepFunction>& stepTable() {
     addCommandSteps(t);
     addLibrarySteps(t);
     addOutputSteps(t);
+    addUiSteps(t);
     addDocumentSteps(t);
     return t;
   }();
@@ -139,6 +141,8 @@ int runJob(const RunOptions& options, const Json& job, const std::string& label,
       if (it == stepTable().end()) throw StepError("there is no step named \"" + kind + "\"");
       const auto t0 = Clock::now();
       const std::string summary = it->second(ctx, step);
+      // Between steps the host is idle: open windows hear what the step changed.
+      host.uiHost().settle();
       const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
       bar.clear();
       char head[64];

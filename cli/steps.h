@@ -21,6 +21,9 @@ void addCommandSteps(std::map<std::string, StepFunction>& table);
 void addLibrarySteps(std::map<std::string, StepFunction>& table);
 // Outputs: save, pixels, render.
 void addOutputSteps(std::map<std::string, StepFunction>& table);
+// The plug-in's windows used with the mouse: ui_open, ui_click, ui_menu, ui_drag, ui_drop,
+// ui_zoom, ui_panel, and render_window.
+void addUiSteps(std::map<std::string, StepFunction>& table);
 // Documents and bookmarks: save_document, load_document, view, bookmark_view, bookmark_cameras,
 // bookmark_apply, bookmark_remove, bookmark_list, bookmark_previews.
 void addDocumentSteps(std::map<std::string, StepFunction>& table);
