@@ -438,6 +438,38 @@ TEST_F(PaintViewTest, DraggingInACellSelectsThePolygonsOnTheWayAsOneUndoStep) {
   EXPECT_EQ(grid->polygonSelection().count(), 1);
 }
 
+TEST_F(PaintViewTest, PickingMapsSurviveRebuildsUntilTheUVsOrTheCellSizeChange) {
+  auto b = builder();
+  hostapp::MeshData mesh = hostapp::gridMesh(4, 4, 4.0);
+  obj_ = b.addMesh("Grid", mesh);
+  host::Material* m = b.addMaterial("Whole");
+  b.addTexture(m, 0, 128, 128, 5);
+  b.addTextureTag(obj_, m);
+  doc_->setActiveObject(obj_);
+  Window* w = open();
+  const host::UiRect cell = cellRect(*w, 0);
+  auto builds = [&] { return area().cell(0)->uvDecoration()->mapBuilds(); };
+  w->mouseClick(kPaintViewArea, cell.x1 + 20, cell.y1 + 20);
+  EXPECT_EQ(builds(), 1);
+  view_->rebuild(0);
+  // Cells of 256 pixels, polygons of 64: (100, 20) lies in column 1 of row 0, polygon 1.
+  w->mouseClick(kPaintViewArea, cell.x1 + 100, cell.y1 + 20);
+  EXPECT_EQ(builds(), 1) << "the new cell picks with the maps of the one it replaced";
+  EXPECT_EQ(obj_->polygonSelection().indices(), (std::vector<int32_t>{1}));
+  // Polygon 1 moved in UV onto polygon 0's square: the maps are built again and see it there.
+  auto* uvw = static_cast<host::UVWTag*>(obj_->tag(host::kTypeUVWTag));
+  const host::UVWPolygon p0 = uvw->get(0), p1 = uvw->get(1);
+  uvw->set(0, p1);
+  uvw->set(1, p0);
+  w->mouseClick(kPaintViewArea, cell.x1 + 20, cell.y1 + 20);
+  EXPECT_EQ(builds(), 2);
+  EXPECT_EQ(obj_->polygonSelection().indices(), (std::vector<int32_t>{1}));
+  // Another cell size needs maps of that size.
+  ASSERT_TRUE(w->setNumber(pigmora::kViewZoomSlider, 0.25));
+  w->mouseClick(kPaintViewArea, cell.x1 + 20, cell.y1 + 20);
+  EXPECT_EQ(builds(), 3);
+}
+
 TEST_F(PaintViewTest, SelectedPolygonsAreOutlinedInYellowOverThePreview) {
   twoMaterials();
   Window* w = open();
