@@ -612,6 +612,83 @@ TEST_F(PaintViewTest, OpensWithItsTitleLabelsAndCellsOf256Pixels) {
   EXPECT_EQ(area().cell(0)->width(), 153);
 }
 
+TEST_F(PaintViewTest, GadgetsNestAsTheFrameAndTheContentColumnLayThemOut) {
+  twoMaterials();
+  Window* w = open();
+  auto parentId = [&](int32_t id) {
+    const hostapp::Widget* g = w->find(id);
+    return g && g->parent ? g->parent->id : -1;
+  };
+  // The side menu: user area 1000 in scroll group 1001.
+  EXPECT_EQ(w->find(1001)->kind, hostapp::WidgetKind::kScrollGroup);
+  EXPECT_EQ(parentId(1000), 1001);
+  // The content: scroll group 1002 holds tab group 1006, whose tab 1007 "Materials" holds the two
+  // labels (in an untitled-border group) and scroll group 1017 with the materials area 1012.
+  const hostapp::Widget* tabs = w->find(1006);
+  ASSERT_NE(tabs, nullptr);
+  EXPECT_EQ(tabs->kind, hostapp::WidgetKind::kTabGroup);
+  EXPECT_EQ(parentId(1006), 1002);
+  EXPECT_EQ(parentId(1007), 1006);
+  EXPECT_EQ(w->find(1007)->text, "Materials");
+  const hostapp::Widget* labels = w->find(1022)->parent;
+  EXPECT_EQ(labels->text, "Materials");
+  EXPECT_EQ(labels->border, host::kBorderNone);
+  EXPECT_EQ(labels->parent, w->find(1007));
+  EXPECT_EQ(labels, w->find(1023)->parent);
+  EXPECT_EQ(w->find(1022)->requestedWidth, 300);
+  EXPECT_EQ(w->find(1023)->requestedWidth, 400);
+  EXPECT_EQ(w->find(1023)->requestedHeight, 20);
+  EXPECT_EQ(parentId(1017), 1007);
+  EXPECT_EQ(w->find(1017)->kind, hostapp::WidgetKind::kScrollGroup);
+  EXPECT_EQ(parentId(1012), 1017);
+  // The zoom slider under the content: 0.1 .. 1.0 in steps of 0.001, shown as a real number.
+  const hostapp::Widget* zoom = w->find(pigmora::kViewZoomSlider);
+  ASSERT_TRUE(zoom->is(host::GadgetKind::kSlider));
+  EXPECT_EQ(zoom->requestedWidth, 90);
+  EXPECT_DOUBLE_EQ(zoom->min, 0.1);
+  EXPECT_DOUBLE_EQ(zoom->max, 1.0);
+  EXPECT_DOUBLE_EQ(zoom->step, 0.001);
+  EXPECT_EQ(zoom->format, host::kNumberReal);
+  EXPECT_EQ(zoom->parent, w->find(1002)->parent);
+}
+
+TEST_F(PaintViewTest, MenuIdsOutsideTheTableDoNothingAndTheUnlistedChannelIdsStillAddTheirChannel) {
+  twoMaterials();
+  open();
+  const size_t undo = doc_->undoList().undoCount(), textures = doc_->textures().size();
+  for (int32_t id : {0, -1, 1037915, 1037929, 1037930, 1036280, 1038006}) view_->menuCommand(id);
+  EXPECT_EQ(doc_->undoList().undoCount(), undo);
+  EXPECT_EQ(doc_->textures().size(), textures);
+  EXPECT_EQ(leftTex_->layerCount(), 1);
+  // 1037919 and 1037924 have no entry but map to Reflection (3) and Specular (8).
+  view_->menuCommand(1037919);
+  EXPECT_NE(host_.paint().textureOf(left_, 3, doc_), nullptr);
+  EXPECT_EQ(area().currentChannel(), 3);
+  view_->menuCommand(1037924);
+  EXPECT_NE(host_.paint().textureOf(right_, 8, doc_), nullptr);
+  EXPECT_EQ(area().currentChannel(), 8);
+  // The last id of the range is Diffusion, 12; Normal, 13, sits just before it.
+  view_->menuCommand(1037928);
+  EXPECT_EQ(area().currentChannel(), 12);
+  view_->menuCommand(1037927);
+  EXPECT_EQ(area().currentChannel(), 13);
+  EXPECT_EQ(doc_->undoList().undoCount(), undo + 4) << "one undo step per added channel";
+}
+
+TEST_F(PaintViewTest, InterfaceUndoEventsReloadTheAreaOnlyForChannelAndLayerChanges) {
+  twoMaterials();
+  open();
+  int32_t refreshes = area().refreshes();
+  ui().coreMessage(1037988, 3);
+  ui().coreMessage(1037990, 0);
+  EXPECT_EQ(area().refreshes(), refreshes);
+  ui().coreMessage(1037990, 2);
+  EXPECT_EQ(area().refreshes(), refreshes + 1);
+  refreshes = area().refreshes();
+  ui().coreMessage(1037988, 1);
+  EXPECT_EQ(area().refreshes(), refreshes + 1);
+}
+
 TEST_F(PaintViewTest, CancelInTheNameDialogAddsNoLayerAndNoUndo) {
   twoMaterials();
   Window* w = open();

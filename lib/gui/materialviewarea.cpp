@@ -180,8 +180,8 @@ bool MaterialViewArea::coreMessage(int32_t id, const host::Settings& msg) {
     if (kind == kInterfaceChannel || kind == kInterfaceLayer) {
       refresh();
       redraw();
+      return true;
     }
-    return true;
   }
   return ViewAreaBase::coreMessage(id, msg);
 }
