@@ -102,22 +102,34 @@ void BM_MemcpyOfOneLayer(benchmark::State& state) {
 }
 BENCHMARK(BM_MemcpyOfOneLayer)->Unit(benchmark::kMillisecond);
 
-// 10^5 polygons under one material shown in a 512-pixel cell; 200 moves of the mouse across it.
-void BM_Drag200MovesOn100kPolygons(benchmark::State& state) {
-  PluginHost scene;
-  hostapp::SceneBuilder b(scene.host, scene.doc);
-  host::PolygonObject* obj = b.addMesh("Dense", hostapp::gridMesh(316, 317, 10.0));
-  host::Material* m = b.addMaterial("Dense");
-  const host::Vector fill(128, 128, 128);
-  b.addTexture(m, 0, 512, 512, host::kModeARGB8, &fill);
-  b.addTextureTag(obj, m);
-  scene.doc->setActiveObject(obj);
-  scene.doc->data().setInt32(host::kDocMode, 7);
+// 10^5 polygons under one material, in polygon mode, shown in the paint view in one cell of 512
+// pixels.
+struct DenseCell : PluginHost {
+  host::PolygonObject* obj = nullptr;
   pigmora::BPViewDialog view;
-  view.open(host::kDialogAsync, pigmora::kPaintViewId, -1, -1, 600, 600);
-  hostapp::Window* w = scene.host.uiHost().window(pigmora::kPaintViewId);
-  w->setNumber(pigmora::kViewZoomSlider, 1.0);
-  scene.host.uiHost().settle();
+  hostapp::Window* w = nullptr;
+  DenseCell() {
+    hostapp::SceneBuilder b(host, doc);
+    obj = b.addMesh("Dense", hostapp::gridMesh(316, 317, 10.0));
+    host::Material* m = b.addMaterial("Dense");
+    const host::Vector fill(128, 128, 128);
+    b.addTexture(m, 0, 512, 512, host::kModeARGB8, &fill);
+    b.addTextureTag(obj, m);
+    doc->setActiveObject(obj);
+    doc->data().setInt32(host::kDocMode, 7);
+    view.open(host::kDialogAsync, pigmora::kPaintViewId, -1, -1, 600, 600);
+    w = host.uiHost().window(pigmora::kPaintViewId);
+    w->setNumber(pigmora::kViewZoomSlider, 1.0);
+    host.uiHost().settle();
+  }
+};
+
+// 200 moves of the mouse across the dense cell.
+void BM_Drag200MovesOn100kPolygons(benchmark::State& state) {
+  DenseCell scene;
+  hostapp::Window* w = scene.w;
+  host::PolygonObject* obj = scene.obj;
+  pigmora::BPViewDialog& view = scene.view;
   std::vector<host::UiItem> cells = w->items(pigmora::kPaintViewArea);
   const host::UiRect cell = cells.at(0).rect;
   std::vector<std::pair<int32_t, int32_t>> path;
@@ -157,19 +169,8 @@ BENCHMARK(BM_Drag200MovesOn100kPolygons)->Arg(0)->Arg(1)->Unit(benchmark::kMilli
 // The cell of the 10^5-polygon object drawn again (its outlines over the preview), and built
 // again from its texture tag as the view's change tracking does.
 void BM_DenseCell(benchmark::State& state) {
-  PluginHost scene;
-  hostapp::SceneBuilder b(scene.host, scene.doc);
-  host::PolygonObject* obj = b.addMesh("Dense", hostapp::gridMesh(316, 317, 10.0));
-  host::Material* m = b.addMaterial("Dense");
-  const host::Vector fill(128, 128, 128);
-  b.addTexture(m, 0, 512, 512, host::kModeARGB8, &fill);
-  b.addTextureTag(obj, m);
-  scene.doc->setActiveObject(obj);
-  pigmora::BPViewDialog view;
-  view.open(host::kDialogAsync, pigmora::kPaintViewId, -1, -1, 600, 600);
-  hostapp::Window* w = scene.host.uiHost().window(pigmora::kPaintViewId);
-  w->setNumber(pigmora::kViewZoomSlider, 1.0);
-  scene.host.uiHost().settle();
+  DenseCell scene;
+  pigmora::BPViewDialog& view = scene.view;
   for (auto _ : state) {
     if (state.range(0) == 0)
       view.materials().redraw();
