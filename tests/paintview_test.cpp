@@ -438,6 +438,38 @@ TEST_F(PaintViewTest, DraggingInACellSelectsThePolygonsOnTheWayAsOneUndoStep) {
   EXPECT_EQ(grid->polygonSelection().count(), 1);
 }
 
+TEST_F(PaintViewTest, PickingMapsSurviveRebuildsUntilTheUVsOrTheCellSizeChange) {
+  auto b = builder();
+  hostapp::MeshData mesh = hostapp::gridMesh(4, 4, 4.0);
+  obj_ = b.addMesh("Grid", mesh);
+  host::Material* m = b.addMaterial("Whole");
+  b.addTexture(m, 0, 128, 128, 5);
+  b.addTextureTag(obj_, m);
+  doc_->setActiveObject(obj_);
+  Window* w = open();
+  const host::UiRect cell = cellRect(*w, 0);
+  auto builds = [&] { return area().cell(0)->uvDecoration()->mapBuilds(); };
+  w->mouseClick(kPaintViewArea, cell.x1 + 20, cell.y1 + 20);
+  EXPECT_EQ(builds(), 1);
+  view_->rebuild(0);
+  // Cells of 256 pixels, polygons of 64: (100, 20) lies in column 1 of row 0, polygon 1.
+  w->mouseClick(kPaintViewArea, cell.x1 + 100, cell.y1 + 20);
+  EXPECT_EQ(builds(), 1) << "the new cell picks with the maps of the one it replaced";
+  EXPECT_EQ(obj_->polygonSelection().indices(), (std::vector<int32_t>{1}));
+  // Polygon 1 moved in UV onto polygon 0's square: the maps are built again and see it there.
+  auto* uvw = static_cast<host::UVWTag*>(obj_->tag(host::kTypeUVWTag));
+  const host::UVWPolygon p0 = uvw->get(0), p1 = uvw->get(1);
+  uvw->set(0, p1);
+  uvw->set(1, p0);
+  w->mouseClick(kPaintViewArea, cell.x1 + 20, cell.y1 + 20);
+  EXPECT_EQ(builds(), 2);
+  EXPECT_EQ(obj_->polygonSelection().indices(), (std::vector<int32_t>{1}));
+  // Another cell size needs maps of that size.
+  ASSERT_TRUE(w->setNumber(pigmora::kViewZoomSlider, 0.25));
+  w->mouseClick(kPaintViewArea, cell.x1 + 20, cell.y1 + 20);
+  EXPECT_EQ(builds(), 3);
+}
+
 TEST_F(PaintViewTest, SelectedPolygonsAreOutlinedInYellowOverThePreview) {
   twoMaterials();
   Window* w = open();
@@ -578,6 +610,83 @@ TEST_F(PaintViewTest, OpensWithItsTitleLabelsAndCellsOf256Pixels) {
   ASSERT_TRUE(w->setNumber(pigmora::kViewZoomSlider, 0.3));
   EXPECT_EQ(cellRect(*w, 0).width(), 154) << "int(0.3 x 512) = 153";
   EXPECT_EQ(area().cell(0)->width(), 153);
+}
+
+TEST_F(PaintViewTest, GadgetsNestAsTheFrameAndTheContentColumnLayThemOut) {
+  twoMaterials();
+  Window* w = open();
+  auto parentId = [&](int32_t id) {
+    const hostapp::Widget* g = w->find(id);
+    return g && g->parent ? g->parent->id : -1;
+  };
+  // The side menu: user area 1000 in scroll group 1001.
+  EXPECT_EQ(w->find(1001)->kind, hostapp::WidgetKind::kScrollGroup);
+  EXPECT_EQ(parentId(1000), 1001);
+  // The content: scroll group 1002 holds tab group 1006, whose tab 1007 "Materials" holds the two
+  // labels (in an untitled-border group) and scroll group 1017 with the materials area 1012.
+  const hostapp::Widget* tabs = w->find(1006);
+  ASSERT_NE(tabs, nullptr);
+  EXPECT_EQ(tabs->kind, hostapp::WidgetKind::kTabGroup);
+  EXPECT_EQ(parentId(1006), 1002);
+  EXPECT_EQ(parentId(1007), 1006);
+  EXPECT_EQ(w->find(1007)->text, "Materials");
+  const hostapp::Widget* labels = w->find(1022)->parent;
+  EXPECT_EQ(labels->text, "Materials");
+  EXPECT_EQ(labels->border, host::kBorderNone);
+  EXPECT_EQ(labels->parent, w->find(1007));
+  EXPECT_EQ(labels, w->find(1023)->parent);
+  EXPECT_EQ(w->find(1022)->requestedWidth, 300);
+  EXPECT_EQ(w->find(1023)->requestedWidth, 400);
+  EXPECT_EQ(w->find(1023)->requestedHeight, 20);
+  EXPECT_EQ(parentId(1017), 1007);
+  EXPECT_EQ(w->find(1017)->kind, hostapp::WidgetKind::kScrollGroup);
+  EXPECT_EQ(parentId(1012), 1017);
+  // The zoom slider under the content: 0.1 .. 1.0 in steps of 0.001, shown as a real number.
+  const hostapp::Widget* zoom = w->find(pigmora::kViewZoomSlider);
+  ASSERT_TRUE(zoom->is(host::GadgetKind::kSlider));
+  EXPECT_EQ(zoom->requestedWidth, 90);
+  EXPECT_DOUBLE_EQ(zoom->min, 0.1);
+  EXPECT_DOUBLE_EQ(zoom->max, 1.0);
+  EXPECT_DOUBLE_EQ(zoom->step, 0.001);
+  EXPECT_EQ(zoom->format, host::kNumberReal);
+  EXPECT_EQ(zoom->parent, w->find(1002)->parent);
+}
+
+TEST_F(PaintViewTest, MenuIdsOutsideTheTableDoNothingAndTheUnlistedChannelIdsStillAddTheirChannel) {
+  twoMaterials();
+  open();
+  const size_t undo = doc_->undoList().undoCount(), textures = doc_->textures().size();
+  for (int32_t id : {0, -1, 1037915, 1037929, 1037930, 1036280, 1038006}) view_->menuCommand(id);
+  EXPECT_EQ(doc_->undoList().undoCount(), undo);
+  EXPECT_EQ(doc_->textures().size(), textures);
+  EXPECT_EQ(leftTex_->layerCount(), 1);
+  // 1037919 and 1037924 have no entry but map to Reflection (3) and Specular (8).
+  view_->menuCommand(1037919);
+  EXPECT_NE(host_.paint().textureOf(left_, 3, doc_), nullptr);
+  EXPECT_EQ(area().currentChannel(), 3);
+  view_->menuCommand(1037924);
+  EXPECT_NE(host_.paint().textureOf(right_, 8, doc_), nullptr);
+  EXPECT_EQ(area().currentChannel(), 8);
+  // The last id of the range is Diffusion, 12; Normal, 13, sits just before it.
+  view_->menuCommand(1037928);
+  EXPECT_EQ(area().currentChannel(), 12);
+  view_->menuCommand(1037927);
+  EXPECT_EQ(area().currentChannel(), 13);
+  EXPECT_EQ(doc_->undoList().undoCount(), undo + 4) << "one undo step per added channel";
+}
+
+TEST_F(PaintViewTest, InterfaceUndoEventsReloadTheAreaOnlyForChannelAndLayerChanges) {
+  twoMaterials();
+  open();
+  int32_t refreshes = area().refreshes();
+  ui().coreMessage(1037988, 3);
+  ui().coreMessage(1037990, 0);
+  EXPECT_EQ(area().refreshes(), refreshes);
+  ui().coreMessage(1037990, 2);
+  EXPECT_EQ(area().refreshes(), refreshes + 1);
+  refreshes = area().refreshes();
+  ui().coreMessage(1037988, 1);
+  EXPECT_EQ(area().refreshes(), refreshes + 1);
 }
 
 TEST_F(PaintViewTest, CancelInTheNameDialogAddsNoLayerAndNoUndo) {

@@ -127,6 +127,7 @@ class ProbeArea : public host::GeUserArea {
   }
   bool coreMessage(int32_t id, const host::Settings& msg) override {
     core.push_back({id, msg.getInt64(host::kCoreParam1), msg.getInt64(host::kCoreParam2)});
+    if (redrawOnCore) redraw();
     return true;
   }
   bool cursorInfo(host::CursorInfo& info) override {
@@ -149,7 +150,7 @@ class ProbeArea : public host::GeUserArea {
   };
   int32_t minWidth = 50, minHeight = 40;
   std::function<void(ProbeArea&)> paint;
-  bool followDrag = false;
+  bool followDrag = false, redrawOnCore = false;
   const char* dragOut = nullptr;
   int draws = 0, ticks = 0;
   std::vector<std::pair<int32_t, int32_t>> sizes, dragged;
@@ -667,6 +668,21 @@ TEST_F(UiTest, SpecialEventsAndChangeMessagesReachOpenDialogsAndAreas) {
   ASSERT_EQ(open.core.size(), 4u);
   EXPECT_EQ(open.core[2].first, host::kCoreObjectsChanged);
   EXPECT_EQ(open.core[3].first, host::kCoreViewsChanged);
+
+  // Areas that ask to be drawn again for every message are painted once the queue is empty; a
+  // message sent now is painted now.
+  open.area.redrawOnCore = true;
+  ui().settle();
+  const int draws = open.area.draws;
+  host::api().events().special(1037990, 2, 0);
+  host::api().events().update();
+  host::api().events().drawViews(host::kDrawFlagsFull);
+  ui().settle();
+  EXPECT_EQ(open.area.core.size(), 7u);
+  EXPECT_EQ(open.area.draws, draws + 1);
+  ui().coreMessage(host::kCoreObjectsChanged);
+  ui().coreMessage(host::kCoreMaterialsChanged);
+  EXPECT_EQ(open.area.draws, draws + 3);
 
   // Timers run for every full interval.
   open.setTimer(100);

@@ -200,6 +200,8 @@ void UiHost::post(int32_t id, int64_t p1, int64_t p2) {
   pending_.push_back({id, p1, p2});
 }
 
+// Windows are painted by settle() once the queue is empty, as a window system paints: a burst of
+// change messages costs one picture, not one per message.
 void UiHost::dispatch() {
   if (busy_ > 0) return;
   Busy busy(*this);
@@ -208,11 +210,16 @@ void UiHost::dispatch() {
   for (int round = 0; round < 8 && !pending_.empty(); ++round) {
     std::deque<Pending> now;
     now.swap(pending_);
-    for (const Pending& m : now) coreMessage(m.id, m.p1, m.p2);
+    for (const Pending& m : now) tell(m.id, m.p1, m.p2);
   }
 }
 
 void UiHost::coreMessage(int32_t id, int64_t p1, int64_t p2) {
+  tell(id, p1, p2);
+  settleWindows();
+}
+
+void UiHost::tell(int32_t id, int64_t p1, int64_t p2) {
   delivered_.emplace_back(id, p1);
   host::Settings msg(id);
   msg.setInt64(host::kCoreParam1, p1);
@@ -234,7 +241,6 @@ void UiHost::coreMessage(int32_t id, int64_t p1, int64_t p2) {
       if (slot->area()) slot->area()->coreMessage(id, msg);
     }
   }
-  settleWindows();
 }
 
 void UiHost::advance(int32_t ms) {

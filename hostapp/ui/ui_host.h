@@ -129,6 +129,8 @@ class UiHost : public host::UserInterface {
  private:
   int32_t pickFrom(const host::PopupMenu& menu);
   void dispatch();
+  // Tells every open dialog and area; windows are painted by the caller.
+  void tell(int32_t id, int64_t p1, int64_t p2);
   void settleWindows();
   struct Pending {
     int32_t id;

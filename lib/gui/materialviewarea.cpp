@@ -95,19 +95,23 @@ void MaterialViewArea::rebuild() {
   ++rebuilds_;
   std::vector<host::Link> selected;
   std::vector<TextureTagElement::KeptPreview> kept;
+  std::vector<PickMapsPtr> maps;
   for (int32_t i = 0; i < cellCount(); ++i) {
     TextureTagElement* e = cell(i);
     if (e->selected())
       selected.emplace_back(e->tag() ? static_cast<host::Node*>(e->tag())
                                      : static_cast<host::Node*>(e->object()));
-    // Previews of layers that did not change since are not rendered again.
+    // Previews of layers that did not change since are not rendered again, and the picking maps
+    // are built again only when the mesh, its UVs or the cell size changed.
     e->keepPreview(kept);
+    e->keepMaps(maps);
   }
   clear();
   populate(&kept);
   // A cell that was selected stays selected when its tag is still shown.
   for (int32_t i = 0; i < cellCount(); ++i) {
     TextureTagElement* e = cell(i);
+    e->adoptMaps(maps);
     host::Node* key =
         e->tag() ? static_cast<host::Node*>(e->tag()) : static_cast<host::Node*>(e->object());
     for (const host::Link& l : selected)
@@ -176,8 +180,8 @@ bool MaterialViewArea::coreMessage(int32_t id, const host::Settings& msg) {
     if (kind == kInterfaceChannel || kind == kInterfaceLayer) {
       refresh();
       redraw();
+      return true;
     }
-    return true;
   }
   return ViewAreaBase::coreMessage(id, msg);
 }

@@ -81,6 +81,22 @@ bool TextureTagElement::keepPreview(std::vector<KeptPreview>& kept) {
   return true;
 }
 
+void TextureTagElement::addUVDecoration(host::PolygonObject* obj, host::TextureTag* tag,
+                                        host::UVWTag* uvw, host::SelectionTag* selectionTag,
+                                        const host::Selection* selection) {
+  auto* uv = host::make<UVDecoration>(obj, tag, uvw, selectionTag, selection);
+  uv_ = addDecoration(uv) ? uv : nullptr;
+}
+
+void TextureTagElement::keepMaps(std::vector<PickMapsPtr>& kept) {
+  if (!uv_) return;
+  if (PickMapsPtr maps = uv_->releaseMaps()) kept.push_back(std::move(maps));
+}
+
+void TextureTagElement::adoptMaps(std::vector<PickMapsPtr>& kept) {
+  if (uv_) uv_->adoptMaps(kept);
+}
+
 bool TextureTagElement::setFromTag(host::TextureTag* tag, ChannelIndex channel,
                                    std::vector<KeptPreview>* kept) {
   host::Object* owner = tag ? tag->object() : nullptr;
@@ -95,7 +111,7 @@ bool TextureTagElement::setFromTag(host::TextureTag* tag, ChannelIndex channel,
   selectionTag_.set(selTag);
   host::UVWTag* uvw = uvwTagFor(obj, tag);
   uvw_.set(uvw);
-  addDecoration(host::make<UVDecoration>(obj, tag, uvw, selTag, nullptr));
+  addUVDecoration(obj, tag, uvw, selTag, nullptr);
   host::PaintBitmap* layer = currentLayer();
   if (layer && kept) {
     const auto stamp = static_cast<int64_t>(layer->changeCount());
@@ -124,7 +140,7 @@ bool TextureTagElement::setNoMaterial(host::PolygonObject* obj, const host::Sele
   object_.set(obj);
   auto* uvw = static_cast<host::UVWTag*>(obj->tag(host::kTypeUVWTag));
   uvw_.set(uvw);
-  addDecoration(host::make<UVDecoration>(obj, nullptr, uvw, nullptr, &polygons_));
+  addUVDecoration(obj, nullptr, uvw, nullptr, &polygons_);
   makePreview();
   fillPreview(128, 128, 128);
   return true;

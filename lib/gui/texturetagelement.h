@@ -10,6 +10,7 @@
 
 #include "host/host.h"
 #include "lib/gui/layoutelement.h"
+#include "lib/gui/uvdecoration.h"
 #include "plugin/paintchannels.h"
 
 namespace pigmora {
@@ -35,6 +36,9 @@ class TextureTagElement : public LayoutElement {
                   std::vector<KeptPreview>* kept = nullptr);
   // Hands the preview over for the next cell of this tag; the cell keeps none.
   bool keepPreview(std::vector<KeptPreview>& kept);
+  // Hands the picking maps over for the next cell of this tag, and takes them from the last.
+  void keepMaps(std::vector<PickMapsPtr>& kept);
+  void adoptMaps(std::vector<PickMapsPtr>& kept);
   // The "No Material" cell of the polygons in `polygons`.
   bool setNoMaterial(host::PolygonObject* obj, const host::Selection& polygons);
 
@@ -57,6 +61,7 @@ class TextureTagElement : public LayoutElement {
   host::PolygonObject* object() const;
   host::UVWTag* uvwTag() const { return uvw_.getAs<host::UVWTag>(); }
   host::Bitmap* preview() const { return preview_.get(); }
+  UVDecoration* uvDecoration() const { return uv_; }
   ChannelIndex channel() const { return channel_; }
   // A new channel: the preview is rendered again at the next update.
   void setChannel(ChannelIndex c) {
@@ -71,10 +76,13 @@ class TextureTagElement : public LayoutElement {
   bool makePreview();
   void renderPreview(host::PaintBitmap* layer);
   void fillPreview(uint8_t r, uint8_t g, uint8_t b);
+  void addUVDecoration(host::PolygonObject* obj, host::TextureTag* tag, host::UVWTag* uvw,
+                       host::SelectionTag* selectionTag, const host::Selection* selection);
 
   host::Link material_, tag_, selectionTag_, object_, uvw_;
   std::unique_ptr<host::Bitmap> preview_;
   host::Selection polygons_;
+  UVDecoration* uv_ = nullptr;  // one of the decorations, owned with them
   int64_t lastStamp_ = -1;
   ChannelIndex channel_ = 0;
   int32_t renders_ = 0;
