@@ -1,26 +1,53 @@
-// The steps a job is made of, by name. Each step does its work and answers the short summary
-// printed on its line, or throws a StepError.
+// The steps a job is made of, by name, each with the keys it takes. Each step does its work and
+// answers the short summary printed on its line, or throws a StepError. Every family of steps
+// declares its steps' keys, types and ranges beside its functions; the job is checked against
+// them before it runs, and `pigmora schema` prints them.
 #pragma once
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "cli/job_context.h"
+#include "cli/job_spec.h"
 
 namespace pigmora::cli {
 
 using StepFunction = std::string (*)(JobContext& ctx, const Json& step);
 
-// Scene building: object, selection, material, texture_tag, camera, document, select.
-void addSceneSteps(std::map<std::string, StepFunction>& table);
-// Painter state and tools: painter, preferences, tool, stroke, fill, button, command, library,
-// undo, redo.
-void addPaintSteps(std::map<std::string, StepFunction>& table);
-// Calls into the plug-in's painting library: library.
-void addLibrarySteps(std::map<std::string, StepFunction>& table);
-// Outputs: save, pixels, render.
-void addOutputSteps(std::map<std::string, StepFunction>& table);
+struct StepSpec {
+  std::string name;
+  std::string help;  // one sentence for the schema and `pigmora describe`
+  Spec keys;         // an object of the step's keys; the key "step" itself is implied
+  StepFunction run = nullptr;
+};
 
-const std::map<std::string, StepFunction>& stepTable();
+class StepTable {
+ public:
+  void add(std::string name, std::string help, Spec keys, StepFunction run);
+  const StepSpec* find(const std::string& name) const;
+  std::vector<std::string> names() const;
+  const std::map<std::string, StepSpec>& steps() const { return steps_; }
+
+ private:
+  std::map<std::string, StepSpec> steps_;
+};
+
+// Scene building: object, selection, material, texture_tag, camera, document, select.
+void addSceneSteps(StepTable& table);
+// Painter state and tools: painter, preferences, world, tool, stroke, fill, button, command,
+// undo, redo.
+void addPaintSteps(StepTable& table);
+// Calls into the plug-in's painting library: library.
+void addLibrarySteps(StepTable& table);
+// Outputs: save, pixels, render.
+void addOutputSteps(StepTable& table);
+// Inspection: print.
+void addInspectSteps(StepTable& table);
+
+const StepTable& stepTable();
+
+// The keys of a job file itself: "steps", "description", "output".
+const Spec& jobKeys();
 
 }  // namespace pigmora::cli

@@ -116,7 +116,7 @@ std::string renderStep(JobContext& ctx, const Json& step) {
   options.supersample = intOr(step, "supersample", 2);
   if (options.supersample < 1 || options.supersample > 4)
     throw StepError("\"supersample\" must lie between 1 and 4");
-  if (ctx.progress) options.progress = [&ctx](double done) { ctx.progress("render", done); };
+  if (ctx.progress) options.progress = [&ctx](double done) { ctx.progress("render", done, ""); };
   const std::string cameraName = stringOr(step, "camera", "");
   const hostapp::RenderCamera camera =
       cameraName.empty() ? hostapp::editorCamera(*ctx.doc, double(options.width) / options.height)
@@ -137,10 +137,31 @@ std::string renderStep(JobContext& ctx, const Json& step) {
 
 }  // namespace
 
-void addOutputSteps(std::map<std::string, StepFunction>& table) {
-  table["save"] = saveStep;
-  table["pixels"] = pixelsStep;
-  table["render"] = renderStep;
+void addOutputSteps(StepTable& t) {
+  const std::vector<int64_t> formats = {1100, 1101, 1102, 1103, 1104, 1105};
+  t.add("save", "Writes a layer, or the whole texture flattened through its visible layers.",
+        object({req("material", text(), "The material."),
+                opt("channel", channelName(), "The channel (color)."),
+                opt("layer", layerName(), "The layer; without it the flattened texture."),
+                opt("file", text(), "The file, in the output folder; its suffix gives the format."),
+                opt("format", wholeOf(formats), "A format id that replaces the suffix."),
+                opt("each_layer", flag(), "Also write every layer under its own name.")}),
+        saveStep);
+  t.add("pixels", "Prints pixels of a layer in the layer's own colour mode.",
+        object({req("material", text(), "The material."),
+                opt("channel", channelName(), "The channel (color)."),
+                opt("layer", layerName(), "The layer (the active one)."),
+                req("points",
+                    listOf(listOf(whole().from(0), 2, 2), 1).described("a list of [x, y] pixels"),
+                    "The pixels to print.")}),
+        pixelsStep);
+  t.add("render", "A preview render of the scene from a camera or the editor camera.",
+        object({opt("camera", text(), "The camera (the editor camera, which frames everything)."),
+                opt("size", pixelSize(), "[width, height] ([800, 600])."),
+                opt("supersample", whole().between(1, 4), "Samples per pixel side (2)."),
+                opt("file", text(), "The image file (render.png)."),
+                opt("format", wholeOf(formats), "A format id that replaces the suffix.")}),
+        renderStep);
 }
 
 }  // namespace pigmora::cli

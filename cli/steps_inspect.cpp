@@ -1,0 +1,60 @@
+// The "print" step: a report of the scene and the host at this point of the job.
+#include <fstream>
+
+#include "cli/scene_report.h"
+#include "cli/steps.h"
+
+namespace pigmora::cli {
+
+namespace {
+
+std::string printStep(JobContext& ctx, const Json& step) {
+  ReportOptions options;
+  if (step.contains("show"))
+    for (const Json& s : step["show"]) options.sections.push_back(s.get<std::string>());
+  options.object = stringOr(step, "object", "");
+  if (!options.object.empty()) ctx.object(options.object);
+  if (step.contains("polygons")) options.polygons = indicesOf(step["polygons"], "\"polygons\"");
+  const Json report = sceneReport(ctx, options);
+  ctx.details = report;
+  std::string summary;
+  if (step.contains("file")) {
+    const std::filesystem::path file = ctx.outputFile(stringOf(step, "file"));
+    const std::filesystem::path partial = file.string() + ".partial";
+    {
+      std::ofstream f(partial, std::ios::binary);
+      f << report.dump(2) << "\n";
+      if (!f) throw StepError("the file " + file.string() + " could not be written");
+    }
+    std::error_code ec;
+    std::filesystem::rename(partial, file, ec);
+    if (ec) throw StepError("the file " + file.string() + " could not be written: " + ec.message());
+    summary = file.filename().string() + ": ";
+  }
+  auto count = [](size_t n, const std::string& what) {
+    return std::to_string(n) + " " + what + (n == 1 ? "" : "s") + ", ";
+  };
+  if (report.contains("objects")) summary += count(report["objects"].size(), "object");
+  if (report.contains("materials")) summary += count(report["materials"].size(), "material");
+  if (report.contains("undo"))
+    summary += count(report["undo"]["undo_count"].get<size_t>(), "undo step");
+  while (!summary.empty() && (summary.back() == ' ' || summary.back() == ',')) summary.pop_back();
+  std::string text = reportText(report, 4);
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  return summary + "\n" + text;
+}
+
+}  // namespace
+
+void addInspectSteps(StepTable& t) {
+  t.add("print",
+        "Prints the scene and the host's state: objects, materials, painter, tool, preferences, "
+        "world settings, undo list, events since the last print, commands and status.",
+        object({opt("show", listOf(word(reportSections())), "The sections to print (all of them)."),
+                opt("object", text(), "Only this object."),
+                opt("polygons", indexList(), "Polygons whose UVs are shown."),
+                opt("file", text(), "Also write the report as JSON into the output folder.")}),
+        printStep);
+}
+
+}  // namespace pigmora::cli
