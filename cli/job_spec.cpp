@@ -151,6 +151,13 @@ bool checkObject(const Spec& s, const Json& value, const std::string& path, std:
       return false;
     }
   }
+  for (const auto& [key, other] : s.conflicts) {
+    if (value.contains(key) && value.contains(other)) {
+      error = quoted(keyPath(path, key)) + " and " + quoted(keyPath(path, other)) +
+              " cannot be given together";
+      return false;
+    }
+  }
   for (const Field& f : s.fields) {
     auto it = value.find(f.name);
     if (it != value.end() && !checkValue(f.spec, *it, keyPath(path, f.name), error)) return false;
@@ -459,8 +466,13 @@ Json schemaOf(const Spec& s, const std::string& help) {
         for (const std::string& k : group) choices.push_back({{"required", {k}}});
         all.push_back({{"oneOf", choices}});
       }
-      if (all.size() == 1) j["oneOf"] = all[0]["oneOf"];
-      if (all.size() > 1) j["allOf"] = all;
+      for (const auto& [key, other] : s.conflicts)
+        all.push_back({{"not", {{"required", {key, other}}}}});
+      if (all.size() == 1 && all[0].contains("oneOf")) {
+        j["oneOf"] = all[0]["oneOf"];
+        all.clear();
+      }
+      if (!all.empty()) j["allOf"] = all;
       if (!s.needs.empty()) {
         Json dep = Json::object();
         for (const auto& [key, other] : s.needs) dep[key].push_back(other);

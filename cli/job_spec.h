@@ -33,6 +33,7 @@ struct Spec {
   std::vector<Field> fields;                               // kObject
   std::vector<std::vector<std::string>> exactlyOne;        // kObject: give one key of each group
   std::vector<std::pair<std::string, std::string>> needs;  // kObject: a key needs another
+  std::vector<std::pair<std::string, std::string>> conflicts;  // kObject: never both
   bool channelKeys = false;               // kMap: keys are channel names or numbers
   std::optional<SettingsOwner> settings;  // kMap: keys are settings of this owner
 
@@ -65,6 +66,10 @@ struct Spec {
   }
   Spec& needing(std::string key, std::string other) {
     needs.emplace_back(std::move(key), std::move(other));
+    return *this;
+  }
+  Spec& excluding(std::string key, std::string other) {
+    conflicts.emplace_back(std::move(key), std::move(other));
     return *this;
   }
 };

@@ -113,7 +113,10 @@ TEST_F(JobFormatTest, EveryKindOfMistakeIsRefusedBeforeAnythingIsWritten) {
       {R"({"step": "stroke", "screen": [[0, 0]]})", R"("screen" needs "camera".)"},
       {R"({"step": "material", "name": "M", "channels": {"colour": {"size": 8}}})",
        R"("channels.colour" names no channel (did you mean "color"?).)"},
-      {R"({"step": "save"})", R"(, step 2 (save): the key "material" is missing.)"},
+      {kGrid + R"(, {"step": "selection", "object": "G", "name": "S"})",
+       R"(, step 3 (selection): the key "polygons" is missing.)"},
+      {R"({"step": "save", "material": "M", "channel": "bump", "channels": "all"})",
+       R"(, step 2 (save): "channel" and "channels" cannot be given together.)"},
   };
   for (const Case& c : cases) {
     fs::remove_all(dir_ / "out");
