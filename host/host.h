@@ -93,13 +93,43 @@ class Events {
 };
 
 // Files and directories.
+// A four-character file type or creator code: fileCode("C4DC").
+constexpr uint32_t fileCode(const char (&c)[5]) {
+  return static_cast<uint32_t>(static_cast<unsigned char>(c[0])) << 24 |
+         static_cast<uint32_t>(static_cast<unsigned char>(c[1])) << 16 |
+         static_cast<uint32_t>(static_cast<unsigned char>(c[2])) << 8 |
+         static_cast<uint32_t>(static_cast<unsigned char>(c[3]));
+}
+
+// A name inside a folder; the name alone when the folder is empty.
+inline std::string joinPath(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+// A file open for reading.
+class File {
+ public:
+  virtual ~File() = default;
+  virtual int64_t length() const = 0;
+  // Reads up to `bytes` bytes into buffer and answers how many arrived: fewer at the end of the
+  // file or when reading fails.
+  virtual int64_t read(void* buffer, int64_t bytes) = 0;
+};
+
 class Files {
  public:
   virtual ~Files() = default;
   virtual bool readFile(const std::string& path, std::string& out) = 0;
   virtual bool exists(const std::string& path) = 0;
+  virtual bool isDirectory(const std::string& path) = 0;
   // Entries of a directory (names without folder), in the host's stable order.
   virtual std::vector<std::string> listDirectory(const std::string& path) = 0;
+  // Opens a file for reading, saying what kind of file is expected by its type and creator
+  // codes. Owned by the host; valid until closeFile. Null when the file is missing, is a folder
+  // or cannot be opened.
+  virtual File* openRead(const std::string& path, uint32_t type, uint32_t creator) = 0;
+  virtual void closeFile(File* file) = 0;
 };
 
 class Host {

@@ -14,7 +14,7 @@ namespace pigmora {
 
 namespace {
 // Pixel states. Sources (covered from the start, or filled in an earlier ring) are odd.
-constexpr uint8_t kNotFilled = 0;
+[[maybe_unused]] constexpr uint8_t kNotFilled = 0;
 constexpr uint8_t kCovered = 1;
 constexpr uint8_t kFilledNow = 2;
 constexpr uint8_t kFilledBefore = 3;

@@ -35,6 +35,10 @@ class HostArray {
     return true;
   }
   void clear() { size_ = 0; }
+  // Drops the items from n on.
+  void truncate(size_t n) {
+    if (n < size_) size_ = n;
+  }
   bool empty() const { return size_ == 0; }
   size_t size() const { return size_; }
   T* begin() { return data_; }

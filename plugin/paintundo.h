@@ -11,6 +11,7 @@
 #include "host/binding.h"
 #include "host/host.h"
 #include "host/link.h"
+#include "lib/owned_array.h"
 #include "plugin/paintmaterials.h"
 
 namespace pigmora {
@@ -32,60 +33,6 @@ constexpr int32_t kRedrawAfterRestore = 1290;
 extern const char kUndoText[];           // "SculptPaintUndo"
 extern const char kChannelChangeText[];  // "_ChannelChange_"
 extern const char kLayerChangeText[];    // "_LayerChange_"
-
-// A growable array of owned pointers in host memory. Growth fails softly (false), never throws.
-template <class T>
-class OwnedArray {
- public:
-  OwnedArray() = default;
-  OwnedArray(const OwnedArray&) = delete;
-  OwnedArray& operator=(const OwnedArray&) = delete;
-  ~OwnedArray() { clear(); }
-
-  size_t size() const { return size_; }
-  bool empty() const { return size_ == 0; }
-  T* operator[](size_t i) const { return items_[i]; }
-  T* back() const { return size_ ? items_[size_ - 1] : nullptr; }
-
-  // Takes ownership on success only.
-  bool push(T* item) {
-    if (size_ == capacity_ && !grow()) return false;
-    items_[size_++] = item;
-    return true;
-  }
-  // Hands the last item to the caller.
-  T* popBack() { return size_ ? items_[--size_] : nullptr; }
-  // Hands the first item to the caller.
-  T* popFront() {
-    if (!size_) return nullptr;
-    T* first = items_[0];
-    for (size_t i = 1; i < size_; ++i) items_[i - 1] = items_[i];
-    --size_;
-    return first;
-  }
-  void clear() {
-    for (size_t i = 0; i < size_; ++i) host::destroy(items_[i]);
-    size_ = 0;
-    host::destroyArray(items_);
-    items_ = nullptr;
-    capacity_ = 0;
-  }
-
- private:
-  bool grow() {
-    const size_t capacity = capacity_ ? capacity_ * 2 : 8;
-    T** items = host::makeArray<T*>(capacity);
-    if (!items) return false;
-    for (size_t i = 0; i < size_; ++i) items[i] = items_[i];
-    host::destroyArray(items_);
-    items_ = items;
-    capacity_ = capacity;
-    return true;
-  }
-
-  T** items_ = nullptr;
-  size_t size_ = 0, capacity_ = 0;
-};
 
 // Tile buffers of steps that were let go, kept for the next tiles of the same size so that saving
 // writes into memory that is already mapped instead of fresh pages. Holds a bounded amount.

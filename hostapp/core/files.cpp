@@ -25,6 +25,24 @@ bool LocalFiles::exists(const std::string& path) {
   return fs::exists(path, ec);
 }
 
+bool LocalFiles::isDirectory(const std::string& path) {
+  std::error_code ec;
+  return fs::is_directory(path, ec);
+}
+
+host::File* LocalFiles::openRead(const std::string& path, uint32_t type, uint32_t creator) {
+  lastType_ = type;
+  lastCreator_ = creator;
+  auto file = std::make_unique<LocalFile>(path, readLimit_);
+  if (!file->isOpen()) return nullptr;
+  open_.push_back(std::move(file));
+  return open_.back().get();
+}
+
+void LocalFiles::closeFile(host::File* file) {
+  std::erase_if(open_, [file](const std::unique_ptr<LocalFile>& f) { return f.get() == file; });
+}
+
 std::vector<std::string> LocalFiles::listDirectory(const std::string& path) {
   std::vector<std::string> names;
   std::error_code ec;

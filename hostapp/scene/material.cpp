@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "host/host.h"
 #include "host/paint.h"
 #include "hostapp/paint/paint_bitmap.h"
 #include "hostapp/scene/document.h"
@@ -19,8 +20,9 @@ std::string ChannelImpl::texturePath() const {
   const std::string file = data().getString(host::kChannelFile);
   if (file.empty()) return {};
   if (!file.empty() && file[0] == '/') return file;
+  // 1017 holds either the folder the file lies in or, as importers set it, the file itself.
   const std::string dir = data().getString(host::kChannelDirectory);
-  return dir.empty() ? file : dir + "/" + file;
+  return dir == file ? file : host::joinPath(dir, file);
 }
 
 bool ChannelImpl::hasTextureSource() const {

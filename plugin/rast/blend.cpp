@@ -31,7 +31,7 @@ struct Component<uint16_t> {
 };
 template <>
 struct Component<float> {
-  static constexpr float kMax = 1.f;
+  [[maybe_unused]] static constexpr float kMax = 1.f;
   static constexpr float kAlphaUnit = 1.f;
   static constexpr float kBrightnessUnit = 3.f;
 };

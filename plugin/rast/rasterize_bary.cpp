@@ -13,7 +13,7 @@ namespace pigmora {
 namespace {
 
 constexpr int32_t kBlurReach = 2;  // the blur averages (2 * 2 + 1)^2 pixels
-constexpr int32_t kBlurRows = 2 * kBlurReach + 1;
+[[maybe_unused]] constexpr int32_t kBlurRows = 2 * kBlurReach + 1;
 
 // Where a brush pixel's opacity comes from, decided once per triangle.
 enum class OpacityRule { kStrength, kTable, kHost, kNone };

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer programs with clang in build-fuzz/ and runs each for SECONDS (60 by
+# default), starting from its seed corpus. Usage: scripts/fuzz.sh [SECONDS]
+# The seeds of fuzz/<name>.cpp are the files named in fuzz/<name>.seeds: one path or glob pattern
+# a line, relative to the repository. Inputs that crash are kept in build-fuzz/crashes/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-60}
+if ! command -v clang++ >/dev/null 2>&1; then
+  echo "fuzz.sh: clang++ is not installed (scripts/deps.sh installs it)." >&2
+  exit 1
+fi
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DPIGMORA_FUZZ=ON -DPIGMORA_BENCHMARKS=OFF >/dev/null
+cmake --build build-fuzz -j 2 --target fuzzers
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+mkdir -p build-fuzz/crashes
+status=0
+for program in build-fuzz/bin/fuzz/*; do
+  name=$(basename "$program")
+  corpus=build-fuzz/corpus/$name
+  mkdir -p "$corpus"
+  if [ -f "fuzz/$name.seeds" ]; then
+    while IFS= read -r pattern; do
+      [ -z "$pattern" ] && continue
+      for seed in $pattern; do
+        if [ -f "$seed" ]; then cp "$seed" "$corpus/$(echo "$seed" | tr / _)"; fi
+      done
+    done <"fuzz/$name.seeds"
+  fi
+  echo "fuzz.sh: $name for $seconds s"
+  if ! "$program" "$corpus" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    -artifact_prefix=build-fuzz/crashes/"$name"- -print_final_stats=1; then
+    echo "fuzz.sh: $name found a failing input; see build-fuzz/crashes/." >&2
+    status=1
+  fi
+done
+exit $status
