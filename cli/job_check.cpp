@@ -92,6 +92,21 @@ bool checkJobSettings(hostapp::EmbeddedHost& host, const Json& job, JobProblem& 
                         didYouMean(std::to_string(tool), tools));
       }
     }
+    if (name == "button" && step.contains("id")) {
+      const SettingsScope scope = toolScope(host, tool ? tool : kPaintBrush);
+      const host::DescriptionParameter* p =
+          scope.described ? scope.description.find(step["id"].get<int32_t>()) : nullptr;
+      if (scope.described && (!p || !p->isButton)) {
+        std::vector<std::string> buttons;
+        for (const auto& b : scope.description.parameters())
+          if (b.isButton) buttons.push_back(std::to_string(b.id) + " " + b.name);
+        std::string list;
+        for (const std::string& b : buttons) list += (list.empty() ? "" : ", ") + b;
+        return fail(problem, index, name,
+                    "\"id\": " + scope.owner + " has no button " +
+                        std::to_string(step["id"].get<int64_t>()) + " (its buttons: " + list + ")");
+      }
+    }
     const StepSpec* spec = table.find(name);
     for (const Field& f : spec->keys.fields) {
       if (!f.spec.settings || !step.contains(f.name)) continue;

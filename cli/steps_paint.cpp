@@ -466,7 +466,8 @@ void addPaintSteps(StepTable& t) {
         strokeStep);
   t.add("button", "Presses a button of the active tool's description.",
         object({opt("object", text(), "The polygon object to make active first."),
-                req("id", whole(), "The button's id (20001 bleed, 20004 fill UV islands ...).")}),
+                req("id", whole().between(-2147483648.0, 2147483647),
+                    "The button's id (20001 bleed, 20004 fill UV islands ...).")}),
         buttonStep);
   t.add("command", "Runs a command the plug-in registered, by id or by name.",
         object({opt("id", whole(), "The command's plug-in id."),

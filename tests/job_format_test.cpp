@@ -90,6 +90,8 @@ TEST_F(JobFormatTest, EveryKindOfMistakeIsRefusedBeforeAnythingIsWritten) {
        R"("settings.texture_update" must be one of 20010 "Never", 20011 "After Stroke", 20012 "At Stroke End", not 20020.)"},
       {R"({"step": "tool", "settings": {"bleed": true}})",
        R"("settings.bleed" is a button: press it with a "button" step and the id 20001.)"},
+      {R"({"step": "button", "id": 20002})",
+       R"(, step 2 (button): "id": the tool 1035414 "Pigmora Paint Brush" has no button 20002 (its buttons: 20001 bleed, 20003 fill_current_layer_uvs, 20004 fill_uv_islands, 20005 apply_material, 20016 reload_channel_stamps).)"},
       {R"({"step": "tool", "id": 1035999})",
        R"(, step 2 (tool): "id": the plug-in registers no tool with the id 1035999)"},
       {R"({"step": "preferences", "values": {"texture_widht": 512}})",
@@ -154,7 +156,7 @@ TEST_F(JobFormatTest, CheckValidatesWithoutRunningOrWriting) {
 TEST_F(JobFormatTest, SchemaFileIsWhatTheProgramPrints) {
   const CommandRun r = runPigmora("schema");
   ASSERT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, slurp(fs::path(PIGMORA_SOURCE_DIR) / "docs/job.schema.json"))
+  EXPECT_TRUE(r.out == slurp(fs::path(PIGMORA_SOURCE_DIR) / "docs/job.schema.json"))
       << "docs/job.schema.json is out of date: write it with `pigmora schema`";
 }
 
