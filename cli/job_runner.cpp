@@ -14,6 +14,7 @@
 #include "hostapp/core/embedded_host.h"
 #include "hostapp/scene/document.h"
 #include "hostapp/scene/scene_impl.h"
+#include "hostapp/settings/prefs_window.h"
 
 namespace pigmora::cli {
 
@@ -75,8 +76,10 @@ const StepTable& stepTable() {
     StepTable t;
     addSceneSteps(t);
     addPaintSteps(t);
+    addCommandSteps(t);
     addLibrarySteps(t);
     addOutputSteps(t);
+    addDocumentSteps(t);
     addInspectSteps(t);
     return t;
   }();
@@ -150,6 +153,9 @@ int runJob(const RunOptions& options, Json job, const std::string& label,
     err << "pigmora: " << sentence(error) << "\n";
     return kExitSetup;
   }
+  // As the host application does when it starts, the preference pages fill in their defaults.
+  for (const auto& p : host.registration().plugins())
+    if (p.kind == hostapp::PluginKind::kPrefsPage) hostapp::PrefsWindow page(host, p.id);
   if (!checkJobSettings(host, job, problem)) {
     err << problemSentence(label, problem) << "\n";
     host.unload();

@@ -65,7 +65,9 @@ std::string expectation(const Spec& s) {
     case Spec::Kind::kObject:
       return "an object";
     case Spec::Kind::kMap:
-      return s.channelKeys ? "an object keyed by channel" : "an object of settings by id or name";
+      return s.channelKeys ? "an object keyed by channel"
+             : s.settings  ? "an object of settings by id or name"
+                           : "an object";
     case Spec::Kind::kAnyOf: {
       std::vector<std::string> parts;
       for (const Spec& c : s.items) parts.push_back(expectation(c));
@@ -248,6 +250,12 @@ Spec object(std::vector<Field> fields) {
 Spec channelMap(Spec value) {
   Spec s = ofKind(Spec::Kind::kMap);
   s.channelKeys = true;
+  s.items.push_back(std::move(value));
+  return s;
+}
+
+Spec mapOf(Spec value) {
+  Spec s = ofKind(Spec::Kind::kMap);
   s.items.push_back(std::move(value));
   return s;
 }
@@ -486,7 +494,7 @@ Json schemaOf(const Spec& s, const std::string& help) {
         std::vector<std::string> names = channelKeys();
         for (int c = 0; c < 14; ++c) names.push_back(std::to_string(c));
         j["propertyNames"] = {{"enum", names}};
-      } else {
+      } else if (s.settings) {
         j["propertyNames"] = {{"pattern", "^(-?[0-9]+|[a-z][a-z0-9_]*)$"}};
       }
       if (s.items[0].kind != Spec::Kind::kAny) j["additionalProperties"] = schemaOf(s.items[0]);

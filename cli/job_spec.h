@@ -94,6 +94,7 @@ Spec listOf(Spec item, size_t minItems = 0, size_t maxItems = std::numeric_limit
 Spec anyOf(std::vector<Spec> choices);
 Spec object(std::vector<Field> fields);
 Spec channelMap(Spec value);
+Spec mapOf(Spec value);  // an object with any keys
 Spec settingsOf(SettingsOwner owner);
 Field opt(std::string name, Spec spec, std::string help);
 Field req(std::string name, Spec spec, std::string help);

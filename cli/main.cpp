@@ -10,6 +10,7 @@
 #include "cli/describe_command.h"
 #include "cli/job_runner.h"
 #include "cli/job_schema.h"
+#include "cli/open_command.h"
 #include "cli/plugins_command.h"
 #include "cli/suggest.h"
 
@@ -37,7 +38,7 @@ int usageError(const CLI::ParseError& e) {
     const bool flag = !extras.empty() && extras[0] == '-';
     what = std::string(flag ? "the option " : "the argument ") + extras + " is unknown";
   } else if (e.get_name() == "RequiredError" && what.find("subcommand") != std::string::npos) {
-    what = "a command is needed (demo, run, check, inspect, describe, schema or plugins)";
+    what = "a command is needed (demo, run, check, inspect, open, describe, schema or plugins)";
   }
   while (!what.empty() && (what.back() == '.' || what.back() == '\n')) what.pop_back();
   std::cerr << "pigmora: " << what << "; run pigmora --help for the usage.\n";
@@ -87,6 +88,10 @@ int main(int argc, char** argv) {
   CLI::App* inspect = app.add_subcommand(
       "inspect", "Run a job and print its final scene (outputs go to a temporary folder)");
   jobArguments(inspect, true);
+
+  CLI::App* open = app.add_subcommand("open", "Load a saved document and print its scene summary");
+  std::string openFile;
+  open->add_option("file", openFile, "The document file")->required();
 
   CLI::App* schema =
       app.add_subcommand("schema", "Print the job format as a JSON Schema (docs/job.schema.json)");
@@ -146,6 +151,7 @@ int main(int argc, char** argv) {
     options.outDir = demoOut;
     return runJob(options, demoJob(demoSize), "demo", data, std::cout, std::cerr);
   }
+  if (open->parsed()) return runOpen(plugin, openFile, std::cout, std::cerr);
   options.outDir = outDir;
   options.checkOnly = check->parsed();
   if (inspect->parsed() && outDir.empty()) {

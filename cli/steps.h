@@ -35,13 +35,17 @@ class StepTable {
 
 // Scene building: object, selection, material, texture_tag, camera, document, select.
 void addSceneSteps(StepTable& table);
-// Painter state and tools: painter, preferences, world, tool, stroke, fill, button, command,
-// undo, redo.
+// Painter state and tools: painter, preferences, world, tool, stroke, fill, button, undo, redo.
 void addPaintSteps(StepTable& table);
+// The plug-in's commands and their windows, and the scene listing: command, dialog, scene.
+void addCommandSteps(StepTable& table);
 // Calls into the plug-in's painting library: library.
 void addLibrarySteps(StepTable& table);
 // Outputs: save, pixels, render.
 void addOutputSteps(StepTable& table);
+// Documents and bookmarks: save_document, load_document, view, bookmark_view, bookmark_cameras,
+// bookmark_apply, bookmark_remove, bookmark_list, bookmark_previews.
+void addDocumentSteps(StepTable& table);
 // Inspection: print.
 void addInspectSteps(StepTable& table);
 

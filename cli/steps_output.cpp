@@ -259,8 +259,9 @@ std::string renderStep(JobContext& ctx, const Json& step) {
     throw StepError("\"supersample\" must lie between 1 and 4");
   if (ctx.progress) options.progress = [&ctx](double done) { ctx.progress("render", done, ""); };
   const std::string cameraName = stringOr(step, "camera", "");
+  // Without a camera the render shows what the document's view shows.
   const hostapp::RenderCamera camera =
-      cameraName.empty() ? hostapp::editorCamera(*ctx.doc, double(options.width) / options.height)
+      cameraName.empty() ? ctx.doc->activeView()->camera(double(options.width) / options.height)
                          : hostapp::cameraView(*ctx.camera(cameraName));
   hostapp::PlainBitmap image(ctx.host.memory());
   if (!hostapp::renderDocument(ctx.host, *ctx.doc, camera, options, image))
@@ -272,8 +273,8 @@ std::string renderStep(JobContext& ctx, const Json& step) {
     throw StepError(error);
   }
   return file.filename().string() + " (" + std::to_string(options.width) + "x" +
-         std::to_string(options.height) + ", " +
-         (cameraName.empty() ? "editor camera" : cameraName) + ")";
+         std::to_string(options.height) + ", " + (cameraName.empty() ? "the view" : cameraName) +
+         ")";
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// Steps that set up the painter and the tools, paint, fill, run commands and undo.
+// Steps that set up the painter and the tools, paint, fill (through the plug-in's fill and bleed
+// commands) and undo.
 #include <filesystem>
 
 #include "cli/named_settings.h"
@@ -6,12 +7,10 @@
 #include "cli/stroke_feedback.h"
 #include "cli/uv_path.h"
 #include "hostapp/core/embedded_host.h"
-#include "hostapp/paint/paint_bitmap.h"
 #include "hostapp/paint/paint_impl.h"
 #include "hostapp/scene/document.h"
 #include "hostapp/sculpt/sculpt_impl.h"
 #include "hostapp/settings/prefs_window.h"
-#include "plugin/painting_lib.h"
 
 namespace pigmora::cli {
 
@@ -23,28 +22,11 @@ constexpr int32_t kPreferencesPage = 1037935;
 constexpr int32_t kStampOn = 10601;
 constexpr int32_t kStencilOn = 10401;
 constexpr int32_t kFalloffCurve = 10303;
-constexpr int32_t kButtonFillIslands = 20004;
+constexpr int32_t kBleedWidth = 1008;
 constexpr int32_t kCommandBleed = 1037976;
 constexpr int32_t kCommandFillLayer = 1037977;
 constexpr int32_t kCommandFillLayerUVs = 1038000;
 constexpr int32_t kCommandFillIslands = 1037978;
-
-const PaintLibrary* paintLibrary(JobContext& ctx) {
-  return static_cast<const PaintLibrary*>(ctx.host.registration().findLibrary(kPaintLibraryId));
-}
-
-const PaintLibrary& requireLibrary(JobContext& ctx) {
-  const PaintLibrary* lib = paintLibrary(ctx);
-  if (!lib)
-    throw StepError("the plug-in has not installed its painting library " +
-                    std::to_string(kPaintLibraryId));
-  return *lib;
-}
-
-bool commandRegistered(JobContext& ctx, int32_t id) {
-  const hostapp::RegisteredPlugin* p = ctx.host.registration().find(id);
-  return p && p->kind == hostapp::PluginKind::kCommand;
-}
 
 host::PolygonObject* targetObject(JobContext& ctx, const Json& step) {
   if (step.contains("object")) {
@@ -122,11 +104,17 @@ std::string painterStep(JobContext& ctx, const Json& step) {
   return summary;
 }
 
-std::string preferencesStep(JobContext& ctx, const Json& step) {
+// The painting preferences in the world settings, stored empty first when missing.
+host::Settings& preferences(JobContext& ctx) {
   host::Settings* world = ctx.host.settings().world();
   if (!world) throw StepError("the world settings are not available");
   if (!world->getContainer(kPreferences))
     world->setContainer(kPreferences, host::Settings(kPreferences));
+  return *world->getContainer(kPreferences);
+}
+
+std::string preferencesStep(JobContext& ctx, const Json& step) {
+  preferences(ctx);
   const SettingsScope scope = preferencesScope(ctx.host);
   // Parameters of the page are set through it, as the user sets them; the container's other
   // keys are written as they are.
@@ -139,7 +127,7 @@ std::string preferencesStep(JobContext& ctx, const Json& step) {
     if (ref.param && page.open())
       page.set(ref.id, v);
     else
-      world->getContainer(kPreferences)->set(ref.id, v);
+      preferences(ctx).set(ref.id, v);
   }
   return std::to_string(values.size()) + " preferences";
 }
@@ -283,74 +271,36 @@ std::string buttonStep(JobContext& ctx, const Json& step) {
   return "button " + std::to_string(id) + " of tool " + std::to_string(toolId);
 }
 
-std::string commandStep(JobContext& ctx, const Json& step) {
-  int32_t id = 0;
-  if (step.contains("id")) {
-    id = intOf(step, "id");
-    if (!commandRegistered(ctx, id))
-      throw StepError("the plug-in registers no command with the id " + std::to_string(id));
-  } else {
-    const std::string name = stringOf(step, "name");
-    for (const auto& p : ctx.host.registration().plugins())
-      if (p.kind == hostapp::PluginKind::kCommand && p.name == name) id = p.id;
-    if (!id) throw StepError("the plug-in registers no command named \"" + name + "\"");
+// The bleed width of "QOR Apply Bleed" is a preference (1008); a step that gives a distance uses
+// it for its own run only.
+class BleedWidth {
+ public:
+  BleedWidth(JobContext& ctx, const Json& step) {
+    if (!step.contains("distance")) return;
+    const int32_t distance = intOf(step, "distance");
+    if (distance < 0) throw StepError("\"distance\" must be 0 or more");
+    prefs_ = &preferences(ctx);
+    if (const host::Value* v = prefs_->find(kBleedWidth)) before_ = *v;
+    prefs_->setInt32(kBleedWidth, distance);
   }
-  if (step.contains("object")) targetObject(ctx, step);
-  if (!ctx.host.registration().callCommand(id, intOr(step, "sub_id", 0)))
-    throw StepError("the command " + std::to_string(id) + " did not run");
-  return "command " + std::to_string(id) + " \"" + ctx.host.registration().find(id)->name + "\"";
-}
+  ~BleedWidth() {
+    if (!prefs_) return;
+    if (before_.type() == host::ValueType::kNone)
+      prefs_->remove(kBleedWidth);
+    else
+      prefs_->set(kBleedWidth, before_);
+  }
+  BleedWidth(const BleedWidth&) = delete;
+  BleedWidth& operator=(const BleedWidth&) = delete;
 
-// Fills the active layer of every painted channel of the object's materials with the painter's
-// colour, one undo step through the painting library.
-void fillActiveLayers(JobContext& ctx, host::PolygonObject* obj) {
-  const PaintLibrary& lib = requireLibrary(ctx);
-  host::PainterState& painter = ctx.host.paintImpl().painter();
-  lib.beginUndoStep();
-  for (int32_t t = 0; t < obj->tagCount(); ++t) {
-    host::Tag* tag = obj->tagAt(t);
-    if (tag->type() != host::kTypeTextureTag) continue;
-    host::Material* mat = static_cast<host::TextureTag*>(tag)->material();
-    for (int32_t c = 0; mat && c < 14; ++c) {
-      if (!painter.channelEnabled(c)) continue;
-      host::PaintTexture* tex = ctx.host.paintImpl().textureOf(mat, c, ctx.doc);
-      auto* layer = tex ? dynamic_cast<hostapp::PaintLayerImpl*>(tex->activeLayer()) : nullptr;
-      if (!layer) continue;
-      host::Vector color(1, 0, 0);
-      double brightness = 1.0;
-      painter.color(0, c, color, brightness);
-      lib.saveLayerForUndo(layer);
-      hostapp::PixelF p;
-      p.r = static_cast<float>(color.x * brightness);
-      p.g = static_cast<float>(color.y * brightness);
-      p.b = static_cast<float>(color.z * brightness);
-      layer->pixels().fill(p);
-      layer->layerChanged(host::kUpdateLayerChanged);
-    }
-  }
-  lib.endUndoStep();
-}
-
-void fillPolygonUVs(JobContext& ctx, host::PolygonObject* obj) {
-  const PaintLibrary& lib = requireLibrary(ctx);
-  host::PainterState& painter = ctx.host.paintImpl().painter();
-  lib.beginUndoStep();
-  for (int32_t t = 0; t < obj->tagCount(); ++t) {
-    host::Tag* tag = obj->tagAt(t);
-    if (tag->type() != host::kTypeTextureTag) continue;
-    host::Material* mat = static_cast<host::TextureTag*>(tag)->material();
-    for (int32_t c = 0; mat && c < 14; ++c)
-      if (painter.channelEnabled(c) && ctx.host.paintImpl().textureOf(mat, c, ctx.doc))
-        lib.fillPolygons(obj, mat, c, nullptr);
-  }
-  lib.endUndoStep();
-}
+ private:
+  host::Settings* prefs_ = nullptr;
+  host::Value before_;
+};
 
 std::string fillStep(JobContext& ctx, const Json& step) {
   host::PolygonObject* obj = targetObject(ctx, step);
   const std::string mode = stringOf(step, "mode");
-  const double distance = numberOr(step, "distance", 5.0);
-  if (!(distance >= 0)) throw StepError("\"distance\" must be 0 or more");
   struct Mode {
     const char* name;
     int32_t command;
@@ -364,29 +314,17 @@ std::string fillStep(JobContext& ctx, const Json& step) {
     if (mode == k.name) m = &k;
   if (!m)
     throw StepError("there is no fill mode \"" + mode + "\" (use bleed, layer, uvs or islands)");
-  // The plug-in's own command when it registers one; otherwise the same operation through the
-  // painting library or the paint brush's buttons.
-  if (commandRegistered(ctx, m->command) && !step.contains("distance")) {
-    ctx.host.registration().callCommand(m->command, 0);
-    return obj->name() + ": " + mode + " by command " + std::to_string(m->command);
-  }
-  if (mode == "bleed") {
-    requireLibrary(ctx).bleedObject(obj, distance);
-    return obj->name() + ": bleed " + std::to_string(static_cast<int>(distance)) + " pixels";
-  }
-  if (mode == "layer") {
-    fillActiveLayers(ctx, obj);
-  } else if (mode == "uvs") {
-    fillPolygonUVs(ctx, obj);
-  } else {
-    const int32_t before = ctx.doc->data().getInt32(host::kDocActiveTool);
-    if (!ctx.host.sculptImpl().activateTool(ctx.doc, kPaintBrush))
-      throw StepError("the paint brush " + std::to_string(kPaintBrush) + " is not registered");
-    const bool ok = ctx.host.sculptImpl().pressButton(ctx.doc, kButtonFillIslands);
-    if (before) ctx.doc->data().setInt32(host::kDocActiveTool, before);
-    if (!ok) throw StepError("the paint brush did not fill the UV islands");
-  }
-  return obj->name() + ": " + mode;
+  if (step.contains("distance") && mode != "bleed")
+    throw StepError("only the bleed takes a \"distance\"");
+  const hostapp::RegisteredPlugin* p = ctx.host.registration().find(m->command);
+  if (!p || p->kind != hostapp::PluginKind::kCommand)
+    throw StepError("the plug-in registers no command " + std::to_string(m->command));
+  const BleedWidth width(ctx, step);
+  if (!ctx.host.registration().callCommand(m->command, 0))
+    throw StepError("the command " + std::to_string(m->command) + " \"" + p->name +
+                    "\" did not run on " + obj->name());
+  return obj->name() + ": " + mode + " by command " + std::to_string(m->command) + " \"" + p->name +
+         "\"";
 }
 
 std::string undoStep(JobContext& ctx, const Json& step) {
@@ -469,17 +407,12 @@ void addPaintSteps(StepTable& t) {
                 req("id", whole().between(-2147483648.0, 2147483647),
                     "The button's id (20001 bleed, 20004 fill UV islands ...).")}),
         buttonStep);
-  t.add("command", "Runs a command the plug-in registered, by id or by name.",
-        object({opt("id", whole(), "The command's plug-in id."),
-                opt("name", text(), "The command's name."),
-                opt("object", text(), "The polygon object to make active first."),
-                opt("sub_id", whole(), "A sub-id for the command (0).")})
-            .oneOf({"id", "name"}),
-        commandStep);
-  t.add("fill", "Fills or bleeds the object's textures; each fill is one undo step.",
+  t.add("fill",
+        "Fills or bleeds the object's textures through the plug-in's fill and bleed commands.",
         object({opt("object", text(), "The polygon object (the active one)."),
                 req("mode", word({"bleed", "layer", "uvs", "islands"}), "What to fill."),
-                opt("distance", number().from(0), "Bleed distance in pixels (5).")}),
+                opt("distance", whole().from(0),
+                    "Bleed distance in pixels, for the bleed only (the preference bleed_width).")}),
         fillStep);
   t.add("undo", "Undoes the newest steps of the document's undo list.",
         object({opt("times", whole().from(1), "How many (1).")}), undoStep);

@@ -278,12 +278,28 @@ std::string documentStep(JobContext& ctx, const Json& step) {
     ctx.doc->setActiveMaterial(mat, false);
     summary += (summary.empty() ? "" : ", ") + std::string("active material ") + mat->name();
   }
+  if (step.contains("folder")) {
+    // The document's folder, where commands write the textures they create: inside the output
+    // folder, so that a job never writes outside it.
+    const std::filesystem::path folder = ctx.outputFile(stringOf(step, "folder")) / "";
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec)
+      throw StepError("the folder " + folder.string() + " cannot be created: " + ec.message());
+    ctx.doc->data().setFilename(host::kDocPath, folder.parent_path().string());
+    summary +=
+        (summary.empty() ? "" : ", ") + std::string("folder ") + folder.parent_path().string();
+  }
   if (step.contains("parameters")) {
     const Json& params = step["parameters"];
     const SettingsScope scope = documentScope();
     for (auto it = params.begin(); it != params.end(); ++it) {
       const std::string path = keyPath("parameters", it.key());
       const SettingRef ref = findSetting(scope, it.key(), path);
+      if (ref.id == host::kDocPath)
+        throw StepError(
+            "the document's folder (1012) is set with \"folder\", inside the output "
+            "folder");
       ctx.doc->data().set(ref.id, settingValue(&ctx, ref, it.value(), path));
     }
     summary += (summary.empty() ? "" : ", ") + std::to_string(params.size()) + " parameters";
@@ -321,6 +337,21 @@ std::string selectStep(JobContext& ctx, const Json& step) {
       host::Selection& selection;
       int32_t limit;
     };
+    if (step.contains("selection")) {
+      // The polygons a selection tag holds become the object's polygon selection.
+      const std::string name = stringOf(step, "selection");
+      host::SelectionTag* tag = nullptr;
+      for (int32_t i = 0; !tag && i < obj->tagCount(); ++i)
+        if (obj->tagAt(i)->type() == host::kTypePolygonSelectionTag &&
+            obj->tagAt(i)->name() == name)
+          tag = static_cast<host::SelectionTag*>(obj->tagAt(i));
+      if (!tag) throw StepError(obj->name() + " has no selection tag named \"" + name + "\"");
+      if (step.contains("polygons"))
+        throw StepError("\"selection\" and \"polygons\" both choose the polygons; give one");
+      obj->polygonSelection() = tag->selection();
+      summary += (summary.empty() ? "" : ", ") + obj->name() + " " +
+                 std::to_string(tag->selection().count()) + " polygons of \"" + name + "\"";
+    }
     const Kind kinds[] = {{"polygons", obj->polygonSelection(), obj->polygonCount()},
                           {"points", obj->pointSelection(), obj->pointCount()},
                           {"edges", obj->edgeSelection(), obj->polygonCount() * 4}};
@@ -420,6 +451,9 @@ void addSceneSteps(StepTable& t) {
         object({opt("mode", whole(), "Editing mode (document parameter 1019)."),
                 opt("active_object", text(), "The object to make active."),
                 opt("active_material", text(), "The material to make active."),
+                opt("folder", text(),
+                    "The document's folder (1012), where commands write new textures: a folder "
+                    "inside the output folder."),
                 opt("parameters", settingsOf(SettingsOwner::kDocument),
                     "Document parameters by id or name (pigmora describe document).")}),
         documentStep);
@@ -430,9 +464,12 @@ void addSceneSteps(StepTable& t) {
                 opt("materials", nameList(), "Materials to select."),
                 opt("object", text(), "The object whose elements are selected."),
                 opt("polygons", indicesOrAll, "Polygons to select."),
+                opt("selection", text(), "A polygon selection tag whose polygons to select."),
                 opt("points", indicesOrAll, "Points to select."),
                 opt("edges", indicesOrAll, "Edges to select (4 x polygon + side).")})
             .needing("polygons", "object")
+            .needing("selection", "object")
+            .excluding("selection", "polygons")
             .needing("points", "object")
             .needing("edges", "object"),
         selectStep);

@@ -8,6 +8,8 @@ Run again to remake them; the output is the same byte for byte on every run:
   library/     a content-libraries folder holding one library, "PigmoraSamples"
   megascans/   a Megascans library of two surface assets: "mossy_rock_pm01" has its albedo in
                three resolutions, "rusty_metal_pm02" lists a normal map that is not there
+  textures/wall/  a UDIM texture set of a brick wall on tiles 1001 and 1002, named by tile
+               number and channel token as texture sets are
 
 Only the standard library is used: PNG, baseline JPEG and uncompressed OpenEXR are written here.
 """
@@ -526,6 +528,45 @@ def make_rusty_metal(folder):
     })
 
 
+def wall_mortar(x, y):
+    """1 inside a brick, falling to 0 in the mortar; bricks are 32 x 16, rows offset by half."""
+    row = y // 16
+    bx = (x + (16 if row % 2 else 0)) % 32
+    by = y % 16
+    return min(1.0, min(bx, 31 - bx, by, 15 - by) / 2.0)
+
+
+def wall_grain(x, y, seed):
+    return 0.5 + 0.5 * math.sin(x * 0.9 + seed) * math.cos(y * 1.3 + 2 * seed)
+
+
+def wall_bricks(base, seed):
+    def pixel(x, y):
+        m = wall_mortar(x, y)
+        shade = 0.85 + 0.15 * wall_grain(x, y, seed)
+        return tuple(200 * (1 - m) + c * shade * m for c in base)
+    return pixel
+
+
+def wall_height(x, y):
+    v = 90 + 120 * wall_mortar(x, y) + 20 * wall_grain(x, y, 3)
+    return (v, v, v)
+
+
+def wall_speckle(x, y):
+    v = 60 + 80 * wall_mortar(x, y) * wall_grain(x, y, 7)
+    return (v, v, v)
+
+
+def make_wall_set(folder):
+    folder.mkdir(parents=True, exist_ok=True)
+    write_png(folder / "wall_1001_color.png", 128, 128, 3, wall_bricks((170, 70, 50), 1))
+    write_png(folder / "wall_1001_specularcolor.png", 128, 128, 3, wall_speckle)
+    write_png(folder / "wall_1001_bump.png", 128, 128, 3, wall_height)
+    write_png(folder / "wall_1002_color.png", 128, 128, 3, wall_bricks((90, 110, 150), 2))
+    write_png(folder / "wall_1002_bump.png", 128, 128, 3, wall_height)
+
+
 def main():
     here = Path(__file__).parent
     brushes = here / "brushes"
@@ -552,6 +593,8 @@ def main():
     megascans = here / "megascans"
     make_mossy_rock(megascans / "mossy_rock_pm01")
     make_rusty_metal(megascans / "rusty_metal_pm02")
+
+    make_wall_set(here / "textures" / "wall")
 
 
 if __name__ == "__main__":

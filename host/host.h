@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "host/description.h"
+#include "host/docfile.h"
 #include "host/paint.h"
 #include "host/plugins.h"
 #include "host/scene.h"
@@ -123,13 +124,34 @@ class Files {
   virtual bool readFile(const std::string& path, std::string& out) = 0;
   virtual bool exists(const std::string& path) = 0;
   virtual bool isDirectory(const std::string& path) = 0;
-  // Entries of a directory (names without folder), in the host's stable order.
+  // Entries of a directory (names without folder), sorted by name in byte order, so that every
+  // walk of a folder sees its files in the same order. Empty when the folder does not exist.
   virtual std::vector<std::string> listDirectory(const std::string& path) = 0;
   // Opens a file for reading, saying what kind of file is expected by its type and creator
   // codes. Owned by the host; valid until closeFile. Null when the file is missing, is a folder
   // or cannot be opened.
   virtual File* openRead(const std::string& path, uint32_t type, uint32_t creator) = 0;
   virtual void closeFile(File* file) = 0;
+};
+
+// Rendering a document into a bitmap.
+constexpr int32_t kRenderFlagExternal = 1;   // into the caller's bitmap, not a picture viewer
+constexpr int32_t kRenderFlagNoClone = 2;    // renders the document itself, not a copy of it
+constexpr int32_t kRenderFlagNoAnimate = 8;  // the document's current frame only
+constexpr int32_t kRenderResultOk = 0;
+constexpr int32_t kRenderResultOutOfMemory = 1;
+constexpr int32_t kRenderResultNoDocument = 2;
+constexpr int32_t kRenderResultBadImage = 3;    // no bitmap, or not of the settings' size
+constexpr int32_t kRenderResultBadSize = 4;     // 5008 / 5009 outside what the renderer can make
+constexpr int32_t kRenderResultNoRenderer = 5;  // 5300 names no renderer the host has
+class Rendering {
+ public:
+  virtual ~Rendering() = default;
+  // Renders the document through its active view's camera with the given render settings
+  // (5008 width, 5009 height, 5300 renderer) into `bitmap`, which the caller initialised to that
+  // size. Answers kRenderResultOk or the reason it could not render.
+  virtual int32_t renderDocument(Document* doc, const Settings& settings, Bitmap* bitmap,
+                                 int32_t flags) = 0;
 };
 
 class Host {
@@ -146,6 +168,7 @@ class Host {
   virtual Events& events() = 0;
   virtual Files& files() = 0;
   virtual UserInterface& ui() = 0;
+  virtual Rendering& rendering() = 0;
 };
 
 // What c4d_main receives in p1 at action 1.

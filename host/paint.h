@@ -141,9 +141,14 @@ class Paint {
   // The paint texture of channel `channel` of the material in the document, loading it from the
   // channel's file when it is not open yet. Null when the channel has no texture.
   virtual PaintTexture* textureOf(Material* mat, int32_t channel, Document* doc) = 0;
+  // The paint texture of the material as a whole: its Color channel's, else that of the first
+  // enabled channel that has one, opened from the channel's file when needed. Null when none has.
+  virtual PaintTexture* materialTexture(Material* mat, Document* doc) = 0;
   // Creates a texture from settings (1000 format, 1001 width, 1002 height, 1003 fill style,
-  // 1004 fill colour, 1010 colour mode) for the file `path` and opens it in the document.
-  // Null on failure. Owned by the document.
+  // 1004 fill colour, 1010 colour mode) for the file `path` and opens it in the document. A path
+  // inside a folder is written there at once in the format; a bare file name stays in memory
+  // until it is saved. Null when the format, size or mode is unknown or the file cannot be
+  // written. Owned by the document.
   virtual PaintTexture* createTexture(Document* doc, const std::string& path,
                                       const Settings& settings) = 0;
   // Fills the host's default new-texture settings for a channel.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "host/description.h"
 #include "host/settings.h"
@@ -10,6 +11,7 @@
 namespace host {
 
 class Document;
+class DocumentFile;
 class Node;
 
 class BaseData {
@@ -35,10 +37,18 @@ class CommandData : public BaseData {
     (void)doc;
     return kStateEnabled;
   }
+  // The command's settings for the host's command manager; false: it has none.
+  virtual bool getSubContainer(Document* doc, Settings& out) {
+    (void)doc;
+    (void)out;
+    return false;
+  }
   virtual bool restoreLayout(void* secret) {
     (void)secret;
     return true;
   }
+  // The name scripts call the command by; empty: the registration name.
+  virtual std::string getScriptName() { return {}; }
   virtual bool message(int32_t type, void* data) {
     (void)type;
     (void)data;
@@ -85,6 +95,28 @@ class NodeData : public BaseData {
     (void)node;
     (void)id;
     (void)v;
+    (void)flags;
+    return true;
+  }
+  // The node's part of a document file. `level` is the disk level the data was written with.
+  // A node that keeps nothing in files reads and writes nothing.
+  virtual bool read(Node* node, DocumentFile* file, int32_t level) {
+    (void)node;
+    (void)file;
+    (void)level;
+    return true;
+  }
+  virtual bool write(Node* node, DocumentFile* file) {
+    (void)node;
+    (void)file;
+    return true;
+  }
+  // Copies the node's own data into `dest` (a node of the same plug-in) when the host copies the
+  // node, as when a document is copied.
+  virtual bool copyTo(NodeData* dest, Node* node, Node* destNode, int32_t flags) {
+    (void)dest;
+    (void)node;
+    (void)destNode;
     (void)flags;
     return true;
   }

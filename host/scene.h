@@ -83,9 +83,36 @@ class PolygonObject : public Object {
 
 class CameraObject : public Object {
  public:
-  virtual double focalLength() const = 0;  // millimetres, 36 mm aperture width
-  virtual void setFocalLength(double mm) = 0;
   virtual int32_t projection() const = 0;  // 0 perspective
+  virtual double focalLength() const = 0;  // millimetres
+  virtual void setFocalLength(double mm) = 0;
+  virtual double zoom() const = 0;  // scale of parallel projections; 1 for perspective
+  // Shift of the film in its own plane, as a share of its width (x) and height (y).
+  virtual Vector filmOffset() const = 0;
+  virtual double aperture() const = 0;  // film width in millimetres, 36 by default
+};
+
+// A document's render settings: its parameters are the container of render values.
+constexpr int32_t kTypeRenderData = 110304;
+constexpr int32_t kRenderWidth = 5008;   // pixels
+constexpr int32_t kRenderHeight = 5009;  // pixels
+constexpr int32_t kRenderEngine = 5300;  // renderer plug-in id, 0 for the standard one
+constexpr int32_t kRenderEnginePreview = 300001061;
+class RenderData : public Node {};
+
+// A viewport of a document. It looks through its scene camera when one is set and through its
+// own editor camera otherwise.
+class View {
+ public:
+  virtual ~View() = default;
+  // The view's own camera, which is no part of the object tree. Owned by the view.
+  virtual CameraObject* editorCamera() = 0;
+  // The scene camera the view looks through, or null. Owned by the document.
+  virtual CameraObject* sceneCamera() const = 0;
+  // Null makes the view use its editor camera.
+  virtual void setSceneCamera(CameraObject* camera) = 0;
+  // Redraws the view with the host's draw flags (0x8000 everything).
+  virtual void redraw(int32_t flags) = 0;
 };
 
 class Tag : public Node {
@@ -164,6 +191,10 @@ class Document : public Node {
 
   // The node of the scene hook registered under id in this document, or null.
   virtual Node* sceneHook(int32_t id) const = 0;
+  // The view the user works in, or null. Owned by the document.
+  virtual View* activeView() = 0;
+  // The render settings used for rendering the document, or null. Owned by the document.
+  virtual RenderData* activeRenderData() = 0;
 
   // Undo: entries are collected in groups; each entry restores what it recorded about the node
   // when the user undoes the group, and re-applies it on redo. Kinds: 40 change, 43 selection
@@ -239,6 +270,9 @@ class Scene {
   virtual Tag* createTag(int32_t type) = 0;
   // Frees a node that is not in a document.
   virtual void freeNode(Node* node) = 0;
+  // A copy of an object (with its tags and children), a tag or a material, in no document and
+  // owned by the caller until inserted. Null for other nodes or on allocation failure.
+  virtual Node* cloneNode(Node* node) = 0;
   // Builds the edge neighbourhood, over the selected polygons only when `restrict` is given.
   // Owned by the caller; null on failure.
   virtual std::unique_ptr<Neighbour> buildNeighbour(PolygonObject* obj,

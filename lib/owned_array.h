@@ -43,6 +43,14 @@ class OwnedArray {
   // Hands the last item to the caller.
   T* popBack() { return size_ ? items_[--size_] : nullptr; }
   // Hands the first item to the caller.
+  // Hands item i to the caller; the items after it move up.
+  T* take(size_t i) {
+    if (i >= size_) return nullptr;
+    T* item = items_[i];
+    for (size_t k = i + 1; k < size_; ++k) items_[k - 1] = items_[k];
+    --size_;
+    return item;
+  }
   T* popFront() {
     if (!size_) return nullptr;
     T* first = items_[0];

@@ -3,6 +3,8 @@
 #include "host/entry.h"
 #include "plugin/brushes/paintbrushbase.h"
 #include "plugin/brushes/paintbrushsculpt.h"
+#include "plugin/commands/command_table.h"
+#include "plugin/managerscenehook.h"
 #include "plugin/painting_lib.h"
 #include "plugin/paintmaterials.h"
 #include "plugin/paintundo.h"
@@ -27,12 +29,14 @@ bool pluginStart() {
   events.print("QOR Pigmora starting...");
   events.print("Registering plugins..");
   // Registration order: commands, library, message plug-in and undo hook, brushes, preferences,
-  // bookmark hook. The commands and the bookmark hook join here as they are built.
+  // bookmark hook.
+  if (!pigmora::registerCommands()) return false;
   if (!pigmora::registerPaintLibrary()) return false;
   if (!pigmora::registerUndoPlugins()) return false;
   if (!pigmora::PaintBrushBase::registerTool()) return false;
   if (!pigmora::PaintBrushSculpt::registerTool()) return false;
   if (!pigmora::PaintPreferences::registerPage()) return false;
+  if (!pigmora::ManagerSceneHook::registerHook()) return false;
   pigmora::PaintMaterialRegistry::instance();
   events.print("...successful!");
   return true;

@@ -38,11 +38,15 @@ bool parseUdimName(const std::string& name, int32_t& number, double& u, double& 
   if (at == std::string::npos) return false;
   const std::string digits = name.substr(at + 5, 8);
   number = static_cast<int32_t>(std::strtol(digits.c_str(), nullptr, 10));
-  if (number <= 1000) return true;
+  hasOffsets = udimTileOffsets(number, u, v);
+  return true;
+}
+
+bool udimTileOffsets(int32_t number, double& u, double& v) {
+  if (number <= 1000) return false;
   const int32_t column = number % 10 == 0 ? 10 : number % 10;
   u = column - 1;
   v = (number - 1001) / 10;
-  hasOffsets = true;
   return true;
 }
 

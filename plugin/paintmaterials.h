@@ -67,6 +67,9 @@ struct UdimTile {
 // with offsets set only for numbers above 1000 (`hasOffsets`).
 bool parseUdimName(const std::string& name, int32_t& number, double& u, double& v,
                    bool& hasOffsets);
+// The UV offsets of tile n: ((n mod 10, 0 read as 10) - 1, (n - 1001) div 10); false (offsets
+// untouched) for n of 1000 or below.
+bool udimTileOffsets(int32_t number, double& u, double& v);
 
 class PaintTarget {
  public:

@@ -4,11 +4,14 @@
 
 #include <OpenImageIO/imageio.h>
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -73,13 +76,13 @@ Image readImage(const fs::path& p) {
 }
 
 TEST_F(JobsTest, FlatFillHoldsThePainterColourExactlyInEveryDepth) {
-  // Colour (1, 0.2, 0): 0.2 is 51 of 255 and 13107 of 65535; the specular channel is at
-  // brightness 0.5.
+  // Colour (1, 0.2, 0): 0.2 is 51 of 255 and 13107 of 65535, and 51 / 255 is 0.2 again in float.
+  // "QOR Fill Current Layer" floods through an 8-bit work bitmap, so every depth holds 51 / 255.
   const CommandRun r = runExample("flat_fill");
   ASSERT_EQ(r.status, 0) << r.out << r.err;
   EXPECT_TRUE(contains(r.out, "    0 0: 255 255 51 0\n    31 31: 255 255 51 0\n")) << r.out;
   EXPECT_TRUE(contains(r.out, "    15 7: 65535 13107 0\n")) << r.out;
-  EXPECT_TRUE(contains(r.out, "    3 4: 0.5 0.1 0\n")) << r.out;
+  EXPECT_TRUE(contains(r.out, "    3 4: 1 0.2 0\n")) << r.out;
 
   const Image png = readImage(out("flat_color.png"));
   ASSERT_EQ(png.channels, 4);
@@ -96,8 +99,8 @@ TEST_F(JobsTest, FlatFillHoldsThePainterColourExactlyInEveryDepth) {
   const Image exr = readImage(out("flat_specular.exr"));
   ASSERT_EQ(exr.channels, 3);
   EXPECT_EQ(exr.format, OIIO::TypeDesc::FLOAT);
-  EXPECT_FLOAT_EQ(exr.at(3, 4, 0), 0.5f);
-  EXPECT_FLOAT_EQ(exr.at(3, 4, 1), 0.1f);
+  EXPECT_FLOAT_EQ(exr.at(3, 4, 0), 1.0f);
+  EXPECT_FLOAT_EQ(exr.at(3, 4, 1), 51.0f / 255.0f);
   EXPECT_FALSE(fs::exists(out("flat_color.png.partial")));
 }
 
@@ -341,6 +344,147 @@ TEST_F(JobsTest, UnreadableJobsAndFoldersAreRefusedBeforeAnyStep) {
             0u)
       << folder.err;
   EXPECT_EQ(std::count(folder.err.begin(), folder.err.end(), '\n'), 1);
+}
+
+TEST_F(JobsTest, BookmarkedDocumentIsSavedReloadedAndPaintedFurther) {
+  const CommandRun first = runExample("bookmarks_paint");
+  ASSERT_EQ(first.status, 0) << first.out << first.err;
+  EXPECT_TRUE(contains(first.out, "3 cameras bookmarked (ids 1, 2, 3)")) << first.out;
+  ASSERT_TRUE(fs::exists(out("painted.pigmora")));
+  const CommandRun second = runExample("bookmarks_continue");
+  ASSERT_EQ(second.status, 0) << second.out << second.err;
+  EXPECT_TRUE(contains(second.out, "3 camera bookmarks")) << second.out;
+  for (int i = 0; i < 3; ++i) {
+    const Image preview = readImage(out("bookmark_" + std::to_string(i) + ".png"));
+    EXPECT_EQ(preview.width, 512) << i;
+    EXPECT_EQ(preview.height, 512) << i;
+  }
+  // The second job's strokes went onto what the first one painted.
+  const Image before = readImage(out("ball_before.png")), after = readImage(out("ball_after.png"));
+  ASSERT_EQ(before.width, after.width);
+  int changed = 0;
+  for (size_t i = 0; i < before.pixels.size(); ++i)
+    changed += std::abs(before.pixels[i] - after.pixels[i]) > 0.2f ? 1 : 0;
+  EXPECT_GT(changed, 1000);
+
+  const CommandRun open = run("open " + out("continued.pigmora").string());
+  ASSERT_EQ(open.status, 0) << open.err;
+  EXPECT_TRUE(
+      contains(open.out, "5 objects, 2 materials, 2 textures with 3 layers, 3 camera bookmarks"))
+      << open.out;
+  EXPECT_TRUE(contains(open.out, "bookmark 2 (id 3): offset (60, 60, -420)")) << open.out;
+
+  // A document cut short is refused in one sentence that names it.
+  const std::string whole = slurp(out("continued.pigmora"));
+  std::ofstream(out("cut.pigmora"), std::ios::binary) << whole.substr(0, whole.size() / 2);
+  const CommandRun cut = run("open " + out("cut.pigmora").string());
+  EXPECT_EQ(cut.status, 1);
+  EXPECT_EQ(
+      cut.err.rfind("pigmora: The document " + out("cut.pigmora").string() + " is truncated", 0),
+      0u)
+      << cut.err;
+  EXPECT_EQ(std::count(cut.err.begin(), cut.err.end(), '\n'), 1) << cut.err;
+}
+
+// Counts the pixels of a saved texture that the red stroke of udim_islands.json covers.
+int redPixels(const Image& img) {
+  int n = 0;
+  for (int y = 0; y < img.height; ++y)
+    for (int x = 0; x < img.width; ++x)
+      if (img.at(x, y, 0) > 0.6f && img.at(x, y, 1) < 0.4f && img.at(x, y, 2) < 0.4f) ++n;
+  return n;
+}
+
+TEST_F(JobsTest, UdimIslandsPaintsOneStrokeAcrossTwoTiles) {
+  const CommandRun r = runExample("udim_islands");
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_TRUE(contains(r.out, "\"QOR Create UDIM Per UV Island\": ran, +2 materials")) << r.out;
+  // The textures were created in the document's folder, inside the output folder.
+  EXPECT_TRUE(fs::exists(out("textures/Sign_UDIM_1001_color.png")));
+  EXPECT_TRUE(fs::exists(out("textures/Sign_UDIM_1002_color.png")));
+  const Image left = readImage(out("sign_1001.png"));
+  const Image right = readImage(out("sign_1002.png"));
+  ASSERT_EQ(left.width, 256);
+  // A stroke of radius 10 over about 80 units of each 100-unit half: thousands of texels each.
+  EXPECT_GT(redPixels(left), 2000);
+  EXPECT_GT(redPixels(right), 2000);
+  const nlohmann::json scene = nlohmann::json::parse(slurp(out("sign_scene.json")));
+  ASSERT_EQ(scene["objects"].size(), 1u);
+  // Island 0 holds polygon 0 and lies in tile 1001: its u stays below 1.
+  EXPECT_LT(scene["objects"][0]["uvs"]["0"][0][0].get<double>(), 1.0);
+  EXPECT_GT(scene["objects"][0]["uvs"]["31"][0][0].get<double>(), 1.0);
+}
+
+TEST_F(JobsTest, UdimTextureSetLinksEachFileToItsTileAndChannel) {
+  const CommandRun r = runExample("udim_texture_set");
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  const nlohmann::json scene = nlohmann::json::parse(slurp(out("sign_scene.json")));
+  std::map<std::string, std::string> links;  // "material channel" -> file
+  for (const auto& m : scene["materials"])
+    for (const auto& c : m["channels"])
+      links[m["name"].get<std::string>() + " " + c["channel"].get<std::string>()] =
+          c["file"].get<std::string>();
+  const std::map<std::string, std::string> expected = {
+      {"Sign_UDIM_1001 color", "wall_1001_color.png"},
+      {"Sign_UDIM_1001 specularcolor", "wall_1001_specularcolor.png"},
+      {"Sign_UDIM_1001 bump", "wall_1001_bump.png"},
+      {"Sign_UDIM_1002 color", "wall_1002_color.png"},
+      {"Sign_UDIM_1002 bump", "wall_1002_bump.png"}};
+  EXPECT_EQ(links, expected);
+  EXPECT_TRUE(fs::exists(out("udim_loader.png")));
+  // The saved colour map is the file's bricks (mortar is 200 grey, bricks reddish).
+  const Image color = readImage(out("sign_1001_color.png"));
+  ASSERT_EQ(color.width, 128);
+  EXPECT_GT(color.at(8, 8, 0), color.at(8, 8, 2) + 0.2f);
+}
+
+TEST_F(JobsTest, CommandStepsReportStateQuestionsAndBadInput) {
+  const std::string grid =
+      R"({"step": "object", "name": "G", "primitive": "grid", "columns": 11, "rows": 1})";
+  const CommandRun asked = runJob("{\"steps\": [" + grid +
+                                  R"(, {"step": "command", "name": "QOR Create Poly Materials"},
+      {"step": "command", "id": 1035526, "answers": ["yes"]},
+      {"step": "document", "mode": 11},
+      {"step": "command", "name": "QOR Select Edges"}]})");
+  ASSERT_EQ(asked.status, 0) << asked.err;
+  EXPECT_TRUE(contains(asked.out,
+                       "asked \"Warning: Are you sure you want to do this? This will "
+                       "create 11 materials and textures on this object.\": No"))
+      << asked.out;
+  EXPECT_TRUE(contains(asked.out, ": Yes, +11 materials")) << asked.out;
+  EXPECT_TRUE(contains(asked.out, "\"QOR Select Edges\": disabled, not run")) << asked.out;
+
+  struct Case {
+    std::string steps, expected;
+  };
+  const std::vector<Case> cases = {
+      {R"({"step": "command", "name": "QOR Paint Everything"})",
+       "step 2 (command): the plug-in registers no command named \"QOR Paint Everything\"."},
+      {R"({"step": "command", "name": "QOR Select Edges", "objekt": "G"})",
+       "step 2 (command): the key \"objekt\" is unknown (did you mean \"object\"?)."},
+      {R"({"step": "dialog", "command": "QOR Setup UDIMs", "object": "G", "set": {"1001": "no/such/file.png"}})",
+       "no/such/file.png does not exist."},
+      {R"({"step": "dialog", "command": "QOR Setup UDIMs", "object": "G", "press": [4711]})",
+       "step 2 (dialog): the window \"UDIM Loader\" has no button 4711 that can be pressed."},
+      {R"({"step": "dialog", "command": "QOR Delete Texture Tags"})",
+       "step 2 (dialog): the command \"QOR Delete Texture Tags\" opened no window."},
+      {R"({"step": "scene", "object": "G", "uvs": [11]})",
+       "step 2 (scene): polygon 11 is out of range: G has 11 polygons."},
+      {R"({"step": "select", "object": "G", "selection": "UDIM_1001"})",
+       "step 2 (select): G has no selection tag named \"UDIM_1001\"."},
+      {R"({"step": "document", "folder": "../outside"})",
+       "step 2 (document): the output file name \"../outside\" must stay inside the output "
+       "folder."},
+      {R"({"step": "document", "parameters": {"1012": "/tmp"}})",
+       "step 2 (document): the document's folder (1012) is set with \"folder\""},
+  };
+  for (const Case& c : cases) {
+    const CommandRun r = runJob("{\"steps\": [" + grid + ", " + c.steps + "]}");
+    EXPECT_NE(r.status, 0) << c.steps;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_TRUE(contains(r.err, c.expected)) << r.err << "\nwanted: " << c.expected;
+  }
+  EXPECT_FALSE(fs::exists(dir_ / "outside"));
 }
 
 }  // namespace

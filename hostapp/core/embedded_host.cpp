@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "hostapp/paint/paint_impl.h"
+#include "hostapp/render/rendering.h"
 #include "hostapp/scene/scene_impl.h"
 #include "hostapp/sculpt/sculpt_impl.h"
 #include "hostapp/ui/ui_host.h"
@@ -30,7 +31,8 @@ EmbeddedHost::EmbeddedHost()
       paint_(std::make_unique<PaintImpl>(*this)),
       sculpt_(std::make_unique<SculptImpl>(*this)),
       scene_(std::make_unique<SceneImpl>(*this)),
-      ui_(std::make_unique<UiHost>()) {
+      ui_(std::make_unique<UiHost>()),
+      rendering_(std::make_unique<RenderingImpl>(*this)) {
   listenForUi();
 }
 
@@ -38,6 +40,10 @@ void EmbeddedHost::listenForUi() {
   events_.addReceiver([this](const SpecialEvent& e) { ui_->coreMessage(e.id, e.p1, e.p2); });
   // The update event reaches open dialogs as the change message.
   events_.setOnUpdate([this] { ui_->coreMessage(host::kCoreDocumentChanged); });
+}
+
+host::Rendering& EmbeddedHost::rendering() {
+  return *rendering_;
 }
 
 host::UserInterface& EmbeddedHost::ui() {

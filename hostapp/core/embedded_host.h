@@ -16,6 +16,7 @@ namespace hostapp {
 
 class SceneImpl;
 class PaintImpl;
+class RenderingImpl;
 class SculptImpl;
 class UiHost;
 
@@ -60,6 +61,7 @@ class EmbeddedHost : public host::Host {
   EventLog& events() override { return events_; }
   LocalFiles& files() override { return files_; }
   host::UserInterface& ui() override;
+  host::Rendering& rendering() override;
 
   SceneImpl& sceneImpl() { return *scene_; }
   PaintImpl& paintImpl() { return *paint_; }
@@ -86,6 +88,7 @@ class EmbeddedHost : public host::Host {
   std::unique_ptr<SculptImpl> sculpt_;
   std::unique_ptr<SceneImpl> scene_;
   std::unique_ptr<UiHost> ui_;
+  std::unique_ptr<RenderingImpl> rendering_;
   host::FunctionTable table_{};
   int32_t hostData_ = 1;
   void* library_ = nullptr;

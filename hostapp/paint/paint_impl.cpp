@@ -41,13 +41,19 @@ host::PaintTexture* PaintImpl::textureOf(host::Material* mat, int32_t channel,
   return raw;
 }
 
-host::PaintTexture* PaintImpl::createTexture(host::Document* doc, const std::string& path,
-                                             const host::Settings& settings) {
-  auto* d = dynamic_cast<DocumentImpl*>(doc);
-  if (!d || path.empty()) return nullptr;
+host::PaintTexture* PaintImpl::materialTexture(host::Material* mat, host::Document* doc) {
+  if (!mat) return nullptr;
+  for (int32_t c = 0; c < 14; ++c)
+    if (host::PaintTexture* tex = textureOf(mat, c, doc)) return tex;
+  return nullptr;
+}
+
+std::unique_ptr<PaintTextureImpl> PaintImpl::makeTexture(const std::string& path,
+                                                         const host::Settings& settings) {
   const int32_t width = settings.getInt32(host::kNewTexWidth);
   const int32_t height = settings.getInt32(host::kNewTexHeight);
   const int32_t mode = settings.getInt32(host::kNewTexColorMode, host::kModeARGB8);
+  if (path.empty() || formatSuffix(settings.getInt32(host::kNewTexFormat)).empty()) return nullptr;
   if (width <= 0 || height <= 0 || !modeLayout(mode)) return nullptr;
   auto tex = std::make_unique<PaintTextureImpl>(host_.memory(), path);
   tex->setFormat(width, height, mode);
@@ -61,19 +67,66 @@ host::PaintTexture* PaintImpl::createTexture(host::Document* doc, const std::str
     p.b = static_cast<float>(c.z / 255.0);
     static_cast<PaintLayerImpl*>(layer)->pixels().fill(p);
   }
+  return tex;
+}
+
+host::PaintTexture* PaintImpl::openNewTexture(host::Document* doc, const std::string& path,
+                                              const host::Settings& settings) {
+  auto* d = dynamic_cast<DocumentImpl*>(doc);
+  std::unique_ptr<PaintTextureImpl> tex = d ? makeTexture(path, settings) : nullptr;
+  if (!tex) return nullptr;
+  PaintTextureImpl* raw = tex.get();
+  d->addTexture(path, std::move(tex));
+  return raw;
+}
+
+host::PaintTexture* PaintImpl::createTexture(host::Document* doc, const std::string& path,
+                                             const host::Settings& settings) {
+  auto* d = dynamic_cast<DocumentImpl*>(doc);
+  std::unique_ptr<PaintTextureImpl> tex = d ? makeTexture(path, settings) : nullptr;
+  if (!tex) return nullptr;
+  // A texture in a folder is a file from the start, so that the channel that links it finds it
+  // when the document is opened again.
+  if (std::filesystem::path(path).has_parent_path()) {
+    std::string error;
+    if (!saveImageFile(*tex, path, error)) {
+      host_.events().print(error);
+      return nullptr;
+    }
+  }
   PaintTextureImpl* raw = tex.get();
   d->addTexture(path, std::move(tex));
   return raw;
 }
 
 void PaintImpl::defaultTextureSettings(int32_t channel, host::Settings& settings) {
-  (void)channel;
+  // What each channel shows before it is painted: colour and amount channels start white, the
+  // light and environment channels black, height channels at their middle grey and normals flat.
+  host::Vector fill(255, 255, 255);
+  switch (channel) {
+    case 1:   // luminance
+    case 2:   // transparency
+    case 3:   // reflection
+    case 4:   // environment
+    case 10:  // glow
+      fill = {0, 0, 0};
+      break;
+    case 6:   // bump
+    case 11:  // displacement
+      fill = {128, 128, 128};
+      break;
+    case 13:  // normal
+      fill = {128, 128, 255};
+      break;
+    default:
+      break;
+  }
   settings.setInt32(host::kNewTexFormat, host::kFormatTIFF);
   settings.setInt32(host::kNewTexWidth, 1024);
   settings.setInt32(host::kNewTexHeight, 1024);
   settings.setInt32(host::kNewTexColorMode, host::kModeARGB8);
   settings.setInt32(host::kNewTexFillStyle, host::kFillStyleColor);
-  settings.setVector(host::kNewTexFillColor, {255, 255, 255});
+  settings.setVector(host::kNewTexFillColor, fill);
 }
 
 std::string PaintImpl::formatSuffix(int32_t format) {

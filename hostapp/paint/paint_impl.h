@@ -17,8 +17,12 @@ class PaintImpl : public host::Paint {
   explicit PaintImpl(EmbeddedHost& host) : host_(host) {}
 
   host::PaintTexture* textureOf(host::Material* mat, int32_t channel, host::Document* doc) override;
+  host::PaintTexture* materialTexture(host::Material* mat, host::Document* doc) override;
   host::PaintTexture* createTexture(host::Document* doc, const std::string& path,
                                     const host::Settings& settings) override;
+  // The same texture, opened in the document without writing its file (scenes built in code).
+  host::PaintTexture* openNewTexture(host::Document* doc, const std::string& path,
+                                     const host::Settings& settings);
   void defaultTextureSettings(int32_t channel, host::Settings& settings) override;
   std::string formatSuffix(int32_t format) override;
   bool convertPixels(int32_t srcMode, const void* src, int32_t dstMode, void* dst,
@@ -32,6 +36,8 @@ class PaintImpl : public host::Paint {
   void reset() { painter_ = PainterImpl(); }
 
  private:
+  std::unique_ptr<PaintTextureImpl> makeTexture(const std::string& path,
+                                                const host::Settings& settings);
   EmbeddedHost& host_;
   PainterImpl painter_;
 };

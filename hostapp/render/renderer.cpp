@@ -267,7 +267,7 @@ bool validPolygon(const host::Polygon& p, int32_t points) {
 }  // namespace
 
 RenderCamera cameraView(const host::CameraObject& camera) {
-  return {camera.globalMatrix(), camera.focalLength()};
+  return {camera.globalMatrix(), camera.focalLength(), camera.aperture()};
 }
 
 RenderCamera lookAt(const host::Vector& position, const host::Vector& target, double focalLength) {
@@ -318,7 +318,7 @@ bool renderDocument(EmbeddedHost& host, DocumentImpl& doc, const RenderCamera& c
       options.height > 16384 || !out.init(options.width, options.height, 24))
     return false;
   const int32_t w = options.width * ss, h = options.height * ss;
-  const double halfFov = 18.0 / std::max(camera.focalLength, 1e-6);
+  const double halfFov = camera.aperture * 0.5 / std::max(camera.focalLength, 1e-6);
   Raster raster(w, h, halfFov, camera.matrix);
 
   std::vector<host::Material*> materials;

@@ -14,10 +14,11 @@ class DocumentImpl;
 class EmbeddedHost;
 
 // A perspective view: the camera looks along the matrix's third axis with the second one up;
-// the focal length is in millimetres on a 36 mm wide film.
+// the focal length and the film width (aperture) are in millimetres.
 struct RenderCamera {
   host::Matrix matrix;
   double focalLength = 36.0;
+  double aperture = 36.0;
 };
 
 RenderCamera cameraView(const host::CameraObject& camera);

@@ -24,7 +24,14 @@ HookNodeImpl::~HookNodeImpl() {
   host_.memory().free(data_);
 }
 
-DocumentImpl::DocumentImpl(EmbeddedHost& host) : host_(host) {
+RenderDataImpl::RenderDataImpl() {
+  data().setInt32(host::kRenderWidth, 800);
+  data().setInt32(host::kRenderHeight, 600);
+  data().setInt32(host::kRenderEngine, 0);
+}
+
+DocumentImpl::DocumentImpl(EmbeddedHost& host)
+    : host_(host), view_(*this, host.events()), renderData_(std::make_unique<RenderDataImpl>()) {
   data().setFilename(host::kDocPath, "");
   data().setInt32(host::kDocMode, 7);
   data().setInt32(host::kDocActiveTool, 0);
@@ -42,6 +49,7 @@ DocumentImpl::~DocumentImpl() {
   }
   materials_.clear();
   textures_.clear();
+  replaced_.clear();
 }
 
 void DocumentImpl::createHooks() {
@@ -185,8 +193,9 @@ host::Material* DocumentImpl::materialAfter(const host::Material* mat) const {
 }
 
 host::Material* DocumentImpl::activeMaterial() const {
+  // A material taken out of the document (by an undo) is no longer selectable.
   for (const auto& link : selectedMaterials_)
-    if (auto* m = link.getAs<host::Material>()) return m;
+    if (auto* m = link.getAs<host::Material>(); m && m->document() == this) return m;
   return nullptr;
 }
 
@@ -201,7 +210,7 @@ void DocumentImpl::setActiveMaterial(host::Material* mat, bool add) {
 std::vector<host::Material*> DocumentImpl::selectedMaterials() const {
   std::vector<host::Material*> out;
   for (const auto& link : selectedMaterials_)
-    if (auto* m = link.getAs<host::Material>()) out.push_back(m);
+    if (auto* m = link.getAs<host::Material>(); m && m->document() == this) out.push_back(m);
   return out;
 }
 
@@ -211,7 +220,9 @@ PaintTextureImpl* DocumentImpl::textureAt(const std::string& path) const {
 }
 
 void DocumentImpl::addTexture(const std::string& path, std::unique_ptr<PaintTextureImpl> tex) {
-  textures_[path] = std::move(tex);
+  std::unique_ptr<PaintTextureImpl>& slot = textures_[path];
+  if (slot) replaced_.push_back(std::move(slot));
+  slot = std::move(tex);
 }
 
 }  // namespace hostapp

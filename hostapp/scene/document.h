@@ -9,6 +9,7 @@
 
 #include "host/host.h"
 #include "hostapp/scene/material.h"
+#include "hostapp/scene/view.h"
 #include "hostapp/undo/undo_list.h"
 
 namespace hostapp {
@@ -33,6 +34,21 @@ class HookNodeImpl : public host::HookNode {
   host::NodeData* data_;
 };
 
+class RenderDataImpl : public host::RenderData {
+ public:
+  RenderDataImpl();
+  int32_t type() const override { return host::kTypeRenderData; }
+};
+
+// A chunk of a document file that this host did not know, kept as it was read so that the next
+// save writes it again.
+struct KeptChunk {
+  uint32_t type = 0;
+  uint32_t flags = 0;
+  std::string payload;
+  bool operator==(const KeptChunk&) const = default;
+};
+
 class DocumentImpl : public host::Document {
  public:
   explicit DocumentImpl(EmbeddedHost& host);
@@ -52,6 +68,10 @@ class DocumentImpl : public host::Document {
   std::vector<host::Material*> selectedMaterials() const override;
 
   host::Node* sceneHook(int32_t id) const override;
+  ViewImpl* activeView() override { return &view_; }
+  RenderDataImpl* activeRenderData() override { return renderData_.get(); }
+  // Takes the render settings away (for testing what needs them).
+  void clearRenderData() { renderData_.reset(); }
 
   bool startUndo() override;
   bool addUndo(int32_t kind, host::Node* node) override;
@@ -66,6 +86,11 @@ class DocumentImpl : public host::Document {
   // Creates the instances of every registered scene hook (hooks whose initialisation fails are
   // left out).
   void createHooks();
+  // The scene hook instances in registration order.
+  const std::vector<std::unique_ptr<HookNodeImpl>>& hooks() const { return hooks_; }
+  // Chunks of the file the document was loaded from that no part of this host knew.
+  std::vector<KeptChunk>& keptChunks() { return kept_; }
+  const std::vector<KeptChunk>& keptChunks() const { return kept_; }
   // Every object depth first, children before the next sibling.
   std::vector<host::Object*> allObjects() const;
   host::Material* materialAfter(const host::Material* mat) const;
@@ -74,7 +99,9 @@ class DocumentImpl : public host::Document {
   // Takes an object (with its children) out of the tree; the caller owns it.
   host::Object* removeObject(host::Object* obj);
 
-  // Open paint textures by file path.
+  // Open paint textures by file path. A texture created again at a path that is open already
+  // takes the path; the one it replaces is kept (unreachable by path) until the document goes,
+  // because painting state and views may still point at it.
   PaintTextureImpl* textureAt(const std::string& path) const;
   void addTexture(const std::string& path, std::unique_ptr<PaintTextureImpl> tex);
   const std::map<std::string, std::unique_ptr<PaintTextureImpl>>& textures() const {
@@ -88,7 +115,11 @@ class DocumentImpl : public host::Document {
   std::vector<host::Link> selectedMaterials_;
   host::Link active_;
   std::map<std::string, std::unique_ptr<PaintTextureImpl>> textures_;
+  std::vector<std::unique_ptr<PaintTextureImpl>> replaced_;
   std::vector<std::unique_ptr<HookNodeImpl>> hooks_;
+  ViewImpl view_;
+  std::unique_ptr<RenderDataImpl> renderData_;
+  std::vector<KeptChunk> kept_;
   UndoList undo_;
 };
 

@@ -78,15 +78,31 @@ class PolygonObjectImpl : public ObjectBase<host::PolygonObject> {
   host::Selection pointSel_, edgeSel_, polygonSel_;
 };
 
+// What a camera sees through: a perspective lens on a 36 mm film unless told otherwise.
+struct CameraLens {
+  int32_t projection = 0;
+  double focalLength = 36.0;
+  double zoom = 1.0;
+  host::Vector filmOffset;
+  double aperture = 36.0;
+  bool operator==(const CameraLens&) const = default;
+};
+
 class CameraObjectImpl : public ObjectBase<host::CameraObject> {
  public:
   int32_t type() const override { return host::kTypeCamera; }
-  double focalLength() const override { return focal_; }
-  void setFocalLength(double mm) override { focal_ = mm; }
-  int32_t projection() const override { return 0; }
+  int32_t projection() const override { return lens_.projection; }
+  double focalLength() const override { return lens_.focalLength; }
+  void setFocalLength(double mm) override { lens_.focalLength = mm; }
+  double zoom() const override { return lens_.zoom; }
+  host::Vector filmOffset() const override { return lens_.filmOffset; }
+  double aperture() const override { return lens_.aperture; }
+
+  const CameraLens& lens() const { return lens_; }
+  void setLens(const CameraLens& lens) { lens_ = lens; }
 
  private:
-  double focal_ = 36.0;
+  CameraLens lens_;
 };
 
 class NullObjectImpl : public ObjectBase<host::Object> {

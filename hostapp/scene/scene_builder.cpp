@@ -1,6 +1,7 @@
 #include "hostapp/scene/scene_builder.h"
 
 #include "hostapp/core/embedded_host.h"
+#include "hostapp/paint/paint_impl.h"
 
 namespace hostapp {
 
@@ -70,7 +71,7 @@ host::PaintTexture* SceneBuilder::addTexture(host::Material* mat, int32_t channe
     settings.setVector(host::kNewTexFillColor, *fill);
   }
   const std::string dir = doc_->data().getFilename(host::kDocPath);
-  return host_.paint().createTexture(doc_, dir.empty() ? file : dir + "/" + file, settings);
+  return host_.paintImpl().openNewTexture(doc_, dir.empty() ? file : dir + "/" + file, settings);
 }
 
 host::TextureTag* SceneBuilder::addTextureTag(host::Object* obj, host::Material* mat,

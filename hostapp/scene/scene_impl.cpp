@@ -4,6 +4,8 @@
 
 #include "hostapp/core/embedded_host.h"
 #include "hostapp/scene/objects.h"
+#include "hostapp/sculpt/sculpt_impl.h"
+#include "hostapp/undo/node_state.h"
 
 namespace hostapp {
 
@@ -111,6 +113,11 @@ void SceneImpl::freeNode(host::Node* node) {
   delete node;
 }
 
+host::Node* SceneImpl::cloneNode(host::Node* node) {
+  if (!node || host_.memory().refuseNext()) return nullptr;
+  return hostapp::cloneNode(node).release();
+}
+
 std::unique_ptr<host::Neighbour> SceneImpl::buildNeighbour(host::PolygonObject* obj,
                                                            const host::Selection* restrict) {
   if (!obj || host_.memory().refuseNext()) return nullptr;
@@ -123,6 +130,22 @@ DocumentImpl* SceneImpl::newDocument() {
   doc->createHooks();
   active_ = doc;
   return doc;
+}
+
+DocumentImpl* SceneImpl::adoptDocument(std::unique_ptr<DocumentImpl> doc) {
+  if (!doc) return nullptr;
+  documents_.push_back(std::move(doc));
+  active_ = documents_.back().get();
+  return active_;
+}
+
+void SceneImpl::closeDocument(DocumentImpl* doc) {
+  auto it = std::find_if(documents_.begin(), documents_.end(),
+                         [doc](const auto& d) { return d.get() == doc; });
+  if (it == documents_.end()) return;
+  host_.sculptImpl().forgetDocument(doc);
+  documents_.erase(it);
+  if (active_ == doc) active_ = documents_.empty() ? nullptr : documents_.back().get();
 }
 
 void SceneImpl::freeDocuments() {

@@ -37,6 +37,7 @@ class SceneImpl : public host::Scene {
   host::Material* createMaterial(int32_t type) override;
   host::Tag* createTag(int32_t type) override;
   void freeNode(host::Node* node) override;
+  host::Node* cloneNode(host::Node* node) override;
   std::unique_ptr<host::Neighbour> buildNeighbour(host::PolygonObject* obj,
                                                   const host::Selection* restrict) override;
 
@@ -44,6 +45,11 @@ class SceneImpl : public host::Scene {
   DocumentImpl* newDocument();
   void setActiveDocument(DocumentImpl* doc) { active_ = doc; }
   DocumentImpl* activeDocumentImpl() { return active_; }
+  // Takes a document made outside (a loaded one) into the open documents and makes it active.
+  DocumentImpl* adoptDocument(std::unique_ptr<DocumentImpl> doc);
+  // Closes an open document; another open one becomes active when it was.
+  void closeDocument(DocumentImpl* doc);
+  const std::vector<std::unique_ptr<DocumentImpl>>& documents() const { return documents_; }
   void freeDocuments();
 
  private:

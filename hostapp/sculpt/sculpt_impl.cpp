@@ -1,5 +1,7 @@
 #include "hostapp/sculpt/sculpt_impl.h"
 
+#include <algorithm>
+
 #include "hostapp/core/embedded_host.h"
 #include "hostapp/paint/image_io.h"
 #include "hostapp/scene/material.h"
@@ -206,6 +208,31 @@ const host::Description* SculptImpl::toolDescription(int32_t toolId) {
     slot = std::move(desc);
   }
   return slot.get();
+}
+
+void SculptImpl::forgetDocument(const host::Document* doc) {
+  std::erase_if(toolSettings_, [doc](const ToolSettings& s) { return s.doc == doc; });
+}
+
+std::vector<std::pair<int32_t, const host::Settings*>> SculptImpl::toolSettingsOf(
+    const host::Document* doc) const {
+  std::vector<std::pair<int32_t, const host::Settings*>> out;
+  for (const auto& s : toolSettings_)
+    if (s.doc == doc) out.emplace_back(s.toolId, s.data.get());
+  std::sort(out.begin(), out.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  return out;
+}
+
+bool SculptImpl::setToolData(host::Document* doc, int32_t toolId, const host::Settings& data) {
+  if (!doc || !tool(toolId)) return false;
+  for (auto& s : toolSettings_) {
+    if (s.doc == doc && s.toolId == toolId) {
+      *s.data = data;
+      return true;
+    }
+  }
+  toolSettings_.push_back({doc, toolId, std::make_unique<host::Settings>(data)});
+  return true;
 }
 
 void SculptImpl::forgetDocuments() {

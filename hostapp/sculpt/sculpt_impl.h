@@ -60,6 +60,14 @@ class SculptImpl : public host::SculptLibrary {
   // Puts an image into the cache under a path (images made in code).
   void setImage(const std::string& path, std::unique_ptr<PlainBitmap> image);
   void forgetDocuments();
+  // Forgets the tool settings of a document that is being closed.
+  void forgetDocument(const host::Document* doc);
+  // The tool settings a document has, by tool id in ascending order.
+  std::vector<std::pair<int32_t, const host::Settings*>> toolSettingsOf(
+      const host::Document* doc) const;
+  // Puts a tool's settings into a document as they were saved; false when the id is no
+  // registered tool.
+  bool setToolData(host::Document* doc, int32_t toolId, const host::Settings& data);
 
  private:
   struct ToolSettings {

@@ -130,8 +130,9 @@ StrokeStats StrokeEngine::run(host::SculptBrushToolData* tool, const BrushParams
   } else if (input.camera) {
     const host::Matrix cam = input.camera->globalMatrix();
     const double w = std::max(input.viewWidth, 1), h = std::max(input.viewHeight, 1);
-    // 36 mm film width: half the view width spans 18 / focal length at unit depth.
-    const double halfFov = 18.0 / std::max(input.camera->focalLength(), 1e-6);
+    // Half the view width spans half the film width over the focal length at unit depth.
+    const double halfFov =
+        input.camera->aperture() * 0.5 / std::max(input.camera->focalLength(), 1e-6);
     for (const host::Vector& s : resample(input.path, spacing * radiusSetting)) {
       const double x = (s.x - w / 2) / (w / 2) * halfFov;
       const double y = -(s.y - h / 2) / (w / 2) * halfFov;

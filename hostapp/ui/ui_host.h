@@ -48,6 +48,8 @@ class UiHost : public host::UserInterface {
   void queueMenuPick(int32_t id) { menuPicks_.push_back(id); }
   // Message-box answers (kAnswerYes ...); with none queued a question is answered No.
   void queueAnswer(int32_t answer) { answers_.push_back(answer); }
+  // Forgets answers no message box took.
+  void clearAnswers() { answers_.clear(); }
   // What the user does in the next modal dialog; with none queued the user closes it at once.
   using ModalScript = std::function<void(Window&)>;
   void queueModal(ModalScript script) { modalScripts_.push_back(std::move(script)); }

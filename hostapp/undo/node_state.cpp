@@ -95,9 +95,8 @@ std::unique_ptr<host::Object> cloneObject(host::Object* obj) {
     to->edgeSelection() = from->edgeSelection();
     to->polygonSelection() = from->polygonSelection();
   }
-  if (obj->type() == host::kTypeCamera)
-    static_cast<host::CameraObject*>(copy.get())
-        ->setFocalLength(static_cast<host::CameraObject*>(obj)->focalLength());
+  auto* fromCamera = dynamic_cast<CameraObjectImpl*>(obj);
+  if (fromCamera) static_cast<CameraObjectImpl*>(copy.get())->setLens(fromCamera->lens());
   host::Tag* lastTag = nullptr;
   for (int32_t i = 0; i < obj->tagCount(); ++i) {
     std::unique_ptr<host::Tag> tag = cloneTag(obj->tagAt(i));

@@ -1,0 +1,30 @@
+// What the command line tells about a document: its scene summary and its camera bookmarks.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace host {
+struct Matrix;
+}
+namespace hostapp {
+class DocumentImpl;
+}
+namespace pigmora {
+class ManagerSceneHook;
+}
+
+namespace pigmora::cli {
+
+// The plug-in's bookmark hook of the document, or null when the plug-in made none. Its
+// operations run the plug-in's own code through the instance the host holds.
+pigmora::ManagerSceneHook* bookmarksOf(hostapp::DocumentImpl& doc);
+
+// One line for the counts, then one per object (indented by depth), material, texture with its
+// layers, and bookmark.
+std::vector<std::string> describeDocument(hostapp::DocumentImpl& doc);
+
+// "offset (x, y, z), axes (..) (..) (..)" of a matrix.
+std::string describeMatrix(const host::Matrix& m);
+
+}  // namespace pigmora::cli

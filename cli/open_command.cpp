@@ -1,0 +1,31 @@
+#include "cli/open_command.h"
+
+#include "cli/document_summary.h"
+#include "cli/job_runner.h"
+#include "hostapp/core/embedded_host.h"
+#include "hostapp/docfile/document_file.h"
+#include "hostapp/scene/document.h"
+
+namespace pigmora::cli {
+
+int runOpen(const std::string& pluginPath, const std::string& file, std::ostream& out,
+            std::ostream& err) {
+  hostapp::EmbeddedHost host;
+  std::string error;
+  if (!host.loadLibrary(pluginPath, error)) {
+    err << "pigmora: " << error << "\n";
+    return kExitSetup;
+  }
+  hostapp::DocumentImpl* doc = hostapp::loadDocument(host, file, error);
+  if (!doc) {
+    err << "pigmora: " << error << "\n";
+    host.unload();
+    return 1;
+  }
+  out << file << ": ";
+  for (const std::string& line : describeDocument(*doc)) out << line << "\n";
+  host.unload();
+  return 0;
+}
+
+}  // namespace pigmora::cli
