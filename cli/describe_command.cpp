@@ -25,7 +25,7 @@ std::string cell(const std::string& s, size_t width) {
 
 std::string defaultText(const host::DescriptionParameter& p) {
   if (p.isButton) return "";
-  const Json v = valueJson(p.defaultValue);
+  const Json v = settingJson(&p, p.defaultValue);
   if (v.is_null()) return "none";
   if (v.is_string()) return v.get<std::string>().empty() ? "\"\"" : v.get<std::string>();
   if (v.is_number_float()) return numberText(v.get<double>());
@@ -42,7 +42,7 @@ void printSettings(const SettingsScope& scope, const std::map<int32_t, int32_t>&
                 {"name", p.name},
                 {"label", p.label},
                 {"type", typeName(p)},
-                {"default", p.isButton ? Json() : valueJson(p.defaultValue)},
+                {"default", p.isButton ? Json() : settingJson(&p, p.defaultValue)},
                 {"help", p.help}};
       if (p.hasMinimum) j["min"] = p.minimum;
       if (p.hasMaximum) j["max"] = p.maximum;

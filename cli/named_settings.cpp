@@ -9,6 +9,7 @@
 #include "hostapp/core/embedded_host.h"
 #include "hostapp/core/host_descriptions.h"
 #include "hostapp/sculpt/sculpt_impl.h"
+#include "hostapp/settings/angle_units.h"
 #include "hostapp/settings/prefs_window.h"
 
 namespace pigmora::cli {
@@ -230,6 +231,10 @@ Json valueJson(const host::Value& v) {
   }
 }
 
+Json settingJson(const host::DescriptionParameter* p, const host::Value& v) {
+  return valueJson(hostapp::typedFromStored(p, v));
+}
+
 SettingsScope toolScope(hostapp::EmbeddedHost& host, int32_t toolId) {
   SettingsScope scope;
   const hostapp::RegisteredPlugin* p = host.registration().find(toolId);
@@ -350,7 +355,7 @@ host::Value settingValue(const JobContext* ctx, const SettingRef& ref, const Jso
     case host::ValueType::kReal:
       if (!v->is_number() || !std::isfinite(v->get<double>()) || !inRange(p, v->get<double>()))
         wrongValue(ref, *v, path);
-      return host::Value::ofReal(v->get<double>());
+      return hostapp::storedFromTyped(&p, host::Value::ofReal(v->get<double>()));
     case host::ValueType::kString:
       if (!v->is_string()) wrongValue(ref, *v, path);
       return host::Value::ofString(v->get<std::string>());

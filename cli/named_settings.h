@@ -61,5 +61,7 @@ std::map<int32_t, int32_t> preferenceKeys(hostapp::EmbeddedHost& host);
 const char* typeName(const host::DescriptionParameter& p);
 std::string rangeOf(const host::DescriptionParameter& p);  // "0 .. 1", "20010 Never, ..." or ""
 Json valueJson(const host::Value& v);
+// A stored setting as a job writes it: angles in degrees.
+Json settingJson(const host::DescriptionParameter* p, const host::Value& v);
 
 }  // namespace pigmora::cli

@@ -205,7 +205,7 @@ Json toolJson(JobContext& ctx) {
       const host::Value* v = data->find(param.id);
       settings.push_back({{"id", param.id},
                           {"name", param.name},
-                          {"value", v ? valueJson(*v) : Json()},
+                          {"value", v ? settingJson(&param, *v) : Json()},
                           {"enabled", ctx.host.sculptImpl().parameterEnabled(ctx.doc, param.id)}});
     }
   }
@@ -234,7 +234,7 @@ Json preferencesJson(JobContext& ctx) {
       Json sj = {{"id", param.id},
                  {"name", param.name},
                  {"key", key == keyOf.end() ? Json() : Json(key->second)},
-                 {"value", v ? valueJson(*v) : Json()},
+                 {"value", v ? settingJson(&param, *v) : Json()},
                  {"enabled", page.enabled(param.id)}};
       settings.push_back(sj);
     }
@@ -255,7 +255,7 @@ Json worldJson(JobContext& ctx) {
   for (const auto& [key, value] : world->entries()) {
     if (key == kPreferences) continue;
     const host::DescriptionParameter* p = hostapp::worldDescription().find(key);
-    list.push_back({{"id", key}, {"name", p ? p->name : ""}, {"value", valueJson(value)}});
+    list.push_back({{"id", key}, {"name", p ? p->name : ""}, {"value", settingJson(p, value)}});
   }
   return list;
 }

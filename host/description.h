@@ -27,6 +27,7 @@ struct DescriptionParameter {
   std::vector<std::pair<int32_t, std::string>> choices;  // for choice parameters
   bool isChoice = false;
   bool isButton = false;  // a description command: pressing it sends the tool message 18
+  bool angle = false;     // a real stored in radians; people read and type it in degrees
 };
 
 class Description {

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "host/scene.h"
+#include "lib/repeated_add.h"
 
 namespace pigmora {
 
@@ -30,11 +31,11 @@ void fillBetween(const Edge& l, const Edge& s, int32_t rowLimit, int32_t colLimi
   const float dL = 1.f / l.height(), dS = 1.f / s.height();
   int32_t y0 = static_cast<int32_t>(s.yTop);
   const int32_t y1 = static_cast<int32_t>(s.yBottom);
-  // Far above the layer, jump instead of stepping: nothing there is stored.
-  if (y0 < -4096) {
+  // Rows above the layer store nothing: skip them, arriving at the sums a row-by-row walk has.
+  if (y0 < 0) {
     const int32_t skip = std::min(y1, 0) - y0;
-    tL += dL * static_cast<float>(skip);
-    tS += dS * static_cast<float>(skip);
+    tL = addRepeatedly(tL, dL, skip);
+    tS = addRepeatedly(tS, dS, skip);
     y0 += skip;
   }
   for (int32_t y = y0; y < y1; ++y) {

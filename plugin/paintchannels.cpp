@@ -30,10 +30,9 @@ constexpr ModeRow kModes[] = {
 bool ColorModeInfo(int32_t mode, int32_t& bits, int32_t& components) {
   for (const ModeRow& row : kModes) {
     if (row.mode == mode) {
-      if (!row.paintable) return false;
       bits = row.bits;
       components = row.components;
-      return true;
+      return row.paintable;
     }
   }
   return false;

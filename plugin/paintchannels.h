@@ -20,8 +20,9 @@ extern const char ChannelKeys[kChannelCount][14];
 // The file key of a channel; the empty string for indices outside 0 .. 13.
 const char* channelKey(int32_t index);
 
-// Bits per component and component count of a colour mode. Answers false (and leaves both
-// outputs unset) for a mode that cannot be painted.
+// Bits per component and component count of a colour mode, and whether it can be painted.
+// The known modes that cannot be painted fill both outputs and answer false; an unknown mode
+// answers false and leaves them unset.
 bool ColorModeInfo(int32_t mode, int32_t& bits, int32_t& components);
 // (bits / 8) x components of a paintable mode, 0 otherwise.
 int32_t bytesPerPixel(int32_t mode);

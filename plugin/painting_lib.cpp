@@ -101,9 +101,11 @@ void renderLayerToBitmap(host::PaintBitmap* source, host::Bitmap* destination) {
   if (destination) temp->scaleInto(*destination, 256, false, false);
 }
 
+// Both bleeds need the document's undo hook; a hook without an undo store bleeds all the same,
+// only without an undo step (beginStep and endStep then do nothing).
 void bleedObjectStep(host::PolygonObject* obj, double distance) {
   host::Document* doc = obj ? obj->document() : nullptr;
-  if (!doc || !findUndoStore(doc)) return;
+  if (!findUndoHook(doc)) return;
   beginStep(doc);
   FloodLayers(obj, kFloodBleed, 1.0, 1, distance, 1);
   endStep(doc);
@@ -113,7 +115,7 @@ void bleedLayerStep(host::PolygonObject* obj, host::PaintBitmap* layer, host::Se
                     int64_t distance) {
   // The selection tag may be absent: an unrestricted texture tag bleeds from all polygons.
   host::Document* doc = obj ? obj->document() : nullptr;
-  if (!layer || !doc || !findUndoStore(doc)) return;
+  if (!layer || !findUndoHook(doc)) return;
   beginStep(doc);
   if (layer->isInstanceOf(host::kTypeBitmapLayer)) {
     BleedLayer(layer, sel, obj, distance);

@@ -12,6 +12,7 @@ namespace pigmora {
 namespace {
 constexpr int32_t kUndoHookId = 1037022;
 constexpr int32_t kTileSize = 64;
+constexpr int32_t kWalkOvershoot = 2;  // pixels
 PaintMaterialRegistry* gRegistry = nullptr;
 
 bool isBitmapLayer(host::PaintBitmap* bmp) {
@@ -173,8 +174,10 @@ bool PaintTarget::markTriangle(bool quad, const host::Vector uv[4], const host::
     const int32_t ymin = static_cast<int32_t>(std::floor(loY));
     const int32_t ymax = static_cast<int32_t>(std::ceil(hiY));
     if (saver) {
-      const int32_t tx0 = std::clamp(xmin / kTileSize * kTileSize, 0, w);
-      const int32_t tx1 = std::clamp(xmax / kTileSize * kTileSize, 0, w);
+      // The rasterisers' single-precision edge walk can run up to two pixels past the ends of a
+      // long edge sideways (its rows are exact): save the tiles those pixels fall in too.
+      const int32_t tx0 = std::clamp((xmin - kWalkOvershoot) / kTileSize * kTileSize, 0, w);
+      const int32_t tx1 = std::clamp((xmax + kWalkOvershoot) / kTileSize * kTileSize, 0, w);
       const int32_t ty0 = std::clamp(ymin / kTileSize * kTileSize, 0, h);
       const int32_t ty1 = std::clamp(ymax / kTileSize * kTileSize, 0, h);
       for (int32_t ty = ty0; ty <= ty1 && ty != h; ty += kTileSize)

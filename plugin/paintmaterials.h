@@ -119,7 +119,7 @@ class PaintTarget {
   DirtyRect* dirtyRects = nullptr;  // one per channel per tile, tile-major, owned
   int32_t paintMode = kPaintModeColor;
   int32_t tileCount = 1;
-  bool sameSize = true;
+  bool sameSize = false;  // computed with the arrays
   int32_t stampAlpha = 0;
   int32_t fixedStrength = 0;
   int32_t stampColor = 0;

@@ -14,13 +14,9 @@ constexpr int32_t kUndoHookInfo = 0x20000004;
 constexpr int32_t kUndoHookPriority = 5000;
 constexpr int32_t kUndoHookDiskLevel = 1;
 
-host::HookNode* undoHook(host::Document* doc) {
-  return doc ? static_cast<host::HookNode*>(doc->sceneHook(kUndoHookId)) : nullptr;
-}
-
 // Stores the entry's text in the hook and adds the host undo entry in a group of its own.
 bool addHookEntry(host::Document* doc, const std::string& text) {
-  host::HookNode* hook = undoHook(doc);
+  host::HookNode* hook = findUndoHook(doc);
   if (!hook) return false;
   hook->data().setString(kUndoTextId, text);
   if (!doc->startUndo()) return false;
@@ -110,8 +106,12 @@ bool registerUndoPlugins() {
                                kUndoHookPriority, kUndoHookDiskLevel);
 }
 
+host::HookNode* findUndoHook(host::Document* doc) {
+  return doc ? static_cast<host::HookNode*>(doc->sceneHook(kUndoHookId)) : nullptr;
+}
+
 PaintUndoStore* findUndoStore(host::Document* doc) {
-  host::HookNode* hook = undoHook(doc);
+  host::HookNode* hook = findUndoHook(doc);
   auto* system = hook ? dynamic_cast<PaintUndoSystem*>(hook->nodeData()) : nullptr;
   return system ? system->store() : nullptr;
 }

@@ -193,6 +193,8 @@ class PaintMessage : public host::MessageData {
 // Registers the paint message plug-in, then the undo scene hook.
 bool registerUndoPlugins();
 
+// The document's undo hook, or null.
+host::HookNode* findUndoHook(host::Document* doc);
 // The undo store of the document's undo hook, or null.
 PaintUndoStore* findUndoStore(host::Document* doc);
 // Opens (or continues) the pending step of the document's undo store.

@@ -12,6 +12,7 @@ constexpr int32_t kModePoints = 5;
 constexpr int32_t kModeEdges = 6;
 constexpr int32_t kModePolygons = 7;
 
+// Redraws, closes the undo group and posts the update event, in that order.
 void finish(host::Document* doc) {
   host::api().events().drawViews(host::kDrawFlagsFull);
   doc->endUndo();
@@ -92,7 +93,10 @@ void flipUVsVertical(host::Document* doc) {
     }
     obj->message(host::kMessageUpdate, nullptr);
   }
-  finish(doc);
+  // The group is closed before the views redraw, so that they show the flip as one undo step.
+  doc->endUndo();
+  host::api().events().drawViews(host::kDrawFlagsFull);
+  host::api().events().update();
 }
 
 }  // namespace pigmora

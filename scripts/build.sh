@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Configures and builds, showing the build's progress on stderr.
-# Usage: scripts/build.sh [--sanitize] [TARGET...]   (every target when none is named)
+# Usage: scripts/build.sh [--sanitize | --release] [TARGET...]   (every target when none is named)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -10,6 +10,10 @@ if [ "${1:-}" = "--sanitize" ]; then
   shift
   dir=build-asan
   flags=(-DCMAKE_BUILD_TYPE=Debug -DPIGMORA_SANITIZE=ON -DPIGMORA_BENCHMARKS=OFF)
+elif [ "${1:-}" = "--release" ]; then
+  shift
+  dir=build-release
+  flags=(-DCMAKE_BUILD_TYPE=Release)
 fi
 [ -f "$dir/build.ninja" ] || echo "Configuring $dir (first run)..." >&2
 cmake -S . -B "$dir" -G Ninja "${flags[@]}" >/dev/null

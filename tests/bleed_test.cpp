@@ -1,8 +1,11 @@
 // Bleeding painted texels outward across UV seams, checked against a plain, slow dilation.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <random>
+#include <string>
 
 #include "lib/bleed.h"
 #include "lib/uvpixelmap.h"
@@ -255,6 +258,86 @@ TEST_F(BleedTest, PixelMapHoldsPolygonIdsAndRefusesOutsideCells) {
   only1.select(1);
   coverage.build(obj_, 100, 100, nullptr, nullptr, &only1);
   EXPECT_EQ(coverage.get(12, 12), 0u);
+}
+
+// The coverage of a UV triangle (pixel units) by the plain walk: vertices snapped in single
+// precision, every row from the top of each short edge with the running sums stepped once a
+// row, rows [0, h) and columns [0, w) kept.
+std::vector<std::string> coveredRowByRow(const float (&vx)[3], const float (&vy)[3], int w, int h) {
+  std::vector<std::string> rows(static_cast<size_t>(h), std::string(static_cast<size_t>(w), '.'));
+  struct Edge {
+    float x0, y0, x1, y1;
+    float height() const { return y1 - y0; }
+  };
+  float px[3], py[3];
+  for (int i = 0; i < 3; ++i) {
+    px[i] = std::floor(vx[i] + 0.5f);
+    py[i] = std::floor(vy[i] + 0.5f);
+  }
+  auto edge = [&](int a, int b) {
+    return py[a] < py[b] ? Edge{px[a], py[a], px[b], py[b]} : Edge{px[b], py[b], px[a], py[a]};
+  };
+  const Edge e[3] = {edge(0, 1), edge(1, 2), edge(2, 0)};
+  const int k = e[2].height() > std::max(e[0].height(), e[1].height()) ? 2
+                : e[1].height() > e[0].height()                        ? 1
+                                                                       : 0;
+  const Edge& l = e[k];
+  for (const Edge& s : {e[(k + 1) % 3], e[(k + 2) % 3]}) {
+    if (l.height() == 0 || s.height() == 0) continue;
+    float tL = (s.y0 - l.y0) / l.height(), tS = 0.f;
+    const float stepL = 1.f / l.height(), stepS = 1.f / s.height();
+    for (int y = static_cast<int>(s.y0); y < static_cast<int>(s.y1);
+         ++y, tL += stepL, tS += stepS) {
+      const float xl = std::trunc(tL * (l.x1 - l.x0)) + l.x0;
+      const float xs = std::trunc(tS * (s.x1 - s.x0)) + s.x0;
+      if (y < 0 || y >= h) continue;
+      const int from = static_cast<int>(std::max(std::min(xl, xs), 0.f));
+      const int to = static_cast<int>(std::min(std::max(xl, xs), static_cast<float>(w)));
+      for (int x = from; x < to; ++x) rows[static_cast<size_t>(y)][static_cast<size_t>(x)] = '#';
+    }
+  }
+  return rows;
+}
+
+TEST_F(BleedTest, CoverageOfTrianglesStartingFarAboveTheLayerWalksEveryRowAsFromTheTop) {
+  constexpr int kW = 128, kH = 128;
+  hostapp::MeshData mesh;
+  mesh.points = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+  mesh.polygons.push_back({0, 1, 2, 2});
+  mesh.uvs.push_back({});
+  host::PolygonObject* obj = builder().addMesh("tri", mesh);
+  auto* uvw = static_cast<host::UVWTag*>(obj->tag(host::kTypeUVWTag));
+  ASSERT_NE(uvw, nullptr);
+  std::mt19937 rng(5);
+  auto pick = [&rng](float lo, float hi) {
+    return std::uniform_real_distribution<float>(lo, hi)(rng);
+  };
+  pigmora::UVPixelMap map(0);
+  int differing = 0;
+  for (int i = 0; i < 300; ++i) {
+    // The top lies thousands of rows above the layer, where the walk skips ahead, and far to
+    // the side, so that the long edge crosses the layer steeply enough for small differences
+    // in its running sum to move its pixels.
+    const float vx[3] = {pick(-3000, 3000), pick(-40, kW + 40), pick(-40, kW + 40)};
+    const float vy[3] = {pick(-12000, -4200), pick(-3000, kH + 20), pick(10, kH + 20)};
+    host::UVWPolygon uv;
+    for (int c = 0; c < 3; ++c) uv.corner(c) = host::Vector(vx[c] / kW, vy[c] / kH, 0);
+    uv.d = uv.c;
+    uvw->set(0, uv);
+    map.build(obj, kW, kH, nullptr, uvw, nullptr);
+    std::vector<std::string> got(kH, std::string(kW, '.'));
+    for (int y = 0; y < kH; ++y)
+      for (int x = 0; x < kW; ++x)
+        if (map.get(x, y)) got[static_cast<size_t>(y)][static_cast<size_t>(x)] = '#';
+    // Pixel positions go through double UVs and back: the same floats as vx and vy times 1.
+    float fx[3], fy[3];
+    for (int c = 0; c < 3; ++c) {
+      fx[c] = static_cast<float>(uv.corner(c).x * kW);
+      fy[c] = static_cast<float>(uv.corner(c).y * kH);
+    }
+    if (got != coveredRowByRow(fx, fy, kW, kH)) ++differing;
+  }
+  EXPECT_EQ(differing, 0) << "of 300 triangles";
 }
 
 }  // namespace

@@ -94,6 +94,20 @@ TEST_F(BrushTest, DefaultsOfTheBrushWinOverTheHostBase) {
       << "the second entry point writes only the brush's own";
 }
 
+TEST_F(BrushTest, TheFillAngleIsHeldInRadiansAndDescribedInDegrees) {
+  scene();
+  EXPECT_DOUBLE_EQ(settings().getReal(10242), M_PI / 4) << "45 degrees";
+  for (int32_t id : {pigmora::kPaintBrushId, pigmora::kSculptBrushId}) {
+    const host::Description* d = host_.sculptImpl().toolDescription(id);
+    ASSERT_NE(d, nullptr);
+    const host::DescriptionParameter* angle = d->find(10242);
+    ASSERT_NE(angle, nullptr);
+    EXPECT_TRUE(angle->angle);
+    EXPECT_DOUBLE_EQ(angle->defaultValue.toReal(), M_PI / 4) << "written as 45 in the file";
+    EXPECT_FALSE(d->find(10200)->angle) << "the radius is no angle";
+  }
+}
+
 TEST_F(BrushTest, FixedStrengthForcesStrokeSettingsOnlyDuringInput) {
   scene();
   settings().setBool(20013, true);
@@ -162,7 +176,7 @@ TEST_F(BrushTest, FillModeFloodsPolygonsUnlessTheBlurIsHeld) {
   scene();
   settings().setBool(10001, true);
   settings().setBool(10241, true);
-  settings().setReal(10242, 45.0);
+  settings().setReal(10242, M_PI / 4);  // the host keeps angles in radians
   ASSERT_TRUE(stroke({{5, 5, 0}}, 0.3));
   // The plane is flat: the flood reaches every polygon and paints each flat at full strength.
   EXPECT_EQ(pixel(1, 1), (std::array<uint8_t, 4>{255, 255, 0, 0}));
@@ -176,9 +190,12 @@ TEST_F(BrushTest, FillModeFloodsPolygonsUnlessTheBlurIsHeld) {
   for (int y = 0; y < kSize; ++y)
     for (int x = 64; x < kSize; ++x) tex->activeLayer()->setPixelRow(x, y, 1, white, 5);
   ASSERT_TRUE(stroke({{5, 5, 0}}, 1.0, pigmora::kDabBlur));
+  // The transparent pixel beside the edge takes some of the white's alpha, and white it is:
+  // transparent neighbours thin a colour out, they do not darken it.
   const auto edge = pixel(63, 64);
-  EXPECT_GT(edge[1], 0) << "the blur pulled white across the edge";
-  EXPECT_LT(edge[1], 255);
+  EXPECT_GT(edge[0], 0) << "the blur pulled white across the edge";
+  EXPECT_LT(edge[0], 255);
+  EXPECT_EQ(edge[1], 255);
   EXPECT_EQ(pixel(1, 1)[0], 0) << "no flood";
 }
 

@@ -6,6 +6,7 @@
 
 #include "hostapp/sculpt/sculpt_impl.h"
 #include "hostapp/sculpt/spatial_grid.h"
+#include "plugin/paintundo.h"
 #include "support/plugin_host.h"
 #include "support/test_brush.h"
 
@@ -166,8 +167,23 @@ TEST_F(DabTest, ChannelsOfDifferentSizesAreNeverPainted) {
   b.addTextureTag(obj_, mat);
   host_.paintImpl().painter().setPaintAllChannels(true);
   doc_->setActiveObject(obj_);
+  // Nothing can be painted, so nothing is saved for undo and no change is reported: neither for
+  // the single-polygon dab nor for one that covers points and goes polygon by polygon.
+  pigmora::beginStep(doc_);
+  auto* impl = static_cast<hostapp::PaintTextureImpl*>(big);
+  impl->clearChanges();
   dabAt(7, 2, 1.0);
+  dabAt(0.2, 0.2, 2.0);
+  ASSERT_EQ(TestBrush::pointCounts.size(), 2u);
+  EXPECT_EQ(TestBrush::pointCounts[0], 0);
+  EXPECT_GT(TestBrush::pointCounts[1], 0);
   EXPECT_TRUE(painted(big).empty());
+  const pigmora::PaintUndoStore* store = pigmora::findUndoStore(doc_);
+  ASSERT_NE(store, nullptr);
+  ASSERT_NE(store->pending(), nullptr);
+  EXPECT_EQ(store->pending()->tileCount(), 0u);
+  EXPECT_TRUE(impl->changes().empty());
+  pigmora::endStep(doc_);
   host_.paintImpl().painter().setPaintAllChannels(false);
 }
 

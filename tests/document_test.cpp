@@ -1,6 +1,7 @@
 // Document files: round trips of whole painted documents, and refusal of damaged files.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +11,7 @@
 #include "hostapp/docfile/chunk_stream.h"
 #include "hostapp/docfile/document_file.h"
 #include "hostapp/docfile/format.h"
+#include "hostapp/docfile/image_memory.h"
 #include "hostapp/paint/colormode.h"
 #include "hostapp/render/renderer.h"
 #include "hostapp/scene/objects.h"
@@ -474,3 +476,25 @@ TEST_F(DocumentTest, UnknownChunksAndHooksAreSkippedAndKeptForTheNextSave) {
 }
 
 }  // namespace
+
+TEST_F(DocumentTest, CutPreviewImagesAreRefusedWithoutReachingTheImageLibrary) {
+  // A 4 x 4 preview, encoded as PNG and then cut at every length short of its IEND chunk: each
+  // is refused, and under the leak checker none leaves the image library's error text behind.
+  std::unique_ptr<host::Bitmap> made = host_.paintImpl().createBitmap(),
+                                read = host_.paintImpl().createBitmap();
+  ASSERT_TRUE(made && read);
+  host::Bitmap& preview = *made;
+  host::Bitmap& back = *read;
+  ASSERT_TRUE(preview.init(4, 4, 24));
+  for (int32_t i = 0; i < 16; ++i) preview.setPixel(i % 4, i / 4, 10 * i, 255 - 10 * i, 7);
+  std::string png;
+  ASSERT_TRUE(hostapp::docfile::encodeImage(preview, host::kFormatPNG, false, png));
+  ASSERT_TRUE(hostapp::docfile::decodeImage(png, host::kFormatPNG, back));
+  uint8_t r = 0, g = 0, b = 0;
+  back.getPixel(3, 2, r, g, b);  // pixel 11
+  EXPECT_EQ((std::array<int, 3>{r, g, b}), (std::array<int, 3>{110, 145, 7}));
+  for (size_t cut = 0; cut < png.size(); ++cut)
+    EXPECT_FALSE(
+        hostapp::docfile::decodeImage(std::string_view(png).substr(0, cut), host::kFormatPNG, back))
+        << cut;
+}

@@ -2,6 +2,10 @@
 // brush's polygon fill.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
+#include <vector>
+
 #include "hostapp/scene/primitives.h"
 #include "plugin/fill/floodlayers.h"
 #include "plugin/paintundo.h"
@@ -76,6 +80,44 @@ TEST_F(FillTest, FillCurrentLayerUsesThePainterColourInOneUndoStep) {
   EXPECT_EQ(store->undoStep(0)->tileCount(), 1u);
 }
 
+TEST_F(FillTest, FillCurrentLayerTruncatesToEightBitsAndTheHostConvertsIntoEachDepth) {
+  // Colour (0.3, 0.5, 0.7): 76.5, 127.5 and 178.5 of 255 truncate to 76, 127 and 178, which the
+  // host carries into 16 bits as v * 257 and into float as v / 255.
+  auto b = builder();
+  obj_ = b.addMesh("obj", hostapp::gridMesh(1, 1, 1.0));
+  mat_ = b.addMaterial("Depths");
+  host::PaintTexture* eight = b.addTexture(mat_, 0, 8, 8, 5);
+  host::PaintTexture* sixteen = b.addTexture(mat_, 1, 8, 8, 21);
+  host::PaintTexture* floats = b.addTexture(mat_, 2, 8, 8, 37);
+  b.addTextureTag(obj_, mat_);
+  doc_->setActiveObject(obj_);
+  hostapp::PainterImpl& painter = host_.paintImpl().painter();
+  for (int32_t c : {0, 1, 2}) painter.setColor(0, c, {0.3, 0.5, 0.7}, 1.0);
+  pigmora::fillCurrentLayer(doc_);
+  uint8_t p8[4];
+  eight->activeLayer()->getPixelRow(3, 3, 1, p8, 5);
+  EXPECT_EQ((std::array<int, 4>{p8[0], p8[1], p8[2], p8[3]}),
+            (std::array<int, 4>{255, 76, 127, 178}));
+  uint16_t p16[4];
+  sixteen->activeLayer()->getPixelRow(7, 7, 1, p16, 21);
+  EXPECT_EQ((std::array<int, 4>{p16[0], p16[1], p16[2], p16[3]}),
+            (std::array<int, 4>{65535, 76 * 257, 127 * 257, 178 * 257}));
+  float pf[4];
+  floats->activeLayer()->getPixelRow(0, 0, 1, pf, 37);
+  EXPECT_EQ(pf[0], 1.f);
+  EXPECT_EQ(pf[1], 76 / 255.f);
+  EXPECT_EQ(pf[2], 127 / 255.f);
+  EXPECT_EQ(pf[3], 178 / 255.f);
+
+  // The fill takes the painter's colour as the host answers it, without the brightness the
+  // brush multiplies in: (1, 0.5, 0) at brightness 0.5 still fills 255 and 127.5 -> 127.
+  painter.setColor(0, 0, {1.0, 0.5, 0.0}, 0.5);
+  pigmora::fillCurrentLayer(doc_);
+  eight->activeLayer()->getPixelRow(3, 3, 1, p8, 5);
+  EXPECT_EQ((std::array<int, 4>{p8[0], p8[1], p8[2], p8[3]}),
+            (std::array<int, 4>{255, 255, 127, 0}));
+}
+
 TEST_F(FillTest, FillCurrentLayerUVsPaintsSelectedPolygonsOnly) {
   setUp(hostapp::gridMesh(2, 1, 2.0));
   host_.paintImpl().painter().setColor(0, 0, {0, 0, 1}, 1.0);
@@ -104,14 +146,15 @@ TEST_F(FillTest, SkippedChannelSavesTilesAndGrowsDirtyButPaintsNothing) {
 
 class PolygonFillTest : public FillTest {
  protected:
-  // A strip of quads folding upwards: polygon i is tilted by i * 35 degrees about the x axis.
-  void setUpStrip(int n) {
+  // A strip of quads folding upwards: polygon i is tilted by i * step degrees about the x axis,
+  // the first by `first` degrees.
+  void setUpStrip(int n, double step = 35.0, double first = 0.0) {
     hostapp::MeshData mesh;
     double y = 0, z = 0;
     for (int i = 0; i <= n; ++i) {
       mesh.points.push_back({0, y, z});
       mesh.points.push_back({1, y, z});
-      const double a = i * 35.0 * M_PI / 180.0;
+      const double a = (first + i * step) * M_PI / 180.0;
       y += std::cos(a);
       z += std::sin(a);
     }
@@ -132,8 +175,9 @@ class PolygonFillTest : public FillTest {
     registry->bind(&tool, obj_, obj_);
     return registry->targetForPolygon(0);
   }
-  bool run(double angleDegrees, bool across = false) {
-    settings_.setReal(pigmora::kSettingFillAngle, angleDegrees);
+  // The angle as the host stores it, in radians.
+  bool run(double angle, bool across = false) {
+    settings_.setReal(pigmora::kSettingFillAngle, angle);
     settings_.setBool(pigmora::kSettingFillAcross, across);
     pigmora::PolygonFillInput in;
     in.target = target_;
@@ -162,7 +206,27 @@ TEST_F(PolygonFillTest, AngleZeroPaintsNothing) {
 TEST_F(PolygonFillTest, NinetyDegreesStopsWhereTheNormalTurnsTooFar) {
   setUpStrip(6);
   // Polygon normals turn by 35 degrees a step: 0, 35, 70 stay below 90; 105 and beyond do not.
-  EXPECT_TRUE(run(90));
+  EXPECT_TRUE(run(M_PI / 2));
+  EXPECT_EQ(painted(6), (std::vector<bool>{true, true, true, false, false, false}));
+}
+
+TEST_F(PolygonFillTest, AngleZeroPaintsNothingOnAnyTiltedSurface) {
+  // A normal normalised in single precision can dot with itself to a hair above 1; at angle 0
+  // no polygon may pass however the surface is tilted.
+  for (int tilt = 1; tilt < 90; ++tilt) {
+    SCOPED_TRACE(tilt);
+    setUpStrip(3, 0.0, tilt);
+    ASSERT_NE(target_, nullptr);
+    EXPECT_TRUE(run(0));
+    EXPECT_EQ(painted(3), std::vector<bool>(3, false));
+  }
+}
+
+TEST_F(PolygonFillTest, OneDegreeStepsStopAtTheAngle) {
+  // Normals turn by 1 degree a step from a surface tilted by 20 degrees: with 2.5 degrees the
+  // polygons at 0, 1 and 2 degrees from the first are painted, the rest are not.
+  setUpStrip(6, 1.0, 20.0);
+  EXPECT_TRUE(run(2.5 * M_PI / 180.0));
   EXPECT_EQ(painted(6), (std::vector<bool>{true, true, true, false, false, false}));
 }
 
@@ -170,7 +234,7 @@ TEST_F(PolygonFillTest, SingleQuadStopsAtTheFourthCorner) {
   setUp(hostapp::gridMesh(1, 1, 1.0));
   target_ = prepareTarget();
   ASSERT_NE(target_, nullptr);
-  EXPECT_FALSE(run(45));
+  EXPECT_FALSE(run(M_PI / 4));
   EXPECT_NE(pixel(32, 32)[0], 0) << "the pixels written before the stop stay";
 }
 

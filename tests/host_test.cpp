@@ -2,10 +2,16 @@
 // scene tree, links, neighbourhoods and plain bitmaps.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
 #include <vector>
 
 #include "hostapp/core/embedded_host.h"
+#include "hostapp/paint/image_io.h"
 #include "hostapp/paint/paint_bitmap.h"
 #include "hostapp/paint/plain_bitmap.h"
 #include "hostapp/scene/objects.h"
@@ -145,6 +151,210 @@ TEST_F(HostTest, ChangedRectanglesAreRecordedAndEmptyOnesIgnored) {
   ASSERT_FALSE(impl->changes().empty());
   EXPECT_EQ(impl->changes().back().xmax, 3);
   EXPECT_EQ(impl->changes().back().flags, 286);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Image files. Fixtures are written byte by byte here, so that what a file holds does not depend
+// on the library under test.
+
+using Bytes = std::vector<uint8_t>;
+
+uint32_t crc32Of(const uint8_t* p, size_t n) {
+  uint32_t c = 0xFFFFFFFFu;
+  for (size_t i = 0; i < n; ++i) {
+    c ^= p[i];
+    for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+  }
+  return ~c;
+}
+
+void putBig32(Bytes& out, uint32_t v) {
+  const uint8_t bytes[4] = {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16),
+                            static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
+  out.insert(out.end(), bytes, bytes + 4);
+}
+
+// An 8-bit RGBA PNG of straight samples: rows without filtering in one stored deflate block.
+Bytes rgbaPng(int32_t w, int32_t h, const Bytes& rgba) {
+  Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  auto chunk = [&out](const char* type, const Bytes& data) {
+    putBig32(out, static_cast<uint32_t>(data.size()));
+    Bytes typed(type, type + 4);
+    typed.insert(typed.end(), data.begin(), data.end());
+    out.insert(out.end(), typed.begin(), typed.end());
+    putBig32(out, crc32Of(typed.data(), typed.size()));
+  };
+  Bytes header;
+  putBig32(header, static_cast<uint32_t>(w));
+  putBig32(header, static_cast<uint32_t>(h));
+  header.insert(header.end(), {8, 6, 0, 0, 0});  // 8 bits, RGBA, deflate, no filter, no interlace
+  chunk("IHDR", header);
+  Bytes raw;
+  for (int32_t y = 0; y < h; ++y) {
+    raw.push_back(0);  // filter type none
+    raw.insert(raw.end(), rgba.begin() + y * w * 4, rgba.begin() + (y + 1) * w * 4);
+  }
+  uint32_t a = 1, b = 0;
+  for (uint8_t v : raw) {
+    a = (a + v) % 65521;
+    b = (b + a) % 65521;
+  }
+  const uint16_t len = static_cast<uint16_t>(raw.size());
+  Bytes zlib = {0x78,
+                0x01,
+                0x01,
+                static_cast<uint8_t>(len),
+                static_cast<uint8_t>(len >> 8),
+                static_cast<uint8_t>(~len),
+                static_cast<uint8_t>(~len >> 8)};
+  zlib.insert(zlib.end(), raw.begin(), raw.end());
+  putBig32(zlib, (b << 16) | a);
+  chunk("IDAT", zlib);
+  chunk("IEND", {});
+  return out;
+}
+
+// An uncompressed 32-bit TGA, top row first, BGRA samples.
+Bytes rgbaTga(int32_t w, int32_t h, const Bytes& rgba) {
+  Bytes out = {0,
+               0,
+               2,
+               0,
+               0,
+               0,
+               0,
+               0,
+               0,
+               0,
+               0,
+               0,
+               static_cast<uint8_t>(w),
+               static_cast<uint8_t>(w >> 8),
+               static_cast<uint8_t>(h),
+               static_cast<uint8_t>(h >> 8),
+               32,
+               0x28};
+  for (size_t i = 0; i < rgba.size(); i += 4)
+    out.insert(out.end(), {rgba[i + 2], rgba[i + 1], rgba[i], rgba[i + 3]});
+  return out;
+}
+
+class ImageFileTest : public HostTest {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("pigmora_images_" + std::to_string(getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string write(const std::string& name, const Bytes& bytes) {
+    const std::string path = (dir_ / name).string();
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return path;
+  }
+  std::unique_ptr<hostapp::PaintTextureImpl> load(const std::string& path) {
+    std::string error;
+    auto tex = hostapp::loadPaintTexture(host_.memory(), path, error);
+    EXPECT_NE(tex, nullptr) << error;
+    return tex;
+  }
+  // Every pixel of a bitmap in its own mode.
+  static Bytes pixels(const host::PaintBitmap& bmp) {
+    const size_t row = static_cast<size_t>(bmp.width()) * modeBytes(bmp.colorMode());
+    Bytes out(row * static_cast<size_t>(bmp.height()));
+    for (int32_t y = 0; y < bmp.height(); ++y)
+      EXPECT_TRUE(bmp.getPixelRow(0, y, bmp.width(), out.data() + row * y, bmp.colorMode()));
+    return out;
+  }
+  static int32_t modeBytes(int32_t mode) {
+    for (const ModeCase& m : kPaintable)
+      if (m.mode == mode) return m.bytes();
+    return 0;
+  }
+
+  std::filesystem::path dir_;
+};
+
+TEST_F(ImageFileTest, StraightAlphaFilesReadAsTheyAre) {
+  // (R, G, B, A) = (100, 150, 200, 128) and a fully transparent (10, 20, 30, 0): the colour stays
+  // as stored, neither multiplied by alpha nor dropped where alpha is 0.
+  const Bytes rgba = {100, 150, 200, 128, 10, 20, 30, 0};
+  for (const std::string& name : {std::string("straight.png"), std::string("straight.tga")}) {
+    SCOPED_TRACE(name);
+    const std::string path =
+        write(name, name.ends_with(".png") ? rgbaPng(2, 1, rgba) : rgbaTga(2, 1, rgba));
+    auto tex = load(path);
+    ASSERT_NE(tex, nullptr);
+    ASSERT_EQ(tex->colorMode(), host::kModeARGB8);
+    EXPECT_EQ(pixels(*tex->layer(0)), (Bytes{128, 100, 150, 200, 0, 10, 20, 30}));
+    // Stamps and stencils read the same samples.
+    std::string error;
+    auto plain = hostapp::loadPlainBitmap(host_.memory(), path, error);
+    ASSERT_NE(plain, nullptr) << error;
+    uint8_t r = 0, g = 0, b = 0;
+    plain->getPixel(0, 0, r, g, b);
+    EXPECT_EQ((std::vector<int>{r, g, b, plain->getAlpha(0, 0)}),
+              (std::vector<int>{100, 150, 200, 128}));
+  }
+}
+
+TEST_F(ImageFileTest, EveryFormatRoundTripsBitExactlyAtItsDepth) {
+  struct Case {
+    const char* suffix;
+    int32_t mode;
+  };
+  const Case cases[] = {{".png", 5},  {".png", 21}, {".png", 3},  {".png", 19}, {".tif", 5},
+                        {".tif", 21}, {".tif", 37}, {".tif", 3},  {".tif", 19}, {".tif", 35},
+                        {".tif", 20}, {".tga", 5},  {".exr", 37}, {".exr", 36}};
+  std::mt19937 rng(11);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.suffix) + " mode " + std::to_string(c.mode));
+    host::PaintBitmap* layer = texture(37, 23, c.mode)->activeLayer();
+    // Random samples; float ones in [0, 1]. Low alphas are where premultiplying loses most.
+    Bytes random(static_cast<size_t>(37 * 23 * modeBytes(c.mode)));
+    if (c.mode >= 34) {
+      std::uniform_real_distribution<float> unit(0.f, 1.f);
+      for (size_t i = 0; i < random.size(); i += 4) {
+        const float f = unit(rng);
+        std::memcpy(&random[i], &f, 4);
+      }
+    } else {
+      for (auto& v : random) v = static_cast<uint8_t>(rng());
+    }
+    const size_t row = random.size() / 23;
+    for (int32_t y = 0; y < 23; ++y)
+      ASSERT_TRUE(layer->setPixelRow(0, y, 37, random.data() + row * y, c.mode));
+    const std::string path = (dir_ / (std::to_string(c.mode) + c.suffix)).string();
+    std::string error;
+    ASSERT_TRUE(hostapp::saveImageFile(*layer, path, error)) << error;
+    auto back = load(path);
+    ASSERT_NE(back, nullptr);
+    ASSERT_EQ(back->colorMode(), c.mode);
+    EXPECT_TRUE(pixels(*back->layer(0)) == random);
+  }
+}
+
+TEST_F(ImageFileTest, AFlattenedTextureIsCompositedAndWrittenInStraightAlpha) {
+  // Half-transparent (100, 50, 20) over a transparent layer: the composite keeps the colour and
+  // the alpha, and the file holds exactly that.
+  host::PaintTexture* tex = texture(4, 2, host::kModeARGB8);
+  tex->addLayer("Paint", host::kModeARGB8);
+  const uint8_t half[4] = {128, 100, 50, 20};
+  ASSERT_TRUE(tex->activeLayer()->setPixelRow(1, 1, 1, half, host::kModeARGB8));
+  uint8_t flat[4] = {};
+  ASSERT_TRUE(tex->getPixelRow(1, 1, 1, flat, host::kModeARGB8));
+  EXPECT_EQ((Bytes(flat, flat + 4)), (Bytes{128, 100, 50, 20}));
+  const std::string path = (dir_ / "flat.png").string();
+  std::string error;
+  ASSERT_TRUE(hostapp::saveImageFile(*tex, path, error)) << error;
+  auto back = load(path);
+  ASSERT_NE(back, nullptr);
+  uint8_t read[4] = {};
+  ASSERT_TRUE(back->layer(0)->getPixelRow(1, 1, 1, read, host::kModeARGB8));
+  EXPECT_EQ((Bytes(read, read + 4)), (Bytes{128, 100, 50, 20}));
 }
 
 TEST(Selection, WalksSortedSegments) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "hostapp/scene/primitives.h"
 #include "plugin/uvedits.h"
@@ -129,6 +130,31 @@ TEST_F(IslandsTest, FlipUVsChangesOnlyVOutsideTheFirstRow) {
   doc_->setActiveObject(nullptr);
   pigmora::flipUVsVertical(doc_);
   EXPECT_EQ(uvw->get(1).a, host::Vector(0.5, 1.75, 0.5));
+}
+
+TEST_F(IslandsTest, FlipUVsClosesItsUndoGroupThenRedrawsThenPostsTheUpdate) {
+  hostapp::MeshData mesh = hostapp::gridMesh(1, 1, 1.0);
+  mesh.uvs[0].a.y = 1.25;
+  host::PolygonObject* obj = builder().addMesh("uv", mesh);
+  doc_->setActiveObject(obj);
+  // At the redraw the group must be closed and the update not yet posted.
+  struct Redraw {
+    bool groupOpen;
+    int64_t updates;
+  };
+  std::vector<Redraw> redraws;
+  host_.events().setOnRedraw([&](int32_t) {
+    redraws.push_back({doc_->undoList().groupOpen(), host_.events().updates()});
+  });
+  const size_t groups = doc_->undoList().undoCount();
+  const int64_t updates = host_.events().updates();
+  pigmora::flipUVsVertical(doc_);
+  host_.events().setOnRedraw(nullptr);
+  ASSERT_EQ(redraws.size(), 1u);
+  EXPECT_FALSE(redraws[0].groupOpen);
+  EXPECT_EQ(redraws[0].updates, updates);
+  EXPECT_EQ(host_.events().updates(), updates + 1);
+  EXPECT_EQ(doc_->undoList().undoCount(), groups + 1);
 }
 
 TEST_F(IslandsTest, SelectEdgesSelectsTheBordersInTheDocumentMode) {

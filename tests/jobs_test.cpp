@@ -75,33 +75,57 @@ Image readImage(const fs::path& p) {
   return img;
 }
 
-TEST_F(JobsTest, FlatFillHoldsThePainterColourExactlyInEveryDepth) {
-  // Colour (1, 0.2, 0): 0.2 is 51 of 255 and 13107 of 65535, and 51 / 255 is 0.2 again in float.
-  // "QOR Fill Current Layer" floods through an 8-bit work bitmap, so every depth holds 51 / 255.
+TEST_F(JobsTest, FlatFillTruncatesThePainterColourToEightBitsForEveryDepth) {
+  // "QOR Fill Current Layer" floods through an 8-bit work bitmap, each component truncated, and
+  // takes the painter's colour without its brightness: (1, 0.5, 0) is (255, 127, 0);
+  // (0.3, 0.5, 0.7) is (76, 127, 178), which 16 bits hold as v * 257 = (19532, 32639, 45746);
+  // the specular colour (1, 0.5, 0) at brightness 0.5 is still (255, 127, 0), which float holds
+  // as v / 255 = (1, 0.498039, 0).
   const CommandRun r = runExample("flat_fill");
   ASSERT_EQ(r.status, 0) << r.out << r.err;
-  EXPECT_TRUE(contains(r.out, "    0 0: 255 255 51 0\n    31 31: 255 255 51 0\n")) << r.out;
-  EXPECT_TRUE(contains(r.out, "    15 7: 65535 13107 0\n")) << r.out;
-  EXPECT_TRUE(contains(r.out, "    3 4: 1 0.2 0\n")) << r.out;
+  EXPECT_TRUE(contains(r.out, "    0 0: 255 255 127 0\n    31 31: 255 255 127 0\n")) << r.out;
+  EXPECT_TRUE(contains(r.out, "    15 7: 19532 32639 45746\n")) << r.out;
+  EXPECT_TRUE(contains(r.out, "    3 4: 1 0.498039 0\n")) << r.out;
 
   const Image png = readImage(out("flat_color.png"));
   ASSERT_EQ(png.channels, 4);
   EXPECT_EQ(png.format, OIIO::TypeDesc::UINT8);
   EXPECT_EQ(std::lround(png.at(5, 9, 0) * 255), 255);
-  EXPECT_EQ(std::lround(png.at(5, 9, 1) * 255), 51);
+  EXPECT_EQ(std::lround(png.at(5, 9, 1) * 255), 127);
   EXPECT_EQ(std::lround(png.at(5, 9, 2) * 255), 0);
   EXPECT_EQ(std::lround(png.at(5, 9, 3) * 255), 255);
   const Image tif = readImage(out("flat_bump.tif"));
   ASSERT_EQ(tif.width, 16);
   ASSERT_EQ(tif.height, 8);
   EXPECT_EQ(tif.format, OIIO::TypeDesc::UINT16);
-  EXPECT_EQ(std::lround(tif.at(15, 7, 1) * 65535), 13107);
+  EXPECT_EQ(std::lround(tif.at(15, 7, 0) * 65535), 19532);
+  EXPECT_EQ(std::lround(tif.at(15, 7, 1) * 65535), 32639);
+  EXPECT_EQ(std::lround(tif.at(15, 7, 2) * 65535), 45746);
   const Image exr = readImage(out("flat_specular.exr"));
   ASSERT_EQ(exr.channels, 3);
   EXPECT_EQ(exr.format, OIIO::TypeDesc::FLOAT);
   EXPECT_FLOAT_EQ(exr.at(3, 4, 0), 1.0f);
-  EXPECT_FLOAT_EQ(exr.at(3, 4, 1), 51.0f / 255.0f);
+  EXPECT_FLOAT_EQ(exr.at(3, 4, 1), 127 / 255.f);
   EXPECT_FALSE(fs::exists(out("flat_color.png.partial")));
+}
+
+TEST_F(JobsTest, FillAngleIsTypedInDegrees) {
+  // A box painted with the brush's polygon fill from its top face (+y). At 100 degrees the
+  // faces at right angles to it pass (cos 90 = 0 > cos 100): the fill reaches the back face (-z)
+  // around the top face's first corner. Read as 100 radians (cos 100 = 0.86) only the top
+  // face would pass. UV cells: top face 3 centred at (10, 48), back face 0 at (10, 16).
+  const CommandRun r = runJob(R"({"steps": [
+    {"step": "object", "name": "Box", "primitive": "box", "size": [100, 100, 100]},
+    {"step": "material", "name": "M", "channels": {"color": {"size": 64, "mode": "argb8"}}},
+    {"step": "texture_tag", "object": "Box", "material": "M"},
+    {"step": "document", "active_object": "Box"},
+    {"step": "painter", "colors": {"color": {"primary": [1, 0, 0]}},
+     "texture": {"material": "M", "channel": "color"}},
+    {"step": "tool", "id": 1035414, "settings": {"10001": true, "10241": true, "10242": 100}},
+    {"step": "stroke", "surface": [[0, 50, 0]], "radius": 5},
+    {"step": "pixels", "material": "M", "channel": "color", "points": [[10, 48], [10, 16]]}]})");
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_TRUE(contains(r.out, "    10 48: 255 255 0 0\n    10 16: 255 255 0 0\n")) << r.out;
 }
 
 TEST_F(JobsTest, BleedRingGrowsTheFilledSquareByDistancePlusOneRings) {

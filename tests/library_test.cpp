@@ -28,6 +28,16 @@ class LibraryTest : public PluginHostTest {
     doc_->setActiveObject(obj_);
     return tex;
   }
+  // The left half of a 64 x 64 layer is covered by the first quad and red; the second quad
+  // covers a small square only.
+  void coverLeftHalfInRed(host::PaintTexture* tex) {
+    const uint8_t red[4] = {255, 255, 0, 0};
+    for (int y = 0; y < 64; ++y)
+      for (int x = 0; x < 32; ++x) tex->activeLayer()->setPixelRow(x, y, 1, red, 5);
+    auto* uvw = static_cast<host::UVWTag*>(obj_->tag(host::kTypeUVWTag));
+    uvw->set(1, {{0.25, 0.25, 0}, {0.25, 0.3, 0}, {0.3, 0.3, 0}, {0.3, 0.25, 0}});
+    uvw->set(0, {{0, 0, 0}, {0, 1, 0}, {0.5, 1, 0}, {0.5, 0, 0}});
+  }
   host::PolygonObject* obj_ = nullptr;
   host::Material* mat_ = nullptr;
   int count_ = 0;
@@ -180,12 +190,7 @@ TEST_F(LibraryTest, UndoEntriesWrapTheOperationsInSteps) {
   EXPECT_EQ(px[0], 0);
 
   // One step for the bleed of one layer (no selection tag: the whole object) and of an object.
-  const uint8_t red[4] = {255, 255, 0, 0};
-  for (int y = 0; y < 64; ++y)
-    for (int x = 0; x < 32; ++x) tex->activeLayer()->setPixelRow(x, y, 1, red, 5);
-  auto* uvw = static_cast<host::UVWTag*>(obj_->tag(host::kTypeUVWTag));
-  uvw->set(1, {{0.25, 0.25, 0}, {0.25, 0.3, 0}, {0.3, 0.3, 0}, {0.3, 0.25, 0}});
-  uvw->set(0, {{0, 0, 0}, {0, 1, 0}, {0.5, 1, 0}, {0.5, 0, 0}});
+  coverLeftHalfInRed(tex);
   lib::bleedLayer(obj_, tex->activeLayer(), nullptr, 0);
   EXPECT_EQ(store->undoCount(), 1u);
   tex->activeLayer()->getPixelRow(32, 10, 1, px, 5);
@@ -194,6 +199,46 @@ TEST_F(LibraryTest, UndoEntriesWrapTheOperationsInSteps) {
   EXPECT_EQ(store->undoCount(), 2u);
   tex->activeLayer()->getPixelRow(33, 10, 1, px, 5);
   EXPECT_EQ(px[1], 255) << "the second ring";
+}
+
+TEST_F(LibraryTest, BleedsWithoutAnUndoStepWhenTheHookHasNoStore) {
+  host::PaintTexture* tex = texture(64, 64, 5);
+  coverLeftHalfInRed(tex);
+  // The undo hook is there, but holds no store (as when it could not make one).
+  ASSERT_TRUE(doc_->replaceHookData(pigmora::kUndoHookId, host::make<pigmora::PaintUndoSystem>()));
+  ASSERT_NE(doc_->sceneHook(pigmora::kUndoHookId), nullptr);
+  ASSERT_EQ(pigmora::findUndoStore(doc_), nullptr);
+  const size_t groups = doc_->undoList().undoCount();
+  uint8_t px[4];
+  lib::bleedLayer(obj_, tex->activeLayer(), nullptr, 0);
+  tex->activeLayer()->getPixelRow(32, 10, 1, px, 5);
+  EXPECT_EQ(px[1], 255) << "the first ring right of the covered half";
+  lib::bleedObject(obj_, 1);
+  tex->activeLayer()->getPixelRow(33, 10, 1, px, 5);
+  EXPECT_EQ(px[1], 255) << "the second ring";
+  EXPECT_EQ(doc_->undoList().undoCount(), groups) << "no undo step without a store";
+}
+
+TEST_F(LibraryTest, BleedsNothingWithoutTheUndoHook) {
+  // A document whose undo hook could not be made: its store was the second allocation.
+  host_.memory().failAt(2);
+  hostapp::DocumentImpl* doc = host_.sceneImpl().newDocument();
+  ASSERT_EQ(doc->sceneHook(pigmora::kUndoHookId), nullptr);
+  hostapp::SceneBuilder b(host_, doc);
+  host::PolygonObject* obj = b.addMesh("plane", hostapp::gridMesh(1, 1, 1.0));
+  host::Material* mat = b.addMaterial("M");
+  host::PaintTexture* tex = b.addTexture(mat, 0, 32, 32, 5);
+  b.addTextureTag(obj, mat);
+  auto* uvw = static_cast<host::UVWTag*>(obj->tag(host::kTypeUVWTag));
+  uvw->set(0, {{0, 0, 0}, {0, 1, 0}, {0.5, 1, 0}, {0.5, 0, 0}});
+  const uint8_t red[4] = {255, 255, 0, 0};
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 16; ++x) tex->activeLayer()->setPixelRow(x, y, 1, red, 5);
+  lib::bleedLayer(obj, tex->activeLayer(), nullptr, 0);
+  lib::bleedObject(obj, 1);
+  uint8_t px[4];
+  tex->activeLayer()->getPixelRow(16, 10, 1, px, 5);
+  EXPECT_EQ(px[0], 0) << "nothing bled";
 }
 
 }  // namespace

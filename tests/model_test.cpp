@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <set>
 #include <tuple>
 
@@ -31,18 +32,37 @@ TEST(Channels, NamesKeysAndModes) {
   const std::set<std::tuple<int, int, int>> paintable{
       {1, 8, 1},   {2, 8, 1},   {3, 8, 2},   {4, 8, 3},   {5, 8, 4},   {18, 16, 1}, {19, 16, 2},
       {20, 16, 3}, {21, 16, 4}, {34, 32, 1}, {35, 32, 2}, {36, 32, 3}, {37, 32, 4}};
+  // The modes of the table that are never painted still say what their pixels hold.
+  const std::map<int, std::pair<int, int>> unpaintable{{6, {8, 4}}, {7, {8, 5}},   {8, {8, 1}},
+                                                       {9, {8, 2}}, {24, {16, 1}}, {40, {32, 1}}};
   for (int mode = -2; mode < 64; ++mode) {
     int32_t bits = -7, components = -7;
     const bool ok = pigmora::ColorModeInfo(mode, bits, components);
     EXPECT_EQ(ok, paintable.count({mode, bits, components}) == 1) << mode;
-    if (!ok) {
-      EXPECT_EQ(bits, -7) << "outputs stay unset for mode " << mode;
-      EXPECT_EQ(components, -7);
-    }
+    if (ok) continue;
+    const auto known = unpaintable.find(mode);
+    const std::pair<int, int> want =
+        known != unpaintable.end() ? known->second : std::pair<int, int>{-7, -7};
+    EXPECT_EQ(std::make_pair(bits, components), want) << "mode " << mode;
   }
   EXPECT_EQ(pigmora::bytesPerPixel(21), 8);
   EXPECT_EQ(pigmora::bytesPerPixel(37), 16);
   EXPECT_EQ(pigmora::bytesPerPixel(6), 0);  // CMYK is never painted
+}
+
+TEST(PaintTargets, StartWithNothingSetAndEveryFlagClear) {
+  const PaintTarget t;
+  for (host::PaintBitmap* slot : t.channels) EXPECT_EQ(slot, nullptr);
+  EXPECT_EQ(t.activeChannel, -1);
+  EXPECT_EQ(t.triangles, nullptr);
+  EXPECT_EQ(t.dirtyRects, nullptr);
+  EXPECT_EQ(t.tileCount, 1);
+  for (int32_t flag : {t.paintAllChannels, t.perChannelStamps, t.stampOn, t.stencilOn, t.pointTest,
+                       t.wholePolygon, t.paintMode, t.stampAlpha, t.fixedStrength, t.stampColor})
+    EXPECT_EQ(flag, 0);
+  EXPECT_FALSE(t.sameSize);
+  EXPECT_EQ(t.falloff.scale, 1.0f);
+  EXPECT_EQ(t.falloffSignature, 0.0);
 }
 
 TEST(UdimNames, TileNumbersAndOffsets) {
@@ -357,6 +377,23 @@ TEST_F(ModelTest, MarkTriangleSetsUpTrianglesGrowsDirtyAndSavesTouchedTiles) {
   ASSERT_EQ(impl->changes().size(), 1u);
   EXPECT_EQ(impl->changes()[0].xmin, 30);
   EXPECT_EQ(impl->changes()[0].flags, 286);
+
+  // The walk may paint up to two pixels left or right of the box: a box from x = 65 saves the
+  // tile at 0 as well, one ending at x = 126 the tile at 128. Rows are walked exactly.
+  pigmora::endStep(doc_);
+  store->beginStep();
+  host::Material* wide = b.addMaterial("Wide");
+  host::PaintTexture* wideTex = b.addTexture(wide, 0, 256, 256, 5);
+  t->channels[0] = wideTex->activeLayer();
+  ASSERT_TRUE(t->allocateArrays());
+  const double lo = 65 / 256.0, hi = 126 / 256.0;  // exact in binary
+  const host::Vector box[4] = {{lo, lo, 0}, {lo, hi, 0}, {hi, hi, 0}, {hi, lo, 0}};
+  ASSERT_TRUE(t->markTriangle(true, box, pos));
+  std::set<std::pair<int64_t, int64_t>> widened;
+  for (size_t i = 0; i < store->pending()->tileCount(); ++i)
+    widened.insert({store->pending()->tile(i)->originX(), store->pending()->tile(i)->originY()});
+  EXPECT_EQ(widened, (std::set<std::pair<int64_t, int64_t>>{{0, 64}, {64, 64}, {128, 64}}));
+  EXPECT_EQ(t->dirty(0).xmin, 65) << "the dirty rectangle is the box itself";
 }
 
 TEST_F(ModelTest, UpdateTexturesTouchesEveryObjectAndPostsAnUpdate) {

@@ -3,11 +3,13 @@
 // blur, remapping, and input that must be refused without writing anything.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
 #include <limits>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -559,6 +561,68 @@ TEST_F(RasterTest, BlurAveragesTheNeighbourhoodAsTheBitmapHoldsIt) {
   EXPECT_EQ(pixel(bmp, 6, 12, host::kModeRGB8)[0], 255) << "other rows stay as they were";
 }
 
+TEST_F(RasterTest, BlurOnAnEmptyLayerChangesNothing) {
+  // Transparent black everywhere: there is no colour to move toward, in any mode with alpha.
+  for (int32_t mode : {3, 5, 19, 21, 35, 37}) {
+    SCOPED_TRACE(mode);
+    host::PaintBitmap* bmp = makeLayer(16, 12, mode);
+    useSlot(0, bmp);
+    setTriangle(0, {0, 0}, {16, 0}, {0, 12});
+    target_->paintMode = pigmora::kPaintModeBlur;
+    target_->wholePolygon = 1;
+    target_->strength = 1.0;
+    pigmora::rasterize_bary(nullptr, *target_, 0, 0);
+    for (int32_t y = 0; y < 12; ++y)
+      for (int32_t x = 0; x < 16; ++x)
+        for (double c : pixel(bmp, x, y, mode)) ASSERT_EQ(c, 0.0) << x << "," << y;
+  }
+}
+
+TEST_F(RasterTest, BlurAcrossAnOpaqueEdgeSoftensAlphaAndKeepsTheColour) {
+  // Columns 0 .. 9 opaque orange, 10 .. 19 transparent black. Row 5 is blurred; pixel x sees the
+  // k opaque columns of its 5 x 5 neighbourhood out of m columns inside the bitmap, so its
+  // alpha moves toward k / m and its colour stays orange wherever alpha is left.
+  struct Case {
+    int32_t mode;
+    double opaque;  // alpha of an opaque pixel; also the unit colour components are held in
+    double unit;    // the stored value of a normalised 1
+  };
+  for (const Case c : {Case{5, 255, 255}, Case{21, 65535, 65535}, Case{37, 1, 1}}) {
+    SCOPED_TRACE(c.mode);
+    host::PaintBitmap* bmp = makeLayer(20, 11, c.mode);
+    useSlot(0, bmp);
+    const float orange[4] = {1.f, 1.f, 0.5f, 0.f};
+    for (int32_t y = 0; y < 11; ++y)
+      for (int32_t x = 0; x < 10; ++x) ASSERT_TRUE(bmp->setPixelRow(x, y, 1, orange, 37));
+    const std::vector<double> before = pixel(bmp, 0, 5, c.mode);
+    setTriangle(0, {0, 5}, {20, 5}, {0, 6});
+    target_->paintMode = pigmora::kPaintModeBlur;
+    target_->wholePolygon = 1;
+    target_->strength = 0.5;
+    pigmora::rasterize_bary(nullptr, *target_, 0, 0);
+    for (int32_t x = 0; x < 20; ++x) {
+      int k = 0, m = 0;
+      for (int32_t dx = -2; dx <= 2; ++dx) {
+        if (x + dx < 0 || x + dx >= 20) continue;
+        ++m;
+        k += x + dx < 10;
+      }
+      const double a = x < 10 ? 1.0 : 0.0;
+      // Halfway (opacity 0.5) from the pixel's alpha to the mean alpha.
+      const double want = a + (double(k) / m - a) * 0.5;
+      const std::vector<double> p = pixel(bmp, x, 5, c.mode);
+      EXPECT_NEAR(p[0], want * c.opaque, c.mode == 37 ? 1e-6 : 1.0) << "alpha at x " << x;
+      if (want == 0.0) {
+        EXPECT_EQ(p, std::vector<double>(4, 0.0)) << "x " << x;
+        continue;
+      }
+      for (int i = 1; i < 4; ++i)
+        EXPECT_NEAR(p[i], before[i], c.mode == 37 ? 1e-6 : 0.0) << "colour " << i << " at x " << x;
+    }
+    EXPECT_EQ(pixel(bmp, 12, 4, c.mode)[0], 0.0) << "other rows stay as they were";
+  }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Stamps and stencils.
 
@@ -728,6 +792,65 @@ TEST_F(RasterTest, RemapCopiesOpaqueSourceColours) {
             << "source " << srcSize << " pixel " << x << "," << y;
       }
   }
+}
+
+// The pixels of a triangle by the plain walk: every row from the top of each short edge, the
+// running sums stepped once a row in single precision, rows [0, h) and columns [0, w) kept.
+std::vector<std::string> walkedRowByRow(const int32_t (&vx)[3], const int32_t (&vy)[3], int32_t w,
+                                        int32_t h) {
+  std::vector<std::string> rows(static_cast<size_t>(h), std::string(static_cast<size_t>(w), '.'));
+  struct Edge {
+    int32_t x0, y0, x1, y1;
+  };
+  auto edge = [&](int a, int b) {
+    const int top = vy[a] < vy[b] ? a : b, bottom = top == a ? b : a;  // equal rows: b on top
+    return Edge{vx[top], vy[top], vx[bottom], vy[bottom]};
+  };
+  const Edge e[3] = {edge(0, 1), edge(1, 2), edge(2, 0)};
+  int32_t height[3];
+  for (int i = 0; i < 3; ++i) height[i] = e[i].y1 - e[i].y0;
+  const int k = std::max(height[0], height[1]) < height[2] ? 2 : (height[0] < height[1] ? 1 : 0);
+  const Edge& l = e[k];
+  for (const Edge& s : {e[(k + 1) % 3], e[(k + 2) % 3]}) {
+    if (l.y1 == l.y0 || s.y1 == s.y0) continue;
+    float tL = float(s.y0 - l.y0) / float(l.y1 - l.y0), tS = 0.f;
+    const float stepL = 1.f / float(l.y1 - l.y0), stepS = 1.f / float(s.y1 - s.y0);
+    for (int32_t y = s.y0; y < s.y1; ++y, tL += stepL, tS += stepS) {
+      const int32_t xl = static_cast<int32_t>(tL * float(l.x1 - l.x0)) + l.x0;
+      const int32_t xs = static_cast<int32_t>(tS * float(s.x1 - s.x0)) + s.x0;
+      if (y < 0 || y >= h) continue;
+      for (int32_t x = std::max(std::min(xl, xs), 0); x < std::min(std::max(xl, xs), w); ++x)
+        rows[static_cast<size_t>(y)][static_cast<size_t>(x)] = '#';
+    }
+  }
+  return rows;
+}
+
+TEST_F(RasterTest, RemapOfTrianglesStartingAboveTheLayerWalksEveryRowAsFromTheTop) {
+  // Destination triangles reach far above row 0 (and a little past the sides); each copies one
+  // grey source pixel, so the covered pixels are exactly those the walk visits.
+  constexpr int32_t kW = 128, kH = 128;
+  host::PaintBitmap* src = makeLayer(8, 8, host::kModeGrey8);
+  const std::vector<uint8_t> white(64, 255);
+  for (int32_t y = 0; y < 8; ++y) ASSERT_TRUE(src->setPixelRow(0, y, 8, white.data(), 2));
+  const host::UVWPolygon from{{0.5, 0.5, 0}, {0.5, 0.5, 0}, {0.5, 0.5, 0}, {0.5, 0.5, 0}};
+  std::mt19937 rng(3);
+  auto pick = [&rng](int32_t lo, int32_t hi) {
+    return std::uniform_int_distribution<int32_t>(lo, hi)(rng);
+  };
+  int32_t differing = 0;
+  for (int i = 0; i < 200; ++i) {
+    host::PaintBitmap* dst = makeLayer(kW, kH, host::kModeGrey8);
+    // Whole pixels over 128 are exact in UV, so the rounded vertices are these.
+    const int32_t vx[3] = {pick(-40, kW + 40), pick(-40, kW + 40), pick(-40, kW + 40)};
+    const int32_t vy[3] = {pick(-9000, -10), pick(-3000, kH + 20), pick(10, kH + 20)};
+    host::UVWPolygon to;
+    for (int c = 0; c < 3; ++c) to.corner(c) = host::Vector(vx[c] / 128.0, vy[c] / 128.0, 0);
+    to.d = to.c;
+    pigmora::rasterize_remap(from, to, src, dst, false);
+    if (mask(dst) != walkedRowByRow(vx, vy, kW, kH)) ++differing;
+  }
+  EXPECT_EQ(differing, 0) << "of 200 triangles";
 }
 
 TEST_F(RasterTest, RemapOfOneTriangleLeavesTheOtherHalf) {

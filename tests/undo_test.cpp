@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <set>
@@ -12,7 +13,9 @@
 
 #include "host/binding.h"
 #include "plugin/paintchannels.h"
+#include "plugin/paintmaterials.h"
 #include "plugin/paintundo.h"
+#include "plugin/rast/rasterize.h"
 #include "support/plugin_host.h"
 
 namespace {
@@ -376,6 +379,60 @@ TEST_F(UndoTest, RandomPaintingUndoesAndRedoesBitForBit) {
       ASSERT_EQ(state(), states[size_t(s)]) << "seed " << seed << " redo to " << s;
     }
   }
+}
+
+TEST_F(UndoTest, LargeTrianglesOnASixteenKLayerUndoBitForBit) {
+  // Filled flat through a target as the fills paint, into a zeroed 16384 x 16384 grey layer.
+  constexpr int32_t kWide = 16384;
+  host::Material* mat = builder().addMaterial("Huge");
+  host::PaintTexture* tex = builder().addTexture(mat, 0, kWide, kWide, host::kModeGrey8);
+  ASSERT_NE(tex, nullptr);
+  auto* l = static_cast<hostapp::PaintLayerImpl*>(tex->activeLayer());
+  pigmora::PaintTarget target;
+  target.channels[0] = l;
+  target.activeChannel = 0;
+  target.primary[0] = {1, 1, 1};
+  ASSERT_TRUE(target.allocateArrays());
+  const host::Vector pos[4] = {};
+  auto paint = [&](double ax, double ay, double bx, double by, double cx, double cy) {
+    // Pixel positions over 16384 are exact in binary, so the walk sees these very vertices.
+    const host::Vector uv[4] = {{ax / kWide, ay / kWide, 0},
+                                {bx / kWide, by / kWide, 0},
+                                {cx / kWide, cy / kWide, 0},
+                                {cx / kWide, cy / kWide, 0}};
+    ASSERT_TRUE(target.markTriangle(false, uv, pos));
+    pigmora::rasterize_flat(nullptr, target, 0, 0);
+  };
+
+  pigmora::beginStep(doc_);
+  // The long edge (15990, 1509) - (1408, 14850), walked in single precision from the middle row
+  // 5168 on, ends one pixel left of its lowest vertex: pixel (1407, 14849) lies left of the box
+  // x >= 1408, in the tile column at 1344. (The third corner sits just right of the edge so that
+  // the triangle stays thin; where it sits along the row does not change the edge's walk.)
+  paint(15990, 1509, 1408, 14850, 11995, 5168);
+  ASSERT_EQ(l->pixels().row(14849)[1407], 255) << "the walk went past the box as expected";
+  EXPECT_NE(store()->pending()->find(l, pigmora::tileKey(1344 / 64, 14848 / 64)), nullptr)
+      << "the tile of (1407, 14849) is saved";
+  // Long, thin triangles whose lowest vertex is their leftmost and sits on the tile border at
+  // x = 1024, where nothing else is painted: any pixel the walk puts left of it lies in a tile
+  // that only the widened range saves.
+  std::mt19937 rng(17);
+  auto pick = [&rng](int32_t lo, int32_t hi) {
+    return std::uniform_int_distribution<int32_t>(lo, hi)(rng);
+  };
+  for (int i = 0; i < 40; ++i) {
+    const int32_t top = pick(0, 2000), bottom = pick(13000, kWide - 1), x = pick(15000, kWide - 1);
+    const int32_t middle = pick(top + 1, bottom - 1);
+    const double onEdge = x + double(middle - top) / (bottom - top) * (1024 - x);
+    paint(x, top, 1024, bottom, std::floor(onEdge) + pick(2, 6), middle);
+  }
+  ASSERT_TRUE(pigmora::endStep(doc_));
+  ASSERT_TRUE(doc_->undo());
+  const std::vector<uint8_t> zero(kWide, 0);
+  int32_t dirtyRows = 0;
+  for (int32_t y = 0; y < kWide; ++y)
+    if (std::memcmp(l->pixels().row(y), zero.data(), zero.size()) != 0) ++dirtyRows;
+  EXPECT_EQ(dirtyRows, 0) << "every painted pixel was in a saved tile";
 }
 
 // The host's own undo entries.

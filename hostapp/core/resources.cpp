@@ -3,6 +3,8 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "hostapp/settings/angle_units.h"
+
 namespace hostapp {
 
 namespace {
@@ -78,7 +80,10 @@ bool ResourcesImpl::loadDescription(const std::string& name, host::Description& 
       p.hasMaximum = true;
       p.maximum = pj["max"].get<double>();
     }
-    p.defaultValue = defaultFrom(p.type, pj.contains("default") ? pj["default"] : nlohmann::json());
+    p.angle = p.type == host::ValueType::kReal && pj.value("unit", "") == "degrees";
+    // Defaults are written as people read them: angles in degrees.
+    p.defaultValue = storedFromTyped(
+        &p, defaultFrom(p.type, pj.contains("default") ? pj["default"] : nlohmann::json()));
     if (pj.contains("choices") && pj["choices"].is_array()) {
       p.isChoice = true;
       for (const auto& c : pj["choices"])

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "hostapp/docfile/format.h"
+#include "hostapp/paint/png_stream.h"
 
 namespace hostapp::docfile {
 
@@ -65,6 +66,7 @@ bool encodeImage(const host::Bitmap& bitmap, int32_t format, bool alpha, std::st
 bool decodeImage(std::string_view bytes, int32_t format, host::Bitmap& bitmap) {
   const char* name = nameOfFormat(format);
   if (!name || bytes.empty()) return false;
+  if (format == host::kFormatPNG && !pngChunksComplete(bytes)) return false;
   OIIO::Filesystem::IOMemReader proxy(bytes.data(), bytes.size());
   auto img = OIIO::ImageInput::open(name, nullptr, &proxy);
   if (!img) {

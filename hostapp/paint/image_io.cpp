@@ -78,6 +78,8 @@ bool writeRows(const std::string& path, int32_t width, int32_t height, int32_t c
   }
   OIIO::ImageSpec spec(width, height, fileChannels, type);
   if (alpha && fileChannels == channels) spec.alpha_channel = channels - 1;
+  // Bitmaps hold straight alpha: the writers must not divide the colour by alpha on the way out.
+  spec.attribute("oiio:UnassociatedAlpha", 1);
   // Painted textures are large; a lighter compression writes them several times faster for files
   // a few percent bigger.
   if (format == host::kFormatPNG) spec.attribute("png:compressionLevel", 3);
@@ -116,7 +118,10 @@ bool writeRows(const std::string& path, int32_t width, int32_t height, int32_t c
 
 // Opens an image file whose size this program can hold; null with `error` set otherwise.
 std::unique_ptr<OIIO::ImageInput> openImage(const std::string& path, std::string& error) {
-  auto in = OIIO::ImageInput::open(path);
+  // Bitmaps hold straight alpha: the readers must not multiply the colour by alpha on the way in.
+  OIIO::ImageSpec config;
+  config.attribute("oiio:UnassociatedAlpha", 1);
+  auto in = OIIO::ImageInput::open(path, &config);
   if (!in) {
     error = "The image " + path + " could not be read: " + trimmed(OIIO::geterror()) + ".";
     return nullptr;

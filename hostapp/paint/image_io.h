@@ -1,6 +1,8 @@
 // Image files: reading them into plain bitmaps and paint textures, and writing paint layers,
 // flattened textures and plain bitmaps. Every format OpenImageIO knows is read; the host's
 // format ids (1100 TIFF, 1101 TGA, 1102 BMP, 1103 JPEG, 1104 PNG, 1105 EXR) are written.
+// Alpha is straight (unassociated) everywhere: samples go between file and bitmap unchanged, so
+// that a file read and written again keeps its pixels exactly at its own depth.
 #pragma once
 
 #include <cstdint>

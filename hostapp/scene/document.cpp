@@ -19,9 +19,19 @@ HookNodeImpl::HookNodeImpl(EmbeddedHost& host, host::Document* doc, int32_t id,
     : host_(host), doc_(doc), id_(id), data_(data) {}
 
 HookNodeImpl::~HookNodeImpl() {
+  freeData();
+}
+
+void HookNodeImpl::freeData() {
   data_->free(this);
   data_->~NodeData();
   host_.memory().free(data_);
+}
+
+void HookNodeImpl::replaceData(host::NodeData* data) {
+  if (!data || data == data_) return;
+  freeData();
+  data_ = data;
 }
 
 RenderDataImpl::RenderDataImpl() {
@@ -61,6 +71,15 @@ void DocumentImpl::createHooks() {
     if (!data->init(node.get())) continue;  // the node's destructor frees the data
     hooks_.push_back(std::move(node));
   }
+}
+
+bool DocumentImpl::replaceHookData(int32_t id, host::NodeData* data) {
+  for (const auto& h : hooks_) {
+    if (h->pluginId() != id) continue;
+    h->replaceData(data);
+    return data != nullptr;
+  }
+  return false;
 }
 
 host::Node* DocumentImpl::sceneHook(int32_t id) const {

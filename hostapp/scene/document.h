@@ -26,8 +26,12 @@ class HookNodeImpl : public host::HookNode {
   host::Document* document() const override { return doc_; }
   int32_t pluginId() const { return id_; }
   bool message(int32_t id, void* data) override { return data_->message(this, id, data); }
+  // Frees the node data and takes `data` (host memory, not initialised by the host) instead.
+  void replaceData(host::NodeData* data);
 
  private:
+  void freeData();
+
   EmbeddedHost& host_;
   host::Document* doc_;
   int32_t id_;
@@ -86,6 +90,9 @@ class DocumentImpl : public host::Document {
   // Creates the instances of every registered scene hook (hooks whose initialisation fails are
   // left out).
   void createHooks();
+  // Gives the instance of scene hook `id` other node data (host memory, taken over as it is),
+  // to put a hook into a state it cannot reach by itself. False when there is no instance.
+  bool replaceHookData(int32_t id, host::NodeData* data);
   // The scene hook instances in registration order.
   const std::vector<std::unique_ptr<HookNodeImpl>>& hooks() const { return hooks_; }
   // Chunks of the file the document was loaded from that no part of this host knew.

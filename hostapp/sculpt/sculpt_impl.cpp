@@ -6,6 +6,7 @@
 #include "hostapp/paint/image_io.h"
 #include "hostapp/scene/material.h"
 #include "hostapp/sculpt/brush_params.h"
+#include "hostapp/settings/angle_units.h"
 
 namespace hostapp {
 
@@ -56,7 +57,7 @@ void SculptImpl::baseDefaults(host::Settings& data) {
   data.setBool(kStencilFalloff, true);
   data.setBool(kFillMode, false);
   data.setBool(kFillPolygons, false);
-  data.setReal(kFillAngle, 45.0);
+  data.setReal(kFillAngle, radiansFromDegrees(45.0));
   data.setBool(kFillAcross, false);
   data.setReal(kRelief, 50.0);
   data.setBool(kInvertRelief, false);

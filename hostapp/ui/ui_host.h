@@ -44,8 +44,12 @@ class UiHost : public host::UserInterface {
 
   // The scripted user's answers, used in order. A menu pick names an entry by its text (without
   // a check mark), or by "Submenu/Entry", or by id; with none queued a menu is dismissed.
-  void queueMenuPick(const std::string& text) { menuPicks_.push_back(text); }
-  void queueMenuPick(int32_t id) { menuPicks_.push_back(id); }
+  // Built in place: moving a variant that holds the id trips a false maybe-uninitialized
+  // warning of GCC 12 at -O3.
+  void queueMenuPick(const std::string& text) {
+    menuPicks_.emplace_back(std::in_place_index<0>, text);
+  }
+  void queueMenuPick(int32_t id) { menuPicks_.emplace_back(std::in_place_index<1>, id); }
   // Message-box answers (kAnswerYes ...); with none queued a question is answered No.
   void queueAnswer(int32_t answer) { answers_.push_back(answer); }
   // Forgets answers no message box took.

@@ -70,9 +70,10 @@ void stampCorners(const host::BrushDab* dab, const host::Vector* pos, int corner
 void paintPolygon(const host::BrushDab* dab, PaintTarget& t, bool quad, const host::Vector uv[4],
                   const host::Vector pos[4], bool flat) {
   float st[4][2];
+  // A target that cannot be painted saves no undo tiles and reports no change.
+  if (!channelWalkable(t)) return;
   if (!flat) stampCorners(dab, pos, quad ? 4 : 3, st);
   if (!t.markTriangle(quad, uv, pos, flat ? nullptr : st)) return;
-  if (!channelWalkable(t)) return;
   const int32_t k = t.activeChannel;
   for (int32_t tri = 2 * k; tri <= 2 * k + (quad ? 1 : 0); ++tri) {
     if (flat)

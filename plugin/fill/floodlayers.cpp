@@ -235,6 +235,8 @@ void fillCurrentLayer(host::Document* doc) {
         if ((work->width() != layer->width() || work->height() != layer->height()) &&
             !work->init(layer->width(), layer->height(), 24))
           continue;
+        // The painter's colour without its brightness, truncated to 8 bits: the 24-bit work
+        // bitmap holds it, and the host converts it into the layer's mode.
         auto byte = [](double v) { return static_cast<uint8_t>(std::clamp(v, 0.0, 1.0) * 255); };
         work->clear(byte(color.x), byte(color.y), byte(color.z));
         paint.replaceLayerPixels(layer, *work);
@@ -297,7 +299,7 @@ bool polygonFill(const PolygonFillInput& in) {
   };
   const double angle = in.settings ? in.settings->getReal(kSettingFillAngle) : 0.0;
   const bool across = in.settings && in.settings->getBool(kSettingFillAcross);
-  const float c = static_cast<float>(std::cos(angle * M_PI / 180.0));
+  const double c = std::cos(angle);
   const host::Document* doc = obj->document();
   const bool onlySelected =
       in.selectedOnly && doc && doc->data().getInt32(host::kDocMode) == kModePolygons;
@@ -317,7 +319,12 @@ bool polygonFill(const PolygonFillInput& in) {
     for (int32_t q : adjacency->pointPolygons(p)) {
       float n[3];
       normalOf(q, n);
-      const float d = n[0] * start[0] + n[1] * start[1] + n[2] * start[2];
+      // Normals normalised in single precision can dot to a hair above 1; two unit normals
+      // must never pass at angle 0.
+      const double d =
+          std::clamp(static_cast<double>(n[0]) * start[0] + static_cast<double>(n[1]) * start[1] +
+                         static_cast<double>(n[2]) * start[2],
+                     -1.0, 1.0);
       const bool accepted = across ? (-c <= d && d <= c) : d > c;
       if (!accepted) continue;
       if (!visitedPolygon[static_cast<size_t>(q)]) {

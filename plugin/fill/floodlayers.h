@@ -67,7 +67,7 @@ struct PolygonFillInput {
   PaintTarget* target = nullptr;
   host::PolygonObject* object = nullptr;
   int32_t startPolygon = -1;
-  const host::Settings* settings = nullptr;  // 10242 angle in degrees, 10243 across
+  const host::Settings* settings = nullptr;  // 10242 angle in radians, 10243 across
   bool selectedOnly = false;                 // the brush paints selected polygons only
 };
 bool polygonFill(const PolygonFillInput& in);

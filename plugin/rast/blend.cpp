@@ -8,70 +8,11 @@
 #endif
 
 #include "plugin/paintchannels.h"
+#include "plugin/rast/pixel_components.h"
 
 namespace pigmora {
 
 namespace {
-
-// How one component type holds values. Alpha of 16-bit pixels is normalised by 65536 and stored
-// back limited to 65535, so a fully painted pixel ends opaque rather than wrapping to 0.
-template <class T>
-struct Component;
-template <>
-struct Component<uint8_t> {
-  static constexpr float kMax = 255.f;
-  static constexpr float kAlphaUnit = 255.f;
-  static constexpr float kBrightnessUnit = 765.f;
-};
-template <>
-struct Component<uint16_t> {
-  static constexpr float kMax = 65535.f;
-  static constexpr float kAlphaUnit = 65536.f;
-  static constexpr float kBrightnessUnit = 196608.f;
-};
-template <>
-struct Component<float> {
-  [[maybe_unused]] static constexpr float kMax = 1.f;
-  static constexpr float kAlphaUnit = 1.f;
-  static constexpr float kBrightnessUnit = 3.f;
-};
-
-template <class T>
-inline float load(const uint8_t* p) {
-  T v;
-  std::memcpy(&v, p, sizeof v);
-  return static_cast<float>(v);
-}
-
-// i / 255 for every byte: alpha of 8-bit pixels normalised without a division per pixel.
-struct ByteUnits {
-  float v[256];
-  constexpr ByteUnits() : v() {
-    for (int i = 0; i < 256; ++i) v[i] = static_cast<float>(i) / 255.f;
-  }
-};
-constexpr ByteUnits kByteUnits;
-
-template <class T>
-inline float loadAlpha(const uint8_t* p) {
-  if constexpr (std::is_same_v<T, uint8_t>)
-    return kByteUnits.v[*p];
-  else
-    return load<T>(p) / Component<T>::kAlphaUnit;
-}
-
-// Integer components are truncated; the limits keep rounding noise from wrapping around.
-template <class T>
-inline void store(uint8_t* p, float v) {
-  if constexpr (std::is_same_v<T, float>) {
-    std::memcpy(p, &v, sizeof v);
-  } else {
-    v = v > 0.f ? v : 0.f;
-    v = v < Component<T>::kMax ? v : Component<T>::kMax;
-    const T t = static_cast<T>(v);
-    std::memcpy(p, &t, sizeof t);
-  }
-}
 
 #if defined(__SSE2__)
 // Four 8-bit alpha + RGB pixels at a time, for the mode most layers are painted in. The same
@@ -244,26 +185,6 @@ bool withKernel(int32_t mode, Fn&& fn) {
   }
 }
 
-// Pixel size of the modes that are known but never painted; the blend still steps over them.
-int32_t unpaintedPixelBytes(int32_t mode) {
-  switch (mode) {
-    case 6:
-      return 4;
-    case 7:
-      return 5;
-    case 8:
-      return 1;
-    case 9:
-      return 2;
-    case 24:
-      return 2;
-    case 40:
-      return 4;
-    default:
-      return 0;
-  }
-}
-
 }  // namespace
 
 bool pixelLayout(int32_t mode, PixelLayout& layout) {
@@ -283,7 +204,10 @@ void BlendPixel(int32_t mode, size_t& offset, uint8_t* row, double opacity, cons
                 const host::Bitmap* stamp, const host::PaintBitmap* source, int32_t x, int32_t y) {
   PixelLayout layout;
   if (!pixelLayout(mode, layout)) {
-    offset += static_cast<size_t>(unpaintedPixelBytes(mode));
+    // Known modes that are never painted are still stepped over.
+    int32_t bits = 0, components = 0;
+    ColorModeInfo(mode, bits, components);
+    offset += static_cast<size_t>(bits / 8 * components);
     return;
   }
   uint8_t* p = row + offset;

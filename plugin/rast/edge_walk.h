@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "lib/repeated_add.h"
+
 namespace pigmora {
 
 // Pixel coordinates of painted triangles never go beyond this.
@@ -64,7 +66,8 @@ inline WalkEdge makeEdge(const WalkPoint* p, int32_t a, int32_t b) {
 
 // Spans between long edge l and short edge s, rows [yS0, yS1): the bottom row belongs to the next
 // triangle down. Rows outside [rowMin, rowMax) are left out; a walk that starts above rowMin
-// jumps ahead rather than stepping through the rows it would skip.
+// skips the rows above it without visiting them, yet reaches exactly the running sums a walk
+// through them would have, so that every row is drawn the same wherever the walk starts.
 template <class Fn>
 void walkEdgePair(const WalkEdge& l, const WalkEdge& s, int32_t rowMin, int32_t rowMax, Fn&& fn) {
   const int32_t hl = l.height(), hs = s.height();
@@ -77,9 +80,9 @@ void walkEdgePair(const WalkEdge& l, const WalkEdge& s, int32_t rowMin, int32_t 
   int32_t y = s.y0;
   const int32_t yEnd = s.y1 < rowMax ? s.y1 : rowMax;
   if (y < rowMin) {
-    const float skipped = static_cast<float>(static_cast<int64_t>(rowMin) - y);
-    tL += skipped * stepL;
-    tS += skipped * stepS;
+    const int64_t skipped = static_cast<int64_t>(rowMin) - y;
+    tL = addRepeatedly(tL, stepL, skipped);
+    tS = addRepeatedly(tS, stepS, skipped);
     y = rowMin;
   }
   const float dxL = static_cast<float>(l.x1 - l.x0);

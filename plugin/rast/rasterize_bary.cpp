@@ -1,9 +1,9 @@
 #include "plugin/rast/rasterize.h"
 
 #include <cmath>
-#include <cstring>
 
 #include "plugin/rast/blend.h"
+#include "plugin/rast/blur.h"
 #include "plugin/rast/edge_walk.h"
 #include "plugin/rast/raster_slots.h"
 #include "plugin/rast/span_buffer.h"
@@ -11,9 +11,6 @@
 namespace pigmora {
 
 namespace {
-
-constexpr int32_t kBlurReach = 2;  // the blur averages (2 * 2 + 1)^2 pixels
-[[maybe_unused]] constexpr int32_t kBlurRows = 2 * kBlurReach + 1;
 
 // Where a brush pixel's opacity comes from, decided once per triangle.
 enum class OpacityRule { kStrength, kTable, kHost, kNone };
@@ -130,53 +127,6 @@ bool colourOpacity(const Brush& b, const SpanGeometry& g, int32_t count, float* 
   for (int32_t k = 0; k < count; ++k)
     if (out[k] > 0.f) return true;
   return false;
-}
-
-// Scratch of the blur, sized for the widest span.
-struct BlurScratch {
-  float* rows = nullptr;      // kBlurRows x (widest + 4) float RGB
-  float* sums = nullptr;      // per column, float RGB
-  int32_t* counts = nullptr;  // per column
-  float* average = nullptr;   // per pixel, float RGB
-  float* opacity = nullptr;   // per pixel
-  uint8_t* colors = nullptr;  // per pixel, in the bitmap's mode
-};
-
-// Replaces the colour of each pixel by the average of its 5 x 5 neighbourhood as the bitmap holds
-// it now. Pixels the host cannot deliver are left out; a pixel with none keeps its value (its
-// opacity becomes 0). False when the averages cannot be converted into the bitmap's mode.
-bool blurColours(const SlotPass& p, int32_t y, int32_t x0, int32_t count, const float* opacity,
-                 BlurScratch& s) {
-  const int32_t left = x0 - kBlurReach > 0 ? x0 - kBlurReach : 0;
-  const int32_t right = x0 + count + kBlurReach < p.width ? x0 + count + kBlurReach : p.width;
-  const int32_t columns = right - left;
-  std::memset(s.sums, 0, sizeof(float) * 3 * static_cast<size_t>(columns));
-  std::memset(s.counts, 0, sizeof(int32_t) * static_cast<size_t>(columns));
-  for (int32_t dy = -kBlurReach; dy <= kBlurReach; ++dy) {
-    const int32_t yy = y + dy;
-    if (yy < 0 || yy >= p.height) continue;
-    if (!p.bitmap->getPixelRow(left, yy, columns, s.rows, host::kModeRGBF)) continue;
-    for (int32_t j = 0; j < columns; ++j) {
-      for (int i = 0; i < 3; ++i) s.sums[3 * j + i] += s.rows[3 * j + i];
-      ++s.counts[j];
-    }
-  }
-  for (int32_t k = 0; k < count; ++k) {
-    const int32_t x = x0 + k;
-    const int32_t from = x - kBlurReach < left ? left : x - kBlurReach;
-    const int32_t to = x + kBlurReach + 1 > right ? right : x + kBlurReach + 1;
-    float sum[3] = {0.f, 0.f, 0.f};
-    int32_t n = 0;
-    for (int32_t c = from; c < to; ++c) {
-      const int32_t j = c - left;
-      for (int i = 0; i < 3; ++i) sum[i] += s.sums[3 * j + i];
-      n += s.counts[j];
-    }
-    for (int i = 0; i < 3; ++i) s.average[3 * k + i] = n > 0 ? sum[i] / static_cast<float>(n) : 0.f;
-    s.opacity[k] = n > 0 ? opacity[k] : 0.f;
-  }
-  host::Host* h = host::bound();
-  return h && h->paint().convertPixels(host::kModeRGBF, s.average, p.layout.mode, s.colors, count);
 }
 
 // What the stamp routine needs of the triangle and the settings.
@@ -330,34 +280,18 @@ void rasterize_bary(const host::BrushDab* dab, PaintTarget& target, int32_t slot
   const int32_t widest = widestSpan(v, passes, n, rows);
   if (widest <= 0) return;
   const size_t w = static_cast<size_t>(widest);
-  const size_t window = w + 2 * kBlurReach;
   const bool blur = !stamping && target.paintMode == kPaintModeBlur;
   ScratchLayout layout;
   const size_t rowAt = layout.add(w * kMaxPixelBytes);
   const size_t opacityAt = layout.add(w * sizeof(float));
-  size_t blurAt[6] = {};
-  if (blur) {
-    blurAt[0] = layout.add(window * 3 * sizeof(float));
-    blurAt[1] = layout.add(window * 3 * sizeof(float));
-    blurAt[2] = layout.add(window * sizeof(int32_t));
-    blurAt[3] = layout.add(w * 3 * sizeof(float));
-    blurAt[4] = layout.add(w * sizeof(float));
-    blurAt[5] = layout.add(w * kMaxPixelBytes);
-  }
+  BlurScratch scratch;
+  if (blur) scratch.reserve(layout, w);
   SpanBuffer buffer;
   if (!buffer.reserve(layout.size())) return;
   uint8_t* base = buffer.data();
   uint8_t* row = base + rowAt;
   float* opacity = reinterpret_cast<float*>(base + opacityAt);
-  BlurScratch scratch;
-  if (blur) {
-    scratch.rows = reinterpret_cast<float*>(base + blurAt[0]);
-    scratch.sums = reinterpret_cast<float*>(base + blurAt[1]);
-    scratch.counts = reinterpret_cast<int32_t*>(base + blurAt[2]);
-    scratch.average = reinterpret_cast<float*>(base + blurAt[3]);
-    scratch.opacity = reinterpret_cast<float*>(base + blurAt[4]);
-    scratch.colors = base + blurAt[5];
-  }
+  if (blur) scratch.place(base);
 
   walkTriangle(v, 0, rows, [&](const WalkSpan& span) {
     const SpanGeometry g = spanGeometry(span, pos);
@@ -384,9 +318,7 @@ void rasterize_bary(const host::BrushDab* dab, PaintTarget& target, int32_t slot
       if (stamping) {
         stampSpan(brush, st, p, g, span.y, count, row);
       } else if (blur) {
-        if (!blurColours(p, span.y, x0, count, opacity + first, scratch)) continue;
-        blendSpan(p.layout, row, count, scratch.opacity, 1, scratch.colors,
-                  static_cast<size_t>(p.layout.pixelBytes));
+        if (!blurSpan(p, span.y, x0, count, opacity + first, scratch, row)) continue;
       } else {
         blendSpan(p.layout, row, count, opacity + first, 1, p.color, 0);
       }
