@@ -17,6 +17,16 @@ std::string quoted(const std::string& s) {
   return "\"" + s + "\"";
 }
 
+// Steps that have given way to others, with what to write instead.
+const std::map<std::string, std::string>& retiredSteps() {
+  static const std::map<std::string, std::string> retired = {
+      {"scene",
+       "the step \"scene\" is now part of \"print\": {\"step\": \"print\", \"show\": "
+       "[\"objects\", \"materials\"]} lists the objects and materials, \"object\" one object "
+       "and \"polygons\" the UVs of its polygons"}};
+  return retired;
+}
+
 bool fail(JobProblem& problem, int step, std::string name, std::string message) {
   problem.step = step;
   problem.name = std::move(name);
@@ -62,6 +72,8 @@ bool checkJobForm(const Json& job, JobProblem& problem) {
                   "every step must be an object whose \"step\" names what it does");
     const std::string name = step["step"].get<std::string>();
     const StepSpec* spec = table.find(name);
+    if (const auto retired = retiredSteps().find(name); !spec && retired != retiredSteps().end())
+      return fail(problem, index, name, retired->second);
     if (!spec)
       return fail(problem, index, name,
                   "there is no step named " + quoted(name) + didYouMean(name, table.names()));

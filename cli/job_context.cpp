@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "hostapp/core/embedded_host.h"
+#include "hostapp/core/registry.h"
 #include "hostapp/paint/paint_impl.h"
 #include "hostapp/scene/document.h"
 
@@ -89,6 +90,20 @@ std::filesystem::path JobContext::outputFile(const std::string& name) const {
     throw StepError("the folder " + full.parent_path().string() +
                     " cannot be created: " + ec.message());
   return full;
+}
+
+int32_t registeredCommand(JobContext& ctx, const Json& step) {
+  if (step.contains("id")) {
+    const int32_t id = intOf(step, "id");
+    const hostapp::RegisteredPlugin* p = ctx.host.registration().find(id);
+    if (!p || p->kind != hostapp::PluginKind::kCommand)
+      throw StepError("the plug-in registers no command with the id " + std::to_string(id));
+    return id;
+  }
+  const std::string name = stringOf(step, "name");
+  for (const auto& p : ctx.host.registration().plugins())
+    if (p.kind == hostapp::PluginKind::kCommand && p.name == name) return p.id;
+  throw StepError("the plug-in registers no command named " + quoted(name));
 }
 
 const Json& require(const Json& step, const char* key) {

@@ -62,6 +62,10 @@ struct JobContext {
   std::filesystem::path outputFile(const std::string& name) const;
 };
 
+// The id of the command a step names by "id" or by its registration "name"; throws when the
+// plug-in registers no such command.
+int32_t registeredCommand(JobContext& ctx, const Json& step);
+
 // Reading values of a step, each failing with a sentence that names the key.
 const Json& require(const Json& step, const char* key);
 std::string stringOf(const Json& step, const char* key);

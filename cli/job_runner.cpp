@@ -15,6 +15,7 @@
 #include "hostapp/scene/document.h"
 #include "hostapp/scene/scene_impl.h"
 #include "hostapp/settings/prefs_window.h"
+#include "hostapp/ui/ui_host.h"
 
 namespace pigmora::cli {
 
@@ -79,6 +80,7 @@ const StepTable& stepTable() {
     addCommandSteps(t);
     addLibrarySteps(t);
     addOutputSteps(t);
+    addUiSteps(t);
     addDocumentSteps(t);
     addInspectSteps(t);
     return t;
@@ -220,6 +222,8 @@ int runJob(const RunOptions& options, Json job, const std::string& label,
     try {
       const auto t0 = Clock::now();
       const std::string summary = stepTable().find(kind)->run(ctx, step);
+      // Between steps the host is idle: open windows hear what the step changed.
+      host.uiHost().settle();
       const double seconds = secondsSince(t0);
       bar.finish();
       if (options.json) {

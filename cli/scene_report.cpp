@@ -140,6 +140,9 @@ Json materialsJson(JobContext& ctx) {
       host::Channel* ch = m->channel(c);
       const std::string file = ch ? ch->data().getFilename(host::kChannelFile) : std::string();
       cj["file"] = file;
+      const std::string folder =
+          ch ? ch->data().getFilename(host::kChannelDirectory) : std::string();
+      if (!folder.empty()) cj["folder"] = folder;
       host::PaintTexture* tex =
           file.empty() ? nullptr : ctx.host.paintImpl().textureOf(m, c, ctx.doc);
       cj["texture"] = tex ? textureJson(tex) : Json();

@@ -37,12 +37,15 @@ class StepTable {
 void addSceneSteps(StepTable& table);
 // Painter state and tools: painter, preferences, world, tool, stroke, fill, button, undo, redo.
 void addPaintSteps(StepTable& table);
-// The plug-in's commands and their windows, and the scene listing: command, dialog, scene.
+// The plug-in's commands and their windows: command, dialog.
 void addCommandSteps(StepTable& table);
 // Calls into the plug-in's painting library: library.
 void addLibrarySteps(StepTable& table);
 // Outputs: save, pixels, render.
 void addOutputSteps(StepTable& table);
+// The plug-in's windows used with the mouse: ui_open, ui_click, ui_menu, ui_drag, ui_drop,
+// ui_zoom, ui_panel, and render_window.
+void addUiSteps(StepTable& table);
 // Documents and bookmarks: save_document, load_document, view, bookmark_view, bookmark_cameras,
 // bookmark_apply, bookmark_remove, bookmark_list, bookmark_previews.
 void addDocumentSteps(StepTable& table);

@@ -3,6 +3,7 @@
 
 #include "cli/scene_report.h"
 #include "cli/steps.h"
+#include "hostapp/scene/document.h"
 
 namespace pigmora::cli {
 
@@ -13,8 +14,20 @@ std::string printStep(JobContext& ctx, const Json& step) {
   if (step.contains("show"))
     for (const Json& s : step["show"]) options.sections.push_back(s.get<std::string>());
   options.object = stringOr(step, "object", "");
-  if (!options.object.empty()) ctx.object(options.object);
-  if (step.contains("polygons")) options.polygons = indicesOf(step["polygons"], "\"polygons\"");
+  host::Object* only = options.object.empty() ? nullptr : ctx.object(options.object);
+  if (step.contains("polygons")) {
+    // A polygon the mesh does not have would show nothing, which reads as "no UVs".
+    auto* poly = only && only->type() == host::kTypePolygonObject
+                     ? static_cast<host::PolygonObject*>(only)
+                     : nullptr;
+    if (!poly) throw StepError("\"polygons\" lists polygons of the polygon object \"object\"");
+    options.polygons = indicesOf(step["polygons"], "\"polygons\"");
+    for (int32_t p : options.polygons)
+      if (p >= poly->polygonCount())
+        throw StepError("polygon " + std::to_string(p) + " is out of range: " + poly->name() +
+                        " has " + std::to_string(poly->polygonCount()) + " polygons");
+    if (!poly->tag(host::kTypeUVWTag)) throw StepError(poly->name() + " has no UVs");
+  }
   const Json report = sceneReport(ctx, options);
   ctx.details = report;
   std::string summary;
@@ -52,8 +65,9 @@ void addInspectSteps(StepTable& t) {
         "world settings, undo list, events since the last print, commands and status.",
         object({opt("show", listOf(word(reportSections())), "The sections to print (all of them)."),
                 opt("object", text(), "Only this object."),
-                opt("polygons", indexList(), "Polygons whose UVs are shown."),
-                opt("file", text(), "Also write the report as JSON into the output folder.")}),
+                opt("polygons", indexList(), "Polygons of \"object\" whose UVs are shown."),
+                opt("file", text(), "Also write the report as JSON into the output folder.")})
+            .needing("polygons", "object"),
         printStep);
 }
 

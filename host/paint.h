@@ -75,7 +75,12 @@ class PaintBitmap : public Node {
   virtual void layerChanged(int32_t flag) = 0;
   // Next layer of the owning texture, or null.
   virtual PaintBitmap* next() const = 0;
+  // Counts changes of the pixels, of the active layer and of what is shown; a preview made at one
+  // count is up to date while the count stays.
   virtual uint64_t changeCount() const = 0;
+  // Whether a layer is shown in its texture; textures and other bitmaps are always shown.
+  virtual bool visible() const { return true; }
+  virtual void setVisible(bool on) { (void)on; }
 };
 
 class PaintTexture : public PaintBitmap {
@@ -112,7 +117,12 @@ class Bitmap {
   // Scales into dst's size; intensity 256 keeps brightness.
   virtual void scaleInto(Bitmap& dst, int32_t intensity, bool sample,
                          bool keepProportions) const = 0;
+  // Replaces the bitmap with an image file (24 bits, or 32 with alpha); kImageOk when it loaded,
+  // kImageFailed with the bitmap unchanged otherwise.
+  virtual int32_t load(const std::string& path) = 0;
 };
+constexpr int32_t kImageOk = 1;
+constexpr int32_t kImageFailed = 0;
 
 // Painter-state library 1031402: what the user chose to paint with.
 constexpr int32_t kPainterLibraryId = 1031402;
@@ -133,6 +143,12 @@ class PainterState {
   // The texture selected for painting, or null. Owned by its document.
   virtual PaintTexture* selectedTexture() const = 0;
   virtual void setSelectedTexture(PaintTexture* texture) = 0;
+  // Makes `channel` the one painted. With `multi` the channel joins (on) or leaves (off) the
+  // channels painted together; without, it becomes the only one enabled.
+  virtual void activateChannel(int32_t channel, bool multi, bool on) = 0;
+  // Makes a layer the one painted: active in its texture, and that texture the selected one.
+  // Flags as the caller passes them (0: no undo entry).
+  virtual void activateLayer(PaintBitmap* layer, int32_t flags) = 0;
 };
 
 class Paint {
@@ -165,6 +181,9 @@ class Paint {
   virtual std::unique_ptr<Bitmap> createBitmap() = 0;
   // Replaces a layer's pixels with a plain bitmap of the same size.
   virtual bool replaceLayerPixels(PaintBitmap* layer, const Bitmap& bitmap) = 0;
+  // Makes a material paintable in the document: every channel with a texture file gets its paint
+  // texture opened. False when none could be.
+  virtual bool makePaintable(Material* mat, Document* doc) = 0;
   virtual PainterState& painter() = 0;
 };
 

@@ -181,6 +181,9 @@ class Document : public Node {
   virtual Object* activeObject() const = 0;
   virtual void setActiveObject(Object* obj) = 0;  // also selects it alone
   virtual std::vector<Object*> selectedObjects() const = 0;
+  // The tag the user works on, or null once it is gone; setting one replaces the tag selection.
+  virtual Tag* activeTag() const = 0;
+  virtual void setActiveTag(Tag* tag) = 0;
 
   virtual Material* firstMaterial() const = 0;
   virtual void insertMaterial(Material* mat, Material* after) = 0;  // takes ownership
@@ -198,7 +201,8 @@ class Document : public Node {
 
   // Undo: entries are collected in groups; each entry restores what it recorded about the node
   // when the user undoes the group, and re-applies it on redo. Kinds: 40 change, 43 selection
-  // change, 44 new object (record after inserting), 45 delete (record before removing),
+  // change, 44 new object, tag, material or paint layer (record after inserting), 45 delete
+  // (record before removing),
   // 9996 scene-hook entry (the text under id 9996 of the hook node's data is kept with it).
   virtual bool startUndo() = 0;
   virtual bool addUndo(int32_t kind, Node* node) = 0;

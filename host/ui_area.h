@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "host/paint.h"
 #include "host/settings.h"
@@ -66,6 +67,12 @@ class GeUserArea {
     (void)drag;
     return false;
   }
+  // What the area shows that a user can point at, in drawing order; false when it shows no such
+  // things.
+  virtual bool listItems(std::vector<UiItem>& items) {
+    (void)items;
+    return false;
+  }
 
   // Size and redraw.
   int32_t width() const { return port_ ? port_->width() : 0; }
@@ -119,6 +126,10 @@ class GeUserArea {
   // Mouse, drags, timers.
   bool localToScreen(int32_t& x, int32_t& y) const { return port_ && port_->localToScreen(x, y); }
   bool pollMouse(MouseState& state) { return port_ && port_->pollMouse(state); }
+  // Waits while a drag loop finds the mouse where it was.
+  void idle(int32_t ms) {
+    if (port_) port_->idle(ms);
+  }
   bool startDrag(int32_t type, const std::string& data) {
     return port_ && port_->startDrag(type, data);
   }

@@ -94,6 +94,8 @@ class AreaPort {
   virtual bool localToScreen(int32_t& x, int32_t& y) const = 0;
   // Polls the mouse during a drag started by an input event; `held` turns false on release.
   virtual bool pollMouse(MouseState& state) = 0;
+  // Lets `ms` milliseconds pass while a drag loop waits for the mouse to move.
+  virtual void idle(int32_t ms) = 0;
   // Starts dragging something out of the area.
   virtual bool startDrag(int32_t type, const std::string& data) = 0;
   virtual bool setTimer(int32_t ms) = 0;

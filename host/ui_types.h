@@ -171,6 +171,14 @@ struct DragReceive {
   int32_t cursor = kCursorForbidden;
 };
 
+// One thing an area shows that a user can point at (a cell of a grid, a line of a menu), as the
+// area lists them for scripted users and assistive tools. Rectangles are in area coordinates.
+struct UiItem {
+  UiRect rect;
+  std::string label;
+  bool selected = false;
+};
+
 // A popup menu: entries, separators and submenus. Setting an entry whose id is already in the
 // same (sub)menu replaces its text in place, so menus built from several sources keep one entry
 // per id, the last one given.

@@ -35,6 +35,12 @@ class HostArray {
     return true;
   }
   void clear() { size_ = 0; }
+  // Removes item i; the ones after it move down.
+  void erase(size_t i) {
+    if (i >= size_) return;
+    if (i + 1 < size_) std::memmove(data_ + i, data_ + i + 1, (size_ - i - 1) * sizeof(T));
+    --size_;
+  }
   // Drops the items from n on.
   void truncate(size_t n) {
     if (n < size_) size_ = n;
@@ -44,6 +50,9 @@ class HostArray {
   T* begin() { return data_; }
   T* end() { return data_ + size_; }
   T& operator[](size_t i) { return data_[i]; }
+  const T& operator[](size_t i) const { return data_[i]; }
+  const T* begin() const { return data_; }
+  const T* end() const { return data_ + size_; }
   void swap(HostArray& o) {
     std::swap(data_, o.data_);
     std::swap(size_, o.size_);

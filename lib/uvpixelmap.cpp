@@ -70,6 +70,13 @@ void UVPixelMap::rasterisePolygon(int32_t index, const host::Polygon* polygons,
                         cols, [&](int32_t y, int32_t x0, int32_t x1) { set(y, x0, x1, value); });
 }
 
+void UVPixelMap::reset(host::PolygonObject* obj, int32_t width, int32_t height) {
+  for (auto& [key, tile] : tiles_) std::memset(tile, 0, kCells * sizeof(uint64_t));
+  lastObject_.set(obj);
+  width_ = std::max(width, 0);
+  height_ = std::max(height, 0);
+}
+
 void UVPixelMap::build(host::PolygonObject* obj, int32_t width, int32_t height,
                        host::SelectionTag* selTag, host::UVWTag* uvw,
                        const host::Selection* selection) {

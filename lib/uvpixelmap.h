@@ -33,6 +33,9 @@ class UVPixelMap {
   // first is used; with none nothing is rasterised.
   void build(host::PolygonObject* obj, int32_t width, int32_t height, host::SelectionTag* selTag,
              host::UVWTag* uvw, const host::Selection* selection);
+  // Clears the map and records the object and size, for callers that rasterise polygons of their
+  // own choosing.
+  void reset(host::PolygonObject* obj, int32_t width, int32_t height);
   void rasterisePolygon(int32_t index, const host::Polygon* polygons, int32_t polygonCount,
                         host::UVWTag* uvw, int32_t width, int32_t height, uint64_t value,
                         int32_t tile, float uOffset, float vOffset);

@@ -86,13 +86,15 @@ void renderLayerToBitmap(host::PaintBitmap* source, host::Bitmap* destination) {
   for (int32_t y = 0; y < h; ++y) {
     source->getPixelRow(0, y, w, row, mode);
     if (mode == host::kModeARGB8) {
-      // Transparency shows as a checkerboard of 50-pixel grey squares.
+      // Transparency shows as a checkerboard of 50-pixel grey squares: v * A + (1 - A) * g with
+      // A = alpha / 255, worked in integers so that exact results are not truncated one short.
       for (int32_t x = 0; x < w; ++x) {
         uint8_t* p = row + static_cast<size_t>(x) * 4;
-        const double a = p[0] / 255.0;
-        const double g = ((y / kCheckerSquare) + (x / kCheckerSquare)) % 2 ? 100.0 : 200.0;
+        const uint32_t a = p[0];
+        if (a == 255) continue;
+        const uint32_t g = ((y / kCheckerSquare) + (x / kCheckerSquare)) % 2 ? 100 : 200;
         p[0] = 255;
-        for (int c = 1; c < 4; ++c) p[c] = static_cast<uint8_t>(p[c] * a + (1 - a) * g);
+        for (int c = 1; c < 4; ++c) p[c] = static_cast<uint8_t>((p[c] * a + (255 - a) * g) / 255);
       }
     }
     temp->setPixelRow(0, y, w, row, mode);

@@ -50,6 +50,13 @@ host::Settings* preferencesContainer() {
   return world->getContainer(kPrefsContainerId);
 }
 
+int32_t preferenceOr(int32_t key, int32_t fallback) {
+  host::Host* h = host::bound();
+  const host::Settings* world = h ? h->settings().world() : nullptr;
+  const host::Settings* prefs = world ? world->getContainer(kPrefsContainerId) : nullptr;
+  return prefs && prefs->has(key) ? prefs->getInt32(key, fallback) : fallback;
+}
+
 host::NodeData* PaintPreferences::alloc() {
   return host::make<PaintPreferences>();
 }

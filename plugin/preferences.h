@@ -28,6 +28,9 @@ constexpr int32_t kPrefUdimTokens = 1012;
 // The preferences container in the world settings, stored empty first when missing; null only
 // when the host has no world settings.
 host::Settings* preferencesContainer();
+// An integer key of the preferences container, or `fallback` when the host has no world
+// settings, the container is missing or the key is not in it. Reading stores nothing.
+int32_t preferenceOr(int32_t key, int32_t fallback);
 
 class PaintPreferences : public host::PrefsDialogObject {
  public:

@@ -173,6 +173,23 @@ TEST_F(JobFormatTest, EveryExampleIsValidAndMistakesAreNotByTheSchema) {
   const CommandRun examples = runProgram(validate, files + " " + (src / "docs/jobs.md").string());
   EXPECT_EQ(examples.status, 0) << examples.out << examples.err;
 
+  // The program agrees: every example job, and every step of the docs gathered into jobs, passes
+  // `pigmora check`.
+  const fs::path gathered = dir_ / "examples";
+  fs::create_directories(gathered);
+  const CommandRun written =
+      runProgram(std::string(PIGMORA_PYTHON) + " " + (src / "tests/validate_jobs.py").string(),
+                 "--write " + gathered.string() + " " + (src / "docs/jobs.md").string() + files);
+  ASSERT_EQ(written.status, 0) << written.err;
+  size_t checked = 0;
+  for (size_t start = 0, end; (end = written.out.find('\n', start)) != std::string::npos;
+       start = end + 1, ++checked) {
+    const std::string job = written.out.substr(start, end - start);
+    const CommandRun r = runPigmora("check " + job);
+    EXPECT_EQ(r.status, 0) << slurp(job) << "\n" << r.err;
+  }
+  EXPECT_GE(checked, 10u);
+
   const std::vector<std::string> mistakes = {
       R"({"steps": [{"step": "material", "name": "M", "channels": {"color": {"sise": 64}}}]})",
       R"({"steps": [{"step": "stroke", "uv": [[0, 0.5]], "raduis": 3}]})",
@@ -382,7 +399,7 @@ TEST_F(JobFormatTest, PrintShowsTheSceneAndWhatChangedSinceTheLastPrint) {
       {"step": "stroke", "uv": [[0.6, 0.6], [0.9, 0.9]]},
       {"step": "library", "entry": "useAsStamp", "file": ")" +
                           std::string(PIGMORA_SOURCE_DIR) + R"(/data/brushes/star_stamp.png"},
-      {"step": "print", "polygons": [1, 3]},
+      {"step": "print", "object": "G", "polygons": [1, 3]},
       {"step": "print", "show": ["events"]}]})";
   const std::vector<Json> reports = prints(job);
   ASSERT_EQ(reports.size(), 3u);

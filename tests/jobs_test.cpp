@@ -370,6 +370,49 @@ TEST_F(JobsTest, UnreadableJobsAndFoldersAreRefusedBeforeAnyStep) {
   EXPECT_EQ(std::count(folder.err.begin(), folder.err.end(), '\n'), 1);
 }
 
+TEST_F(JobsTest, PaintViewJobUsesTheWindowAsAUserWouldAndRendersIt) {
+  const CommandRun r = runExample("paint_view");
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  // Six island materials: six cells; the channel label follows the chosen channel.
+  EXPECT_TRUE(contains(r.out, "\"Pigmora Material View\"")) << r.out;
+  EXPECT_TRUE(contains(r.out, "6 cells")) << r.out;
+  EXPECT_TRUE(contains(r.out, "\"Channel: bump\"")) << r.out;
+  EXPECT_TRUE(contains(r.out, "\"Channel: color\"")) << r.out;
+  EXPECT_TRUE(contains(r.out, "1 polygon selected (was 0)")) << r.out;
+  EXPECT_TRUE(contains(r.out, "hidden layers \"Wireframe\" (was none)")) << r.out;
+  const Image window = readImage(out("paint_view.png"));
+  EXPECT_GE(window.width, 600);
+  EXPECT_GE(window.height, 600);
+  EXPECT_TRUE(fs::exists(out("crate_uv0_color.png")));
+
+  // Targets that are not there are named with the step.
+  const std::string setup =
+      R"({"step": "object", "name": "G", "primitive": "box"}, {"step": "command", "id": 1036152},
+         {"step": "ui_open", "id": 1035527})";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {R"({"step": "ui_click", "cell": 9})",
+       "step 4 (ui_click): the area has no cell 9 (it shows 6 cells)."},
+      {R"({"step": "ui_menu", "cell": 0, "entry": "View Layer/Nothing"})",
+       "step 4 (ui_menu): The menu has no entry \"View Layer/Nothing\"."},
+      {R"({"step": "ui_panel", "entry": "Paint Everything"})",
+       "step 4 (ui_panel): the side menu shows no entry \"Paint Everything\""},
+      {R"({"step": "ui_click", "window": "Nowhere", "at": [1, 1]})",
+       "step 4 (ui_click): there is no open window \"Nowhere\"."},
+      {R"({"step": "ui_drag", "cell": 0, "uv": [[0.5, 0.5]]})",
+       "step 4 (ui_drag): \"uv\" must be a list of two or more [u, v] points from 0 to 1"},
+      {R"({"step": "ui_click", "cell": 0, "colour": "red"})",
+       "step 4 (ui_click): the key \"colour\" is unknown"},
+  };
+  for (const auto& [step, expected] : cases) {
+    const CommandRun bad = runJob("{\"steps\": [" + setup + ", " + step + "]}");
+    EXPECT_NE(bad.status, 0) << step;
+    EXPECT_EQ(std::count(bad.err.begin(), bad.err.end(), '\n'), 1) << bad.err;
+    EXPECT_TRUE(contains(bad.err, expected)) << bad.err << "\nwanted: " << expected;
+  }
+  const CommandRun none = runJob(R"({"steps": [{"step": "render_window"}]})");
+  EXPECT_TRUE(contains(none.err, "step 1 (render_window): no window is open")) << none.err;
+}
+
 TEST_F(JobsTest, BookmarkedDocumentIsSavedReloadedAndPaintedFurther) {
   const CommandRun first = runExample("bookmarks_paint");
   ASSERT_EQ(first.status, 0) << first.out << first.err;
@@ -492,8 +535,11 @@ TEST_F(JobsTest, CommandStepsReportStateQuestionsAndBadInput) {
        "step 2 (dialog): the window \"UDIM Loader\" has no button 4711 that can be pressed."},
       {R"({"step": "dialog", "command": "QOR Delete Texture Tags"})",
        "step 2 (dialog): the command \"QOR Delete Texture Tags\" opened no window."},
-      {R"({"step": "scene", "object": "G", "uvs": [11]})",
-       "step 2 (scene): polygon 11 is out of range: G has 11 polygons."},
+      {R"({"step": "print", "object": "G", "polygons": [11]})",
+       "step 2 (print): polygon 11 is out of range: G has 11 polygons."},
+      {R"({"step": "scene", "object": "G"})",
+       "step 2 (scene): the step \"scene\" is now part of \"print\": {\"step\": \"print\", "
+       "\"show\": [\"objects\", \"materials\"]} lists the objects and materials"},
       {R"({"step": "select", "object": "G", "selection": "UDIM_1001"})",
        "step 2 (select): G has no selection tag named \"UDIM_1001\"."},
       {R"({"step": "document", "folder": "../outside"})",

@@ -2,11 +2,16 @@
 """Validates pigmora jobs against the job schema with python3-jsonschema.
 
 usage: validate_jobs.py SCHEMA [--invalid] FILE...
+       validate_jobs.py --write DIR FILE...
 
 A .json file is one job. A .md file contributes every JSON value in its ```json blocks: a value
 with "steps" is a job, a value with "step" is a step, checked as a job of that one step.
 Without --invalid every job must be valid; with it every job must be invalid. Prints one line
 per job that breaks the rule and exits 1 if there is any.
+
+With --write the jobs are written into DIR for `pigmora check`, the steps of the markdown files
+gathered into as few jobs as their object and material names allow (a name may be given once per
+job), and the paths written are printed one a line.
 """
 import json
 import sys
@@ -49,7 +54,44 @@ def jobs(paths):
             yield path, json.load(open(path, encoding="utf-8"))
 
 
+def gathered(paths):
+    """The jobs, with single steps joined into jobs where their names do not clash."""
+    current, names = [], set()
+    for path in paths:
+        if not path.endswith(".md"):
+            yield json.load(open(path, encoding="utf-8"))
+            continue
+        for _, value in values_in_markdown(path):
+            if not (isinstance(value, dict) and "step" in value):
+                yield value
+                continue
+            name = None
+            if value.get("step") in ("object", "camera", "material") and "name" in value:
+                kind = "material" if value["step"] == "material" else "object"
+                name = (kind, value["name"])
+            if name in names:
+                yield {"steps": current}
+                current, names = [], set()
+            if name:
+                names.add(name)
+            current.append(value)
+    if current:
+        yield {"steps": current}
+
+
+def write(argv):
+    folder = argv[2]
+    for n, job in enumerate(gathered(argv[3:])):
+        path = "%s/example_%03d.json" % (folder, n)
+        with open(path, "w", encoding="utf-8") as f:
+            json.dump(job, f)
+        print(path)
+    return 0
+
+
 def main(argv):
+    if len(argv) > 2 and argv[1] == "--write":
+        return write(argv)
     schema = json.load(open(argv[1], encoding="utf-8"))
     Draft202012Validator.check_schema(schema)
     validator = Draft202012Validator(schema)

@@ -37,9 +37,12 @@ EmbeddedHost::EmbeddedHost()
 }
 
 void EmbeddedHost::listenForUi() {
-  events_.addReceiver([this](const SpecialEvent& e) { ui_->coreMessage(e.id, e.p1, e.p2); });
-  // The update event reaches open dialogs as the change message.
-  events_.setOnUpdate([this] { ui_->coreMessage(host::kCoreDocumentChanged); });
+  // Windows hear of events once the code that posted them has returned, as from an event loop:
+  // special events as they are, the update event as the change message, a redraw of the views
+  // as the views' change message.
+  events_.addReceiver([this](const SpecialEvent& e) { ui_->post(e.id, e.p1, e.p2); });
+  events_.setOnUpdate([this] { ui_->post(host::kCoreDocumentChanged); });
+  events_.setOnDraw([this](int32_t) { ui_->post(host::kCoreViewsChanged); });
 }
 
 host::Rendering& EmbeddedHost::rendering() {

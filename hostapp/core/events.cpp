@@ -11,6 +11,12 @@ void EventLog::update() {
   updating_ = false;
 }
 
+void EventLog::drawViews(int32_t flags) {
+  redraws_.push_back(flags);
+  if (onDraw_) onDraw_(flags);
+  if (onRedraw_) onRedraw_(flags);
+}
+
 void EventLog::special(int32_t id, int64_t p1, int64_t p2) {
   const SpecialEvent e{id, p1, p2};
   specials_.push_back(e);

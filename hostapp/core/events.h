@@ -20,10 +20,7 @@ class EventLog : public host::Events {
   void update() override;
   void post(int32_t flags) override { posted_.push_back(flags); }
   void special(int32_t id, int64_t p1, int64_t p2) override;
-  void drawViews(int32_t flags) override {
-    redraws_.push_back(flags);
-    if (onRedraw_) onRedraw_(flags);
-  }
+  void drawViews(int32_t flags) override;
   void print(const std::string& line) override;
   void debugOutput(const std::string& line) override { debug_.push_back(line); }
   void statusSetText(const std::string& text) override;
@@ -36,6 +33,8 @@ class EventLog : public host::Events {
   void clearReceivers() { receivers_.clear(); }
   // Called on every update event (the open windows learn that the scene changed).
   void setOnUpdate(std::function<void()> onUpdate) { onUpdate_ = std::move(onUpdate); }
+  // Called on every redraw of the views; the host's open windows listen here.
+  void setOnDraw(std::function<void(int32_t)> onDraw) { onDraw_ = std::move(onDraw); }
   // Called on every redraw request, with its flags (a view would draw the scene as it is now).
   void setOnRedraw(std::function<void(int32_t)> onRedraw) { onRedraw_ = std::move(onRedraw); }
   // Echo console lines to a callback as they are printed.
@@ -61,6 +60,7 @@ class EventLog : public host::Events {
   std::vector<Receiver> receivers_;
   std::function<void(const std::string&)> echo_;
   std::function<void()> onUpdate_;
+  std::function<void(int32_t)> onDraw_;
   std::function<void(int32_t)> onRedraw_;
   bool updating_ = false;
   std::function<void(const std::string&, double)> progress_;

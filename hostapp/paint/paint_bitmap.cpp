@@ -73,16 +73,17 @@ void PixelStore::fill(const PixelF& p) {
 void PaintLayerImpl::notifyChanged(int32_t xmin, int32_t ymin, int32_t xmax, int32_t ymax,
                                    int32_t flags) {
   // An empty rectangle (nothing painted) is not a change.
-  if (xmin > xmax || ymin > ymax) return;
+  // A layer that undo took out of its texture shows nowhere.
+  if (xmin > xmax || ymin > ymax || !owner_) return;
   owner_->recordChange({xmin, ymin, xmax, ymax, flags});
 }
 
 void PaintLayerImpl::layerChanged(int32_t flag) {
-  owner_->recordChange({0, 0, width(), height(), flag});
+  if (owner_) owner_->recordChange({0, 0, width(), height(), flag});
 }
 
 host::PaintBitmap* PaintLayerImpl::next() const {
-  return owner_->layerAfter(this);
+  return owner_ ? owner_->layerAfter(this) : nullptr;
 }
 
 uint64_t PaintTextureImpl::changedWrites() const {
@@ -92,7 +93,20 @@ uint64_t PaintTextureImpl::changedWrites() const {
 }
 
 uint64_t PaintLayerImpl::changeCount() const {
-  return owner_->changeCount();
+  return owner_ ? owner_->changeCount() : 0;
+}
+
+bool PaintLayerImpl::setPixelRow(int32_t x, int32_t y, int32_t count, const void* buffer,
+                                 int32_t mode) {
+  if (!pixels_.write(x, y, count, buffer, mode)) return false;
+  if (owner_) owner_->bumpChanges();
+  return true;
+}
+
+void PaintLayerImpl::setVisible(bool on) {
+  if (visible_ == on) return;
+  visible_ = on;
+  if (owner_) owner_->bumpChanges();
 }
 
 PaintTextureImpl::PaintTextureImpl(CountingMemory& memory, std::string path)
@@ -165,8 +179,39 @@ host::PaintBitmap* PaintTextureImpl::activeLayer() const {
 }
 
 void PaintTextureImpl::setActiveLayer(host::PaintBitmap* layer) {
+  const int32_t at = indexOf(layer);
+  if (at < 0 || at == active_) return;
+  active_ = at;
+  // What the texture offers for painting changed: previews made before are out of date.
+  ++changes_;
+}
+
+int32_t PaintTextureImpl::indexOf(const host::PaintBitmap* layer) const {
   for (size_t i = 0; i < layers_.size(); ++i)
-    if (layers_[i].get() == layer) active_ = static_cast<int32_t>(i);
+    if (layers_[i].get() == layer) return static_cast<int32_t>(i);
+  return -1;
+}
+
+std::unique_ptr<PaintLayerImpl> PaintTextureImpl::removeLayer(host::PaintBitmap* layer) {
+  const int32_t at = indexOf(layer);
+  if (at < 0) return nullptr;
+  std::unique_ptr<PaintLayerImpl> out = std::move(layers_[static_cast<size_t>(at)]);
+  layers_.erase(layers_.begin() + at);
+  if (active_ > at || active_ >= layerCount()) --active_;
+  if (active_ < 0 && !layers_.empty()) active_ = 0;
+  out->setOwner(nullptr);
+  ++changes_;
+  return out;
+}
+
+void PaintTextureImpl::insertLayer(std::unique_ptr<PaintLayerImpl> layer, int32_t index) {
+  if (!layer) return;
+  const int32_t at = std::clamp(index, 0, layerCount());
+  layer->setOwner(this);
+  layers_.insert(layers_.begin() + at, std::move(layer));
+  if (active_ >= at) ++active_;
+  if (active_ < 0) active_ = at;
+  ++changes_;
 }
 
 host::PaintBitmap* PaintTextureImpl::layerAfter(const PaintLayerImpl* layer) const {

@@ -55,9 +55,8 @@ class PaintLayerImpl : public host::PaintBitmap {
   bool getPixelRow(int32_t x, int32_t y, int32_t count, void* buffer, int32_t mode) const override {
     return pixels_.read(x, y, count, buffer, mode);
   }
-  bool setPixelRow(int32_t x, int32_t y, int32_t count, const void* buffer, int32_t mode) override {
-    return pixels_.write(x, y, count, buffer, mode);
-  }
+  // Every write counts as a change, so that previews notice pixels written without a notice.
+  bool setPixelRow(int32_t x, int32_t y, int32_t count, const void* buffer, int32_t mode) override;
   void notifyChanged(int32_t xmin, int32_t ymin, int32_t xmax, int32_t ymax,
                      int32_t flags) override;
   void layerChanged(int32_t flag) override;
@@ -66,9 +65,11 @@ class PaintLayerImpl : public host::PaintBitmap {
 
   PixelStore& pixels() { return pixels_; }
   const PixelStore& pixels() const { return pixels_; }
-  bool visible() const { return visible_; }
-  void setVisible(bool on) { visible_ = on; }
+  bool visible() const override { return visible_; }
+  void setVisible(bool on) override;
   PaintTextureImpl* owner() const { return owner_; }
+  // The texture the layer belongs to while it is in one; undo takes layers out and back.
+  void setOwner(PaintTextureImpl* owner) { owner_ = owner; }
 
  private:
   PaintTextureImpl* owner_;
@@ -104,6 +105,13 @@ class PaintTextureImpl : public host::PaintTexture {
   void setFormat(int32_t width, int32_t height, int32_t mode);
   host::PaintBitmap* layerAfter(const PaintLayerImpl* layer) const;
   PaintLayerImpl* layer(int32_t index) const { return layers_[static_cast<size_t>(index)].get(); }
+  // Position of a layer from the bottom, or -1.
+  int32_t indexOf(const host::PaintBitmap* layer) const;
+  // Takes a layer out (the caller owns it) and puts one back at a position; both keep the active
+  // layer where it was when it stays.
+  std::unique_ptr<PaintLayerImpl> removeLayer(host::PaintBitmap* layer);
+  void insertLayer(std::unique_ptr<PaintLayerImpl> layer, int32_t index);
+  void bumpChanges() { ++changes_; }
   void recordChange(const ChangedRect& r);
   const std::vector<ChangedRect>& changes() const { return changed_; }
   // Row writes into any layer that changed at least one byte.

@@ -178,4 +178,11 @@ bool PaintImpl::replaceLayerPixels(host::PaintBitmap* layer, const host::Bitmap&
   return true;
 }
 
+bool PaintImpl::makePaintable(host::Material* mat, host::Document* doc) {
+  if (!mat || !doc) return false;
+  bool any = false;
+  for (int32_t c = 0; c < 14; ++c) any = textureOf(mat, c, doc) != nullptr || any;
+  return any;
+}
+
 }  // namespace hostapp

@@ -30,6 +30,7 @@ class PaintImpl : public host::Paint {
   bool prepareConversion(int32_t srcMode, const double matrix[4], int32_t dstMode) override;
   std::unique_ptr<host::Bitmap> createBitmap() override;
   bool replaceLayerPixels(host::PaintBitmap* layer, const host::Bitmap& bitmap) override;
+  bool makePaintable(host::Material* mat, host::Document* doc) override;
   PainterImpl& painter() override { return painter_; }
 
   // Forgets the painter state (the host is unloading the plug-in).

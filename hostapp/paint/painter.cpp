@@ -1,5 +1,7 @@
 #include "hostapp/paint/painter.h"
 
+#include "hostapp/paint/paint_bitmap.h"
+
 namespace hostapp {
 
 PainterImpl::PainterImpl() {
@@ -37,6 +39,24 @@ void PainterImpl::setColor(int32_t slot, int32_t channel, const host::Vector& co
 void PainterImpl::clearColor(int32_t channel) {
   if (channel < 0 || channel >= 14) return;
   colors_[0][channel].present = colors_[1][channel].present = false;
+}
+
+void PainterImpl::activateChannel(int32_t channel, bool multi, bool on) {
+  if (channel < 0 || channel >= 14) return;
+  active_ = channel;
+  if (multi) {
+    enabled_[channel] = on;
+    return;
+  }
+  for (int32_t i = 0; i < 14; ++i) enabled_[i] = i == channel;
+}
+
+void PainterImpl::activateLayer(host::PaintBitmap* layer, int32_t flags) {
+  (void)flags;
+  auto* l = dynamic_cast<PaintLayerImpl*>(layer);
+  if (!l || !l->owner()) return;
+  l->owner()->setActiveLayer(l);
+  selected_.set(l->owner());
 }
 
 }  // namespace hostapp

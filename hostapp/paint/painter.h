@@ -25,6 +25,8 @@ class PainterImpl : public host::PainterState {
     return selected_.getAs<host::PaintTexture>();
   }
   void setSelectedTexture(host::PaintTexture* texture) override { selected_.set(texture); }
+  void activateChannel(int32_t channel, bool multi, bool on) override;
+  void activateLayer(host::PaintBitmap* layer, int32_t flags) override;
   // Removes the colours of a channel, so that the painter has none for it.
   void clearColor(int32_t channel);
 

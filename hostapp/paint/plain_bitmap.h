@@ -1,6 +1,7 @@
 // Plain 24- and 32-bit bitmaps.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "host/paint.h"
@@ -28,6 +29,7 @@ class PlainBitmap : public host::Bitmap {
   // destination pixel are averaged. Proportions kept: the image is fitted and centred.
   void scaleInto(host::Bitmap& dst, int32_t intensity, bool sample,
                  bool keepProportions) const override;
+  int32_t load(const std::string& path) override;
 
   // RGBA bytes, row after row.
   const std::vector<uint8_t>& rgba() const { return rgba_; }

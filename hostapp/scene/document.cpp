@@ -5,6 +5,7 @@
 #include "hostapp/core/embedded_host.h"
 #include "hostapp/paint/paint_bitmap.h"
 #include "hostapp/scene/objects.h"
+#include "hostapp/ui/ui_host.h"
 #include "hostapp/undo/undo_entries.h"
 
 namespace hostapp {
@@ -105,11 +106,15 @@ bool DocumentImpl::endUndo() {
 }
 
 bool DocumentImpl::undo() {
-  return undo_.undo();
+  if (!undo_.undo()) return false;
+  changed(host::kCoreDocumentChanged);
+  return true;
 }
 
 bool DocumentImpl::redo() {
-  return undo_.redo();
+  if (!undo_.redo()) return false;
+  changed(host::kCoreDocumentChanged);
+  return true;
 }
 
 namespace {
@@ -141,6 +146,7 @@ void DocumentImpl::insertObject(host::Object* obj, host::Object* parent, host::O
   }
   links->doc_ = this;
   setDocumentRecursive(obj->down(), this);
+  changed(host::kCoreObjectsChanged);
 }
 
 host::Object* DocumentImpl::removeObject(host::Object* obj) {
@@ -156,13 +162,29 @@ host::Object* DocumentImpl::removeObject(host::Object* obj) {
   links->next_ = links->prev_ = links->up_ = nullptr;
   links->doc_ = nullptr;
   setDocumentRecursive(obj->down(), nullptr);
+  changed(host::kCoreObjectsChanged);
   return obj;
+}
+
+void DocumentImpl::changed(int32_t message) {
+  host_.uiHost().post(message);
 }
 
 void DocumentImpl::setActiveObject(host::Object* obj) {
   for (host::Object* o : allObjects()) o->setSelected(false);
   active_.set(obj);
   if (obj) obj->setSelected(true);
+  changed(host::kCoreObjectsChanged);
+}
+
+void DocumentImpl::makeActive(host::Object* obj) {
+  active_.set(obj);
+  changed(host::kCoreObjectsChanged);
+}
+
+void DocumentImpl::setActiveTag(host::Tag* tag) {
+  activeTag_.set(tag);
+  changed(host::kCoreObjectsChanged);
 }
 
 std::vector<host::Object*> DocumentImpl::allObjects() const {
@@ -193,6 +215,7 @@ void DocumentImpl::insertMaterial(host::Material* mat, host::Material* after) {
     if (it != materials_.end()) pos = it + 1;
   }
   materials_.insert(pos, std::unique_ptr<host::Material>(mat));
+  changed(host::kCoreMaterialsChanged);
 }
 
 host::Material* DocumentImpl::removeMaterial(host::Material* mat) {
@@ -202,6 +225,7 @@ host::Material* DocumentImpl::removeMaterial(host::Material* mat) {
   host::Material* raw = it->release();
   materials_.erase(it);
   static_cast<MaterialImpl*>(raw)->doc_ = nullptr;
+  changed(host::kCoreMaterialsChanged);
   return raw;
 }
 
@@ -220,10 +244,14 @@ host::Material* DocumentImpl::activeMaterial() const {
 
 void DocumentImpl::setActiveMaterial(host::Material* mat, bool add) {
   if (!add) selectedMaterials_.clear();
-  if (!mat) return;
+  if (!mat) {
+    changed(host::kCoreMaterialsChanged);
+    return;
+  }
   // The active material leads the selection.
   std::erase_if(selectedMaterials_, [mat](const host::Link& l) { return l.get() == mat; });
   selectedMaterials_.insert(selectedMaterials_.begin(), host::Link(mat));
+  changed(host::kCoreMaterialsChanged);
 }
 
 std::vector<host::Material*> DocumentImpl::selectedMaterials() const {

@@ -64,6 +64,8 @@ class DocumentImpl : public host::Document {
   host::Object* activeObject() const override { return active_.getAs<host::Object>(); }
   void setActiveObject(host::Object* obj) override;
   std::vector<host::Object*> selectedObjects() const override;
+  host::Tag* activeTag() const override { return activeTag_.getAs<host::Tag>(); }
+  void setActiveTag(host::Tag* tag) override;
 
   host::Material* firstMaterial() const override;
   void insertMaterial(host::Material* mat, host::Material* after) override;
@@ -85,7 +87,7 @@ class DocumentImpl : public host::Document {
   bool redo();
   const UndoList& undoList() const { return undo_; }
   // Makes an object the active one without changing which objects are selected.
-  void makeActive(host::Object* obj) { active_.set(obj); }
+  void makeActive(host::Object* obj);
 
   // Creates the instances of every registered scene hook (hooks whose initialisation fails are
   // left out).
@@ -116,11 +118,14 @@ class DocumentImpl : public host::Document {
   }
 
  private:
+  // Open windows hear of it, as they hear of every change of the scene and its selections.
+  void changed(int32_t message);
   EmbeddedHost& host_;
   host::Object* first_ = nullptr;
   std::vector<std::unique_ptr<host::Material>> materials_;
   std::vector<host::Link> selectedMaterials_;
   host::Link active_;
+  host::Link activeTag_;
   std::map<std::string, std::unique_ptr<PaintTextureImpl>> textures_;
   std::vector<std::unique_ptr<PaintTextureImpl>> replaced_;
   std::vector<std::unique_ptr<HookNodeImpl>> hooks_;

@@ -121,6 +121,14 @@ bool AreaSlot::pollMouse(host::MouseState& state) {
   return true;
 }
 
+void AreaSlot::idle(int32_t ms) {
+  // The scripted mouse is never late: its next move is already known, so waiting for it would only
+  // slow the drag. The time passes for the area's timer all the same.
+  if (ms <= 0) return;
+  idled_ += ms;
+  advance(ms);
+}
+
 bool AreaSlot::startDrag(int32_t type, const std::string& data) {
   window_.host().startDrag(type, data);
   return true;

@@ -38,6 +38,9 @@ class AreaSlot : public host::AreaPort {
               int32_t sy, int32_t sw, int32_t sh, int32_t mode) override;
   bool localToScreen(int32_t& x, int32_t& y) const override;
   bool pollMouse(host::MouseState& state) override;
+  void idle(int32_t ms) override;
+  // Milliseconds drag loops have waited, in the headless host's own time.
+  int64_t idleTime() const { return idled_; }
   bool startDrag(int32_t type, const std::string& data) override;
   bool setTimer(int32_t ms) override;
   host::GeDialog* dialog() const override;
@@ -72,6 +75,7 @@ class AreaSlot : public host::AreaPort {
   std::deque<host::MouseState> path_;
   host::MouseState last_;
   int32_t timerMs_ = 0, timerElapsed_ = 0;
+  int64_t idled_ = 0;
 };
 
 }  // namespace hostapp

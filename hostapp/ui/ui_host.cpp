@@ -70,6 +70,8 @@ bool UiHost::openDialog(host::GeDialog& dialog, int32_t type, int32_t pluginId, 
     x = kCascadeStart + kCascadeStep * (opened_ % 10);
     y = kCascadeStart + kCascadeStep * (opened_ % 10);
   }
+  // Opening is part of what the caller does: messages it causes wait until it has returned.
+  Busy busy(*this);
   ++opened_;
   windows_.push_back(std::make_unique<Window>(
       *this, dialog, type, pluginId, x, y, std::max(0, defaultWidth), std::max(0, defaultHeight)));
@@ -88,7 +90,7 @@ bool UiHost::openDialog(host::GeDialog& dialog, int32_t type, int32_t pluginId, 
     }
     if (contains(window) && window->isOpen()) window->close();
   }
-  settle();
+  settleWindows();
   return true;
 }
 
@@ -188,7 +190,30 @@ int32_t UiHost::dropPending(Window& window, int32_t areaId, int32_t x, int32_t y
   return window.drop(areaId, x, y, drag.type, drag.data);
 }
 
+void UiHost::post(int32_t id, int64_t p1, int64_t p2) {
+  const bool change = id == host::kCoreDocumentChanged || id == host::kCoreViewsChanged ||
+                      id == host::kCoreMaterialsChanged || id == host::kCoreObjectsChanged;
+  if (change && std::any_of(pending_.begin(), pending_.end(), [&](const Pending& m) {
+        return m.id == id && m.p1 == p1 && m.p2 == p2;
+      }))
+    return;
+  pending_.push_back({id, p1, p2});
+}
+
+void UiHost::dispatch() {
+  if (busy_ > 0) return;
+  Busy busy(*this);
+  // What a receiver posts while it is told waits for the next round; a few rounds settle any
+  // sane window, and a window that keeps answering messages with messages cannot hang the host.
+  for (int round = 0; round < 8 && !pending_.empty(); ++round) {
+    std::deque<Pending> now;
+    now.swap(pending_);
+    for (const Pending& m : now) coreMessage(m.id, m.p1, m.p2);
+  }
+}
+
 void UiHost::coreMessage(int32_t id, int64_t p1, int64_t p2) {
+  delivered_.emplace_back(id, p1);
   host::Settings msg(id);
   msg.setInt64(host::kCoreParam1, p1);
   msg.setInt64(host::kCoreParam2, p2);
@@ -209,7 +234,7 @@ void UiHost::coreMessage(int32_t id, int64_t p1, int64_t p2) {
       if (slot->area()) slot->area()->coreMessage(id, msg);
     }
   }
-  settle();
+  settleWindows();
 }
 
 void UiHost::advance(int32_t ms) {
@@ -220,6 +245,11 @@ void UiHost::advance(int32_t ms) {
 }
 
 void UiHost::settle() {
+  dispatch();
+  settleWindows();
+}
+
+void UiHost::settleWindows() {
   for (Window* window : windows()) {
     if (contains(window) && window->isOpen()) window->settle();
   }

@@ -57,6 +57,14 @@ class UiHost : public host::UserInterface {
   // What the user does in the next modal dialog; with none queued the user closes it at once.
   using ModalScript = std::function<void(Window&)>;
   void queueModal(ModalScript script) { modalScripts_.push_back(std::move(script)); }
+  size_t queuedModals() const { return modalScripts_.size(); }
+  size_t queuedMenuPicks() const { return menuPicks_.size(); }
+  // Forgets answers nothing asked for, so that they do not answer a later question.
+  void dropQueuedAnswers() {
+    modalScripts_.clear();
+    menuPicks_.clear();
+    answers_.clear();
+  }
 
   struct ShownMenu {
     host::PopupMenu menu;
@@ -84,11 +92,31 @@ class UiHost : public host::UserInterface {
   int32_t dropPending(Window& window, int32_t areaId, int32_t x, int32_t y);
 
   // Sends a core message (host change message or special event) to every open dialog and to the
-  // user areas in them.
+  // user areas in them, now.
   void coreMessage(int32_t id, int64_t p1 = 0, int64_t p2 = 0);
+  // Queues a core message, as the host's event loop delivers it once the code that caused it has
+  // returned: the next settle() delivers it. A change message (604, 650, -1012, -1009) equal to
+  // one already waiting is not queued again.
+  void post(int32_t id, int64_t p1 = 0, int64_t p2 = 0);
+  size_t pendingMessages() const { return pending_.size(); }
+  // Every core message delivered so far, in order (id, first parameter).
+  const std::vector<std::pair<int32_t, int64_t>>& delivered() const { return delivered_; }
+
+  // While the user's action runs (a click, a command, a modal dialog), queued messages wait.
+  class Busy {
+   public:
+    explicit Busy(UiHost& host) : host_(host) { ++host_.busy_; }
+    ~Busy() { --host_.busy_; }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+
+   private:
+    UiHost& host_;
+  };
   // Lets `ms` milliseconds pass: timers run.
   void advance(int32_t ms);
-  // Brings every window up to date: layout and pending draws.
+  // Delivers the queued core messages unless an action is still running, then brings every
+  // window up to date: layout and pending draws.
   void settle();
   // Closes every open window (the plug-in is about to go).
   void closeAll();
@@ -100,6 +128,15 @@ class UiHost : public host::UserInterface {
 
  private:
   int32_t pickFrom(const host::PopupMenu& menu);
+  void dispatch();
+  void settleWindows();
+  struct Pending {
+    int32_t id;
+    int64_t p1, p2;
+  };
+  std::deque<Pending> pending_;
+  std::vector<std::pair<int32_t, int64_t>> delivered_;
+  int32_t busy_ = 0;
   std::unique_ptr<Font> font_;
   std::vector<std::unique_ptr<Window>> windows_;
   std::map<int32_t, std::pair<int32_t, int32_t>> lastPositions_;

@@ -131,7 +131,11 @@ bool Window::usable(const Widget* w) const {
 bool Window::commandOf(Widget& w) {
   DialogScope* scope = w.scope;
   UiHost& host = host_;
-  const bool result = scope && scope->command(w.id);
+  bool result = false;
+  {
+    UiHost::Busy busy(host);
+    result = scope && scope->command(w.id);
+  }
   host.settle();
   return result;
 }
@@ -219,6 +223,44 @@ bool Window::scrollTo(int32_t scrollGroupId, int32_t x, int32_t y) {
   return true;
 }
 
+bool Window::reveal(int32_t areaId, const host::UiRect& rect) {
+  AreaSlot* s = slot(areaId);
+  if (!s || !usable(&s->widget())) return false;
+  for (Widget* w = s->widget().parent; w; w = w->parent) {
+    if (w->kind != WidgetKind::kScrollGroup) continue;
+    settle();
+    // The rectangle in the dialog's coordinates, against the part of the group that shows.
+    const host::UiRect& area = s->widget().rect;
+    const int32_t top = area.y1 + rect.y1, bottom = area.y1 + rect.y2;
+    const int32_t left = area.x1 + rect.x1, right = area.x1 + rect.x2;
+    int32_t dx = 0, dy = 0;
+    if (bottom > w->clip.y2) dy = bottom - w->clip.y2;
+    if (top - dy < w->clip.y1) dy = top - w->clip.y1;
+    if (right > w->clip.x2) dx = right - w->clip.x2;
+    if (left - dx < w->clip.x1) dx = left - w->clip.x1;
+    if (dx || dy) scrollTo(w->id, w->scrollX + dx, w->scrollY + dy);
+  }
+  return true;
+}
+
+std::vector<host::UiItem> Window::items(int32_t areaId) {
+  std::vector<host::UiItem> out;
+  AreaSlot* s = slot(areaId);
+  if (!s) return out;
+  settle();
+  s->area()->listItems(out);
+  return out;
+}
+
+std::vector<const Widget*> Window::gadgets(host::GadgetKind kind) const {
+  std::vector<const Widget*> out;
+  findWidget(*rootWidget_, [&](const Widget& w) {
+    if (w.is(kind) && w.scope == root_) out.push_back(&w);
+    return false;
+  });
+  return out;
+}
+
 bool Window::closeByUser() {
   host::GeDialog* dlg = dialog();
   if (!open_ || !dlg) return false;
@@ -242,7 +284,11 @@ host::GeUserArea* Window::area(int32_t areaId) const {
 bool Window::deliver(AreaSlot& slot, const host::InputEvent& event,
                      std::deque<host::MouseState> path) {
   UiHost& host = host_;
-  const bool handled = slot.input(event, std::move(path));
+  bool handled = false;
+  {
+    UiHost::Busy busy(host);
+    handled = slot.input(event, std::move(path));
+  }
   host.settle();
   return handled;
 }
@@ -254,7 +300,11 @@ bool Window::mouseMove(int32_t areaId, int32_t x, int32_t y, host::CursorInfo* a
   info.x = x;
   info.y = y;
   UiHost& host = host_;
-  const bool handled = s->area()->cursorInfo(info);
+  bool handled = false;
+  {
+    UiHost::Busy busy(host);
+    handled = s->area()->cursorInfo(info);
+  }
   if (answer) *answer = info;
   host.settle();
   return handled;
@@ -321,12 +371,15 @@ int32_t Window::drop(int32_t areaId, int32_t x, int32_t y, int32_t type, const s
   hover.data = data;
   hover.x = x;
   hover.y = y;
-  if (!s->area()->dragReceive(hover)) hover.cursor = host::kCursorForbidden;
-  // The user lets go where the area showed it would take the drop.
-  if (hover.cursor != host::kCursorForbidden && host.contains(this) && s->area()) {
-    host::DragReceive release = hover;
-    release.finished = true;
-    s->area()->dragReceive(release);
+  {
+    UiHost::Busy busy(host);
+    if (!s->area()->dragReceive(hover)) hover.cursor = host::kCursorForbidden;
+    // The user lets go where the area showed it would take the drop.
+    if (hover.cursor != host::kCursorForbidden && host.contains(this) && s->area()) {
+      host::DragReceive release = hover;
+      release.finished = true;
+      s->area()->dragReceive(release);
+    }
   }
   host.settle();
   return hover.cursor;

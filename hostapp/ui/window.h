@@ -55,6 +55,13 @@ class Window {
   bool selectTab(int32_t tabGroupId, int32_t index);
   bool selectTab(const std::string& title);
   bool scrollTo(int32_t scrollGroupId, int32_t x, int32_t y);
+  // Scrolls the groups around user area `areaId` as little as needed for the rectangle (area
+  // coordinates) to be seen, as a user scrolls to what they want to click.
+  bool reveal(int32_t areaId, const host::UiRect& rect);
+  // What user area `areaId` lists that a user can point at (cells, menu lines).
+  std::vector<host::UiItem> items(int32_t areaId);
+  // The window's own dialog's gadgets of one kind, in layout order.
+  std::vector<const Widget*> gadgets(host::GadgetKind kind) const;
   // Closes the window as the user would; the dialog may refuse (askClose).
   bool closeByUser();
 

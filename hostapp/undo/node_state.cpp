@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "hostapp/paint/paint_bitmap.h"
 #include "hostapp/scene/document.h"
 #include "hostapp/scene/material.h"
 #include "hostapp/scene/objects.h"
@@ -219,6 +220,17 @@ void applySelection(DocumentImpl& doc, host::Object* obj, const SelectionState& 
 }
 
 bool placementOf(DocumentImpl& doc, host::Node* node, Placement& where) {
+  if (auto* layer = dynamic_cast<PaintLayerImpl*>(node)) {
+    PaintTextureImpl* tex = layer->owner();
+    if (!tex || doc.textureAt(tex->filePath()) != tex) return false;
+    where.kind = Placement::Kind::kLayer;
+    where.parent.set(tex);
+    where.hadParent = true;
+    where.index = tex->indexOf(layer);
+    where.prev.set(where.index > 0 ? tex->layer(where.index - 1) : nullptr);
+    where.hadPrev = where.index > 0;
+    return true;
+  }
   if (auto* obj = dynamic_cast<host::Object*>(node)) {
     if (obj->document() != &doc) return false;
     where.kind = Placement::Kind::kObject;
@@ -272,6 +284,10 @@ std::unique_ptr<host::Node> detachNode(DocumentImpl& doc, host::Node* node, Plac
     }
     case Placement::Kind::kMaterial:
       return std::unique_ptr<host::Node>(doc.removeMaterial(static_cast<host::Material*>(node)));
+    case Placement::Kind::kLayer: {
+      auto* layer = static_cast<PaintLayerImpl*>(node);
+      return std::unique_ptr<host::Node>(layer->owner()->removeLayer(layer).release());
+    }
   }
   return nullptr;
 }
@@ -299,6 +315,20 @@ bool attachNode(DocumentImpl& doc, std::unique_ptr<host::Node>& node, const Plac
     case Placement::Kind::kMaterial: {
       host::Material* after = insertAfter(where, materialsOf(doc));
       doc.insertMaterial(static_cast<host::Material*>(node.release()), after);
+      return true;
+    }
+    case Placement::Kind::kLayer: {
+      auto* tex = where.parent.getAs<PaintTextureImpl>();
+      auto* layer = dynamic_cast<PaintLayerImpl*>(node.get());
+      if (!tex || !layer || doc.textureAt(tex->filePath()) != tex) return false;
+      // Above the layer that was below it while that one is still there, else at its position.
+      int32_t at = where.index;
+      if (where.hadPrev) {
+        const int32_t prev = tex->indexOf(where.prev.getAs<host::PaintBitmap>());
+        if (prev >= 0) at = prev + 1;
+      }
+      node.release();
+      tex->insertLayer(std::unique_ptr<PaintLayerImpl>(layer), at);
       return true;
     }
   }

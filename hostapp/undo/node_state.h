@@ -42,10 +42,11 @@ struct SelectionState {
 SelectionState captureSelection(DocumentImpl& doc, host::Object* obj);
 void applySelection(DocumentImpl& doc, host::Object* obj, const SelectionState& state);
 
-// Where an object, tag or material sits, so that it can be put back there.
+// Where an object, tag, material or paint layer sits, so that it can be put back there.
 struct Placement {
-  enum class Kind { kObject, kTag, kMaterial } kind = Kind::kObject;
-  host::Link parent;  // the parent object of an object, the owner object of a tag
+  enum class Kind { kObject, kTag, kMaterial, kLayer } kind = Kind::kObject;
+  // The parent object of an object, the owner object of a tag, the texture of a layer.
+  host::Link parent;
   bool hadParent = false;
   host::Link prev;  // the sibling before it
   bool hadPrev = false;
