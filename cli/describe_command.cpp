@@ -86,6 +86,10 @@ void printStep(const StepSpec& step, bool json, std::ostream& out) {
     for (const std::string& k : group) out << " " << k;
     out << ".\n";
   }
+  for (const auto& [key, other] : step.keys.needs)
+    out << "  " << key << " needs " << other << ".\n";
+  for (const auto& [key, other] : step.keys.conflicts)
+    out << "  " << key << " and " << other << " cannot be given together.\n";
 }
 
 }  // namespace
