@@ -20,12 +20,12 @@ int runOpen(const std::string& pluginPath, const std::string& file, std::ostream
   if (!doc) {
     err << "pigmora: " << error << "\n";
     host.unload();
-    return 1;
+    return kExitJobError;
   }
   out << file << ": ";
   for (const std::string& line : describeDocument(*doc)) out << line << "\n";
   host.unload();
-  return 0;
+  return kExitDone;
 }
 
 }  // namespace pigmora::cli
