@@ -262,6 +262,8 @@ TEST_F(JobFormatTest, DescribeListsEverySettingWithIdNameTypeAndDefault) {
   EXPECT_EQ(byName["texture_update"]["default"], 20010);
   EXPECT_EQ(byName["texture_update"]["choices"].size(), 3u);
   EXPECT_FALSE(byName["stencil_colour"]["help"].get<std::string>().empty());
+  // Angles are shown as they are typed, in degrees, though the tool keeps radians.
+  EXPECT_DOUBLE_EQ(byName["fill_angle"]["default"].get<double>(), 45.0);
 
   const CommandRun prefs = runPigmora("describe prefs --json");
   ASSERT_EQ(prefs.status, 0) << prefs.err;
