@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "cli/document_summary.h"
 #include "cli/named_settings.h"
 #include "hostapp/core/embedded_host.h"
 #include "hostapp/core/host_descriptions.h"
@@ -24,19 +25,6 @@ Json vec(const host::Vector& v) {
 
 Json indices(const host::Selection& s) {
   return s.indices();
-}
-
-std::string typeName(const host::Node& n) {
-  switch (n.type()) {
-    case host::kTypePolygonObject:
-      return "polygon object";
-    case host::kTypeCamera:
-      return "camera";
-    case host::kTypeNull:
-      return "null";
-    default:
-      return std::to_string(n.type());
-  }
 }
 
 Json tagJson(host::Tag* tag) {
@@ -72,7 +60,7 @@ Json tagJson(host::Tag* tag) {
 }
 
 Json objectJson(JobContext& ctx, host::Object* obj, const ReportOptions& options) {
-  Json o = {{"name", obj->name()}, {"type", typeName(*obj)}};
+  Json o = {{"name", obj->name()}, {"type", objectKind(obj)}};
   if (obj->up()) o["parent"] = obj->up()->name();
   o["position"] = vec(obj->globalMatrix().off);
   o["active"] = ctx.doc->activeObject() == obj;
