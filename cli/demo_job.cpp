@@ -72,7 +72,7 @@ Json demoJob(int32_t size) {
   // The brush: soft falloff with a firm core.
   add({{"step", "tool"},
        {"id", 1035414},
-       {"settings", {{"10200", 12.0}, {"10201", 1.0}, {"10202", 0.2}}},
+       {"settings", {{"radius", 12.0}, {"strength", 1.0}, {"spacing", 0.2}}},
        {"falloff", {{0.0, 1.0}, {0.45, 0.92}, {0.8, 0.3}, {1.0, 0.0}}}});
   add({{"step", "painter"},
        {"colors",
@@ -84,7 +84,7 @@ Json demoJob(int32_t size) {
   add({{"step", "fill"}, {"object", "Box"}, {"mode", "islands"}});
   add({{"step", "tool"},
        {"stencil", "brushes/weave_stencil.png"},
-       {"settings", {{"10403", 300.0}, {"20014", false}}}});
+       {"settings", {{"stencil_size", 300.0}, {"stencil_colour", false}}}});
   add({{"step", "painter"},
        {"colors", {{"color", {{"primary", {0.97, 0.93, 0.84}}}}}},
        {"texture", {{"material", "Box Paint"}, {"channel", "color"}}}});

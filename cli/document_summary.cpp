@@ -21,7 +21,14 @@ std::string vec(const host::Vector& v) {
   return "(" + number(v.x) + ", " + number(v.y) + ", " + number(v.z) + ")";
 }
 
-std::string kindOf(const host::Object* o) {
+int depthOf(const host::Object* o) {
+  int depth = 0;
+  for (const host::Object* p = o->up(); p; p = p->up()) ++depth;
+  return depth;
+}
+}  // namespace
+
+std::string objectKind(const host::Object* o) {
   switch (o->type()) {
     case host::kTypePolygonObject:
       return "polygon object";
@@ -33,13 +40,6 @@ std::string kindOf(const host::Object* o) {
       return "object " + std::to_string(o->type());
   }
 }
-
-int depthOf(const host::Object* o) {
-  int depth = 0;
-  for (const host::Object* p = o->up(); p; p = p->up()) ++depth;
-  return depth;
-}
-}  // namespace
 
 pigmora::ManagerSceneHook* bookmarksOf(hostapp::DocumentImpl& doc) {
   auto* node = static_cast<host::HookNode*>(doc.sceneHook(pigmora::kManagerHookId));
@@ -64,7 +64,7 @@ std::vector<std::string> describeDocument(hostapp::DocumentImpl& doc) {
                 " camera bookmarks");
   for (host::Object* o : objects) {
     std::string line =
-        std::string(2 + 2 * depthOf(o), ' ') + "object \"" + o->name() + "\" (" + kindOf(o);
+        std::string(2 + 2 * depthOf(o), ' ') + "object \"" + o->name() + "\" (" + objectKind(o);
     if (o->type() == host::kTypePolygonObject) {
       auto* p = static_cast<host::PolygonObject*>(o);
       line += ", " + std::to_string(p->pointCount()) + " points, " +

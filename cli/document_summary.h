@@ -6,7 +6,8 @@
 
 namespace host {
 struct Matrix;
-}
+class Object;
+}  // namespace host
 namespace hostapp {
 class DocumentImpl;
 }
@@ -23,6 +24,9 @@ pigmora::ManagerSceneHook* bookmarksOf(hostapp::DocumentImpl& doc);
 // One line for the counts, then one per object (indented by depth), material, texture with its
 // layers, and bookmark.
 std::vector<std::string> describeDocument(hostapp::DocumentImpl& doc);
+
+// "polygon object", "camera", "null" or "object TYPE".
+std::string objectKind(const host::Object* o);
 
 // "offset (x, y, z), axes (..) (..) (..)" of a matrix.
 std::string describeMatrix(const host::Matrix& m);

@@ -210,6 +210,12 @@ const char* colorModeName(int32_t mode) {
   return "unknown";
 }
 
+std::vector<std::pair<int32_t, const char*>> paintableModes() {
+  std::vector<std::pair<int32_t, const char*>> out;
+  for (const ModeName& m : kModes) out.emplace_back(m.mode, m.name);
+  return out;
+}
+
 std::string safeFileName(const std::string& name) {
   std::string out;
   for (const char ch : name) {

@@ -9,6 +9,8 @@
 #include <ostream>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "host/host.h"
 
@@ -19,7 +21,8 @@ class EmbeddedHost;
 
 namespace pigmora::cli {
 
-using Json = nlohmann::json;
+// Keys keep the order they were written in, so that messages and reports follow the file.
+using Json = nlohmann::ordered_json;
 
 // A problem with one step: the message is one sentence without the file and step, which the
 // runner adds.
@@ -33,8 +36,18 @@ struct JobContext {
   hostapp::DocumentImpl* doc = nullptr;
   std::filesystem::path jobDir;  // input files are relative to it
   std::filesystem::path outDir;  // every output file lands inside it
-  // Told the share done of a long step (0 .. 1), and -1 when it ends.
-  std::function<void(const std::string&, double)> progress;
+  // Told the share done of a long step (0 .. 1, -1 when it ends) and a count ("120/412 dabs").
+  std::function<void(const std::string&, double, const std::string&)> progress;
+  // What the current step wants the user to notice; the runner prints each as a warning (an
+  // error with --strict).
+  std::vector<std::string> warnings;
+  // Structured results of the current step (the report of a print step), shown with --json.
+  Json details;
+  // Counts of the host's event log at the last print, so that a print shows what came since.
+  struct EventMarks {
+    size_t specials = 0, posted = 0, redraws = 0, console = 0;
+    int64_t updates = 0;
+  } printed;
 
   host::Object* object(const std::string& name) const;  // any kind; throws when missing
   host::PolygonObject* polygonObject(const std::string& name) const;
@@ -71,6 +84,8 @@ const char* channelKey(int32_t channel);
 // Colour mode by number or name ("argb8", "rgb16", "greyf" ...); only paintable modes.
 int32_t colorModeOf(const Json& value);
 const char* colorModeName(int32_t mode);
+// Every paintable colour mode with its name, in the order the docs list them.
+std::vector<std::pair<int32_t, const char*>> paintableModes();
 // A name that becomes part of a file name: anything but letters, digits, '-', '_' and '.' turns
 // into '_', and no leading dot, so that it names a plain file in the output folder.
 std::string safeFileName(const std::string& name);

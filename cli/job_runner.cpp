@@ -3,11 +3,16 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 
+#include "cli/job_check.h"
+#include "cli/job_overrides.h"
 #include "cli/progress_bar.h"
+#include "cli/scene_report.h"
 #include "cli/steps.h"
 #include "hostapp/core/embedded_host.h"
+#include "hostapp/scene/document.h"
 #include "hostapp/scene/scene_impl.h"
 #include "hostapp/settings/prefs_window.h"
 #include "hostapp/ui/ui_host.h"
@@ -41,11 +46,35 @@ bool prepareOutput(const std::filesystem::path& dir, std::string& why) {
   return true;
 }
 
+std::string stepPrefix(const std::string& label, int index, const std::string& kind) {
+  return label + ", step " + std::to_string(index) + " (" + kind + ")";
+}
+
+double secondsSince(std::chrono::steady_clock::time_point t0) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
 }  // namespace
 
-const std::map<std::string, StepFunction>& stepTable() {
-  static const std::map<std::string, StepFunction> table = [] {
-    std::map<std::string, StepFunction> t;
+void StepTable::add(std::string name, std::string help, Spec keys, StepFunction run) {
+  StepSpec spec{name, std::move(help), std::move(keys), run};
+  steps_[std::move(name)] = std::move(spec);
+}
+
+const StepSpec* StepTable::find(const std::string& name) const {
+  auto it = steps_.find(name);
+  return it == steps_.end() ? nullptr : &it->second;
+}
+
+std::vector<std::string> StepTable::names() const {
+  std::vector<std::string> out;
+  for (const auto& [name, spec] : steps_) out.push_back(name);
+  return out;
+}
+
+const StepTable& stepTable() {
+  static const StepTable table = [] {
+    StepTable t;
     addSceneSteps(t);
     addPaintSteps(t);
     addCommandSteps(t);
@@ -53,24 +82,43 @@ const std::map<std::string, StepFunction>& stepTable() {
     addOutputSteps(t);
     addUiSteps(t);
     addDocumentSteps(t);
+    addInspectSteps(t);
     return t;
   }();
   return table;
 }
 
+const Spec& jobKeys() {
+  static const Spec keys =
+      object({req("steps", listOf(anything()), "The steps, carried out in order."),
+              opt("description", text(), "What the job does, for its readers."),
+              opt("output", text(),
+                  "The output folder when no --out is given, relative to the working folder.")});
+  return keys;
+}
+
 int runJobFile(const RunOptions& options, const std::string& jobPath, std::ostream& out,
                std::ostream& err) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(jobPath, ec)) {
-    err << "pigmora: The job file " << jobPath << " does not exist.\n";
-    return 1;
-  }
-  std::ifstream in(jobPath, std::ios::binary);
   std::stringstream text;
-  text << in.rdbuf();
-  if (!in) {
-    err << "pigmora: The job file " << jobPath << " could not be read.\n";
-    return 1;
+  std::string label = jobPath;
+  std::filesystem::path dir;
+  if (jobPath == "-") {
+    label = "standard input";
+    text << std::cin.rdbuf();
+    dir = std::filesystem::current_path();
+  } else {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(jobPath, ec)) {
+      err << "pigmora: The job file " << jobPath << " does not exist.\n";
+      return kExitJobError;
+    }
+    std::ifstream in(jobPath, std::ios::binary);
+    text << in.rdbuf();
+    if (!in) {
+      err << "pigmora: The job file " << jobPath << " could not be read.\n";
+      return kExitJobError;
+    }
+    dir = std::filesystem::absolute(jobPath).parent_path();
   }
   Json job;
   try {
@@ -79,95 +127,158 @@ int runJobFile(const RunOptions& options, const std::string& jobPath, std::ostre
     std::string what = e.what();
     const size_t at = what.find("] ");
     if (at != std::string::npos) what = what.substr(at + 2);
-    err << "pigmora: The job file " << jobPath << " is not valid JSON: " << sentence(what) << "\n";
-    return 1;
+    err << "pigmora: The job " << (jobPath == "-" ? "on standard input" : "file " + jobPath)
+        << " is not valid JSON: " << sentence(what) << "\n";
+    return kExitJobError;
   }
-  const std::filesystem::path dir = std::filesystem::absolute(jobPath).parent_path();
-  return runJob(options, job, jobPath, dir, out, err);
+  return runJob(options, std::move(job), label, dir, out, err);
 }
 
-int runJob(const RunOptions& options, const Json& job, const std::string& label,
+int runJob(const RunOptions& options, Json job, const std::string& label,
            const std::filesystem::path& jobDir, std::ostream& out, std::ostream& err) {
-  if (!job.is_object() || !job.contains("steps") || !job["steps"].is_array()) {
-    err << "pigmora: The job file " << label << " must be an object with a list of \"steps\".\n";
-    return 1;
+  for (const std::string& o : options.overrides) {
+    std::string error;
+    if (!applyOverride(job, o, error)) {
+      err << "pigmora: " << sentence(error) << "\n";
+      return kExitUsage;
+    }
   }
-  std::string why;
-  if (!prepareOutput(options.outDir, why)) {
-    err << "pigmora: The output folder " << options.outDir.string()
-        << " cannot be written: " << sentence(why) << "\n";
-    return 1;
+  // The whole job is checked before anything is loaded, made or written.
+  JobProblem problem;
+  if (!checkJobForm(job, problem)) {
+    err << problemSentence(label, problem) << "\n";
+    return kExitJobError;
   }
   hostapp::EmbeddedHost host;
   std::string error;
   if (!host.loadLibrary(options.pluginPath, error)) {
     err << "pigmora: " << sentence(error) << "\n";
-    return 1;
+    return kExitSetup;
   }
   // As the host application does when it starts, the preference pages fill in their defaults.
   for (const auto& p : host.registration().plugins())
     if (p.kind == hostapp::PluginKind::kPrefsPage) hostapp::PrefsWindow page(host, p.id);
+  if (!checkJobSettings(host, job, problem)) {
+    err << problemSentence(label, problem) << "\n";
+    host.unload();
+    return kExitJobError;
+  }
+  const Json& steps = job["steps"];
+  if (options.checkOnly) {
+    if (options.json)
+      out << Json{{"valid", true}, {"job", label}, {"steps", steps.size()}}.dump() << "\n";
+    else
+      out << label << ": " << steps.size() << (steps.size() == 1 ? " step" : " steps")
+          << ", every one valid\n";
+    host.unload();
+    return kExitDone;
+  }
+  std::filesystem::path outDir = options.outDir;
+  if (outDir.empty())
+    outDir = job.contains("output") ? job["output"].get<std::string>() : "pigmora-out";
+  std::string why;
+  if (!prepareOutput(outDir, why)) {
+    err << "pigmora: The output folder " << outDir.string()
+        << " cannot be written: " << sentence(why) << "\n";
+    host.unload();
+    return kExitJobError;
+  }
+
   ProgressBar bar;
   host.events().setProgress([&bar](const std::string& text, double percent) {
     bar.update(text.empty() ? "working" : text, percent < 0 ? -1.0 : percent / 100.0);
   });
-  // Lines the plug-in or the host prints while the job runs are shown as they come.
-  host.events().setEcho([&out, &bar](const std::string& line) {
+  // What the plug-in prints goes to stderr as it comes, apart from the results on stdout.
+  host.events().setEcho([&err, &bar](const std::string& line) {
     bar.clear();
-    out << "     | " << line << "\n";
+    err << "     | " << line << "\n";
   });
 
-  JobContext ctx{host, nullptr, {}, {}, {}};
+  JobContext ctx{host, nullptr, {}, {}, {}, {}, {}, {}};
   ctx.doc = host.sceneImpl().activeDocumentImpl();
   if (!ctx.doc) ctx.doc = host.sceneImpl().newDocument();
   ctx.jobDir = jobDir;
-  ctx.outDir = std::filesystem::absolute(options.outDir);
+  ctx.outDir = std::filesystem::absolute(outDir);
   ctx.doc->data().setFilename(host::kDocPath, ctx.outDir.string());
-  ctx.progress = [&bar](const std::string& text, double done) { bar.update(text, done); };
+  ctx.progress = [&bar](const std::string& text, double done, const std::string& count) {
+    bar.update(text, done, count);
+  };
+  // The start lines of the plug-in are not news to the first print.
+  ctx.printed.console = host.events().console().size();
 
   using Clock = std::chrono::steady_clock;
   const auto start = Clock::now();
-  const Json& steps = job["steps"];
-  int status = 0;
-  for (size_t i = 0; i < steps.size(); ++i) {
+  int status = kExitDone;
+  size_t warnings = 0;
+  // With the final scene as the result on stdout, the step lines go to stderr.
+  std::ostream& lines = options.inspect ? err : out;
+  for (size_t i = 0; i < steps.size() && status == kExitDone; ++i) {
     const Json& step = steps[i];
     const int index = static_cast<int>(i) + 1;
-    std::string kind = "?";
+    const std::string kind = step["step"].get<std::string>();
+    ctx.warnings.clear();
+    ctx.details = Json();
+    bar.start();
     try {
-      if (!step.is_object() || !step.contains("step") || !step["step"].is_string())
-        throw StepError("every step must be an object whose \"step\" names what it does");
-      kind = step["step"].get<std::string>();
-      auto it = stepTable().find(kind);
-      if (it == stepTable().end()) throw StepError("there is no step named \"" + kind + "\"");
       const auto t0 = Clock::now();
-      const std::string summary = it->second(ctx, step);
+      const std::string summary = stepTable().find(kind)->run(ctx, step);
       // Between steps the host is idle: open windows hear what the step changed.
       host.uiHost().settle();
-      const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
-      bar.clear();
-      char head[64];
-      std::snprintf(head, sizeof head, "[%2d] %-12s %7.3f s  ", index, kind.c_str(), seconds);
-      out << head << summary << "\n" << std::flush;
+      const double seconds = secondsSince(t0);
+      bar.finish();
+      if (options.json) {
+        Json line = {{"step", index}, {"name", kind}, {"seconds", seconds}, {"summary", summary}};
+        if (!ctx.warnings.empty()) line["warnings"] = ctx.warnings;
+        if (!ctx.details.is_null()) line["details"] = ctx.details;
+        lines << line.dump() << "\n" << std::flush;
+      } else {
+        char head[64];
+        std::snprintf(head, sizeof head, "[%2d] %-12s %7.3f s  ", index, kind.c_str(), seconds);
+        lines << head << summary << "\n" << std::flush;
+      }
+      for (const std::string& w : ctx.warnings) {
+        if (options.strict) {
+          err << "pigmora: " << stepPrefix(label, index, kind) << ": "
+              << sentence(w + " (--strict makes warnings errors)") << "\n";
+          status = kExitJobError;
+          break;
+        }
+        err << "pigmora: warning: " << stepPrefix(label, index, kind) << ": " << sentence(w)
+            << "\n";
+        ++warnings;
+      }
     } catch (const StepError& e) {
       bar.clear();
-      err << "pigmora: " << label << ", step " << index << " (" << kind
-          << "): " << sentence(e.what()) << "\n";
-      status = 1;
-      break;
+      err << "pigmora: " << stepPrefix(label, index, kind) << ": " << sentence(e.what()) << "\n";
+      status = kExitJobError;
     } catch (const std::exception& e) {
       bar.clear();
-      err << "pigmora: " << label << ", step " << index << " (" << kind
-          << "): " << sentence(std::string("a value has the wrong type: ") + e.what()) << "\n";
-      status = 1;
-      break;
+      err << "pigmora: " << stepPrefix(label, index, kind) << ": "
+          << sentence(std::string("a value has the wrong type: ") + e.what()) << "\n";
+      status = kExitJobError;
     }
   }
-  if (status == 0) {
-    char tail[64];
-    std::snprintf(tail, sizeof tail, "%.3f",
-                  std::chrono::duration<double>(Clock::now() - start).count());
-    out << "done: " << steps.size() << " steps in " << tail << " s, outputs in "
-        << ctx.outDir.string() << "\n";
+  if (status == kExitDone && options.inspect) {
+    const Json report = sceneReport(ctx, ReportOptions());
+    out << (options.json ? report.dump(2) + "\n" : reportText(report));
+  }
+  if (status == kExitDone) {
+    char total[64];
+    std::snprintf(total, sizeof total, "%.3f", secondsSince(start));
+    const std::string warned =
+        warnings ? ", " + std::to_string(warnings) + (warnings == 1 ? " warning" : " warnings")
+                 : "";
+    if (options.json && !options.inspect)
+      lines << Json{{"done", true},
+                    {"steps", steps.size()},
+                    {"seconds", secondsSince(start)},
+                    {"warnings", warnings},
+                    {"outputs", ctx.outDir.string()}}
+                   .dump()
+            << "\n";
+    else
+      lines << "done: " << steps.size() << (steps.size() == 1 ? " step" : " steps") << " in "
+            << total << " s" << warned << ", outputs in " << ctx.outDir.string() << "\n";
   }
   host.events().setEcho(nullptr);
   host.events().setProgress(nullptr);

@@ -1,27 +1,58 @@
 // pigmora: loads the painting plug-in into the embedded host and runs painting jobs.
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <string>
 
 #include "cli/demo_job.h"
+#include "cli/describe_command.h"
 #include "cli/job_runner.h"
+#include "cli/job_schema.h"
 #include "cli/open_command.h"
 #include "cli/plugins_command.h"
+#include "cli/suggest.h"
 
 namespace {
+
 std::string defaultPluginPath() {
   std::error_code ec;
   const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
   if (ec) return "libpigmora.so";
   return (exe.parent_path() / "libpigmora.so").string();
 }
+
+constexpr const char* kExitStatuses =
+    "Exit status: 0 done; 1 the job was refused, a step failed, or a warning with --strict;\n"
+    "2 a usage error (unknown command or option, missing argument); 3 the plug-in library or\n"
+    "the program's data could not be loaded.";
+
+// One sentence for a command line the program cannot take, and the usage status.
+int usageError(const CLI::ParseError& e) {
+  std::string what = e.what();
+  if (dynamic_cast<const CLI::ExtrasError*>(&e)) {
+    // "The following arguments were not expected: --frob x"
+    const size_t colon = what.find(": ");
+    const std::string extras = colon == std::string::npos ? what : what.substr(colon + 2);
+    const bool flag = !extras.empty() && extras[0] == '-';
+    what = std::string(flag ? "the option " : "the argument ") + extras + " is unknown";
+  } else if (e.get_name() == "RequiredError" && what.find("subcommand") != std::string::npos) {
+    what = "a command is needed (demo, run, check, inspect, open, describe, schema or plugins)";
+  }
+  while (!what.empty() && (what.back() == '.' || what.back() == '\n')) what.pop_back();
+  std::cerr << "pigmora: " << what << "; run pigmora --help for the usage.\n";
+  return pigmora::cli::kExitUsage;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  using namespace pigmora::cli;
   CLI::App app{"pigmora - paints onto the surfaces of polygon meshes through their UVs"};
   app.set_version_flag("--version", std::string("pigmora ") + PIGMORA_VERSION);
   app.require_subcommand(1);
+  app.footer(kExitStatuses);
   std::string plugin = defaultPluginPath();
   app.add_option("--plugin", plugin, "The plug-in library to load")->capture_default_str();
 
@@ -37,31 +68,107 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(16, 16384))
       ->capture_default_str();
 
+  RunOptions options;
+  options.pluginPath = plugin;
+  std::string jobFile, outDir;
+  auto jobArguments = [&](CLI::App* sub, bool writes) {
+    sub->add_option("job", jobFile, "The job file (JSON), or - for standard input")->required();
+    sub->add_option("--set", options.overrides,
+                    "Override a value of the job: STEP.KEY=VALUE, STEP a number or a step name");
+    sub->add_flag("--json", options.json, "Machine-readable output: JSON");
+    if (!writes) return;
+    sub->add_option("--out", outDir, "Folder for the job's outputs (pigmora-out)");
+    sub->add_flag("--strict", options.strict, "Treat warnings as errors");
+  };
   CLI::App* run = app.add_subcommand("run", "Run a job file (see docs/jobs.md)");
-  std::string jobFile;
-  std::string runOut = "pigmora-out";
-  run->add_option("job", jobFile, "The job file (JSON)")->required();
-  run->add_option("--out", runOut, "Folder for the job's outputs")->capture_default_str();
+  jobArguments(run, true);
+  CLI::App* check =
+      app.add_subcommand("check", "Check a job file against the job format without running it");
+  jobArguments(check, false);
+  CLI::App* inspect = app.add_subcommand(
+      "inspect", "Run a job and print its final scene (outputs go to a temporary folder)");
+  jobArguments(inspect, true);
 
   CLI::App* open = app.add_subcommand("open", "Load a saved document and print its scene summary");
   std::string openFile;
   open->add_option("file", openFile, "The document file")->required();
 
-  CLI11_PARSE(app, argc, argv);
+  CLI::App* schema =
+      app.add_subcommand("schema", "Print the job format as a JSON Schema (docs/job.schema.json)");
 
-  if (plugins->parsed()) return pigmora::cli::runPlugins(plugin, std::cout, std::cerr);
+  CLI::App* describe = app.add_subcommand(
+      "describe", "List the settings of a tool, of prefs, document or world, or a step's keys");
+  std::string describeWhat;
+  bool describeJson = false;
+  describe->add_option("what", describeWhat, "A tool id or name, prefs, document, world or a step");
+  describe->add_flag("--json", describeJson, "Machine-readable output: JSON");
+
+  // A first word that names no command is the likeliest slip: name it.
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--plugin") {
+      ++i;
+      continue;
+    }
+    if (a.empty() || a[0] == '-') continue;
+    std::vector<std::string> names;
+    for (const CLI::App* sub : app.get_subcommands([](CLI::App*) { return true; }))
+      names.push_back(sub->get_name());
+    if (std::find(names.begin(), names.end(), a) == names.end()) {
+      std::cerr << "pigmora: there is no command \"" << a << "\"" << didYouMean(a, names)
+                << "; run pigmora --help for the usage.\n";
+      return kExitUsage;
+    }
+    break;
+  }
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    return usageError(e);
+  }
+  options.pluginPath = plugin;
+
+  if (plugins->parsed()) return runPlugins(plugin, std::cout, std::cerr);
+  if (schema->parsed()) {
+    std::cout << jobSchema().dump(2) << "\n";
+    return kExitDone;
+  }
+  if (describe->parsed())
+    return runDescribe(plugin, describeWhat, describeJson, std::cout, std::cerr);
   if (demo->parsed()) {
-    const std::filesystem::path data = pigmora::cli::dataFolder();
+    const std::filesystem::path data = dataFolder();
     if (data.empty()) {
       std::cerr << "pigmora: The program's data folder (with brushes/star_stamp.png) was not "
                    "found beside the program or in ./data.\n";
-      return 1;
+      return kExitSetup;
     }
-    return pigmora::cli::runJob({plugin, demoOut}, pigmora::cli::demoJob(demoSize), "demo", data,
-                                std::cout, std::cerr);
+    options.outDir = demoOut;
+    return runJob(options, demoJob(demoSize), "demo", data, std::cout, std::cerr);
   }
-  if (open->parsed()) return pigmora::cli::runOpen(plugin, openFile, std::cout, std::cerr);
-  if (run->parsed())
-    return pigmora::cli::runJobFile({plugin, runOut}, jobFile, std::cout, std::cerr);
-  return 1;
+  if (open->parsed()) return runOpen(plugin, openFile, std::cout, std::cerr);
+  options.outDir = outDir;
+  options.checkOnly = check->parsed();
+  if (inspect->parsed() && outDir.empty()) {
+    // Inspection is about the scene; the files a job writes go where they leave no trace.
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "pigmora-inspect-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) {
+      std::cerr << "pigmora: A temporary folder could not be made for the job's outputs.\n";
+      return kExitSetup;
+    }
+    options.outDir = pattern;
+    options.inspect = true;
+    const int status = runJobFile(options, jobFile, std::cout, std::cerr);
+    std::error_code ec;
+    std::filesystem::remove_all(pattern, ec);
+    return status;
+  }
+  options.inspect = inspect->parsed();
+  return runJobFile(options, jobFile, std::cout, std::cerr);
 }

@@ -1,6 +1,7 @@
 #include "cli/open_command.h"
 
 #include "cli/document_summary.h"
+#include "cli/job_runner.h"
 #include "hostapp/core/embedded_host.h"
 #include "hostapp/docfile/document_file.h"
 #include "hostapp/scene/document.h"
@@ -13,18 +14,18 @@ int runOpen(const std::string& pluginPath, const std::string& file, std::ostream
   std::string error;
   if (!host.loadLibrary(pluginPath, error)) {
     err << "pigmora: " << error << "\n";
-    return 1;
+    return kExitSetup;
   }
   hostapp::DocumentImpl* doc = hostapp::loadDocument(host, file, error);
   if (!doc) {
     err << "pigmora: " << error << "\n";
     host.unload();
-    return 1;
+    return kExitJobError;
   }
   out << file << ": ";
   for (const std::string& line : describeDocument(*doc)) out << line << "\n";
   host.unload();
-  return 0;
+  return kExitDone;
 }
 
 }  // namespace pigmora::cli

@@ -1,5 +1,6 @@
 #include "cli/plugins_command.h"
 
+#include "cli/job_runner.h"
 #include "hostapp/core/embedded_host.h"
 
 namespace pigmora::cli {
@@ -9,7 +10,7 @@ int runPlugins(const std::string& pluginPath, std::ostream& out, std::ostream& e
   std::string error;
   if (!host.loadLibrary(pluginPath, error)) {
     err << "pigmora: " << error << "\n";
-    return 1;
+    return kExitSetup;
   }
   for (const std::string& line : host.events().console()) out << line << "\n";
   for (const auto& p : host.registration().plugins()) {
@@ -20,7 +21,7 @@ int runPlugins(const std::string& pluginPath, std::ostream& out, std::ostream& e
     out << "\n";
   }
   host.unload();
-  return 0;
+  return kExitDone;
 }
 
 }  // namespace pigmora::cli

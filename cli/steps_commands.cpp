@@ -1,10 +1,9 @@
-// Steps that run the plug-in's commands, drive the windows they open, and list the scene so that
-// what a command made can be seen.
+// Steps that run the plug-in's commands and drive the windows they open; each line says what the
+// command added to or removed from the scene.
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <initializer_list>
 #include <map>
 
 #include "cli/steps.h"
@@ -17,19 +16,6 @@
 namespace pigmora::cli {
 
 namespace {
-
-// A step takes only the keys it knows, so that a misspelt key is not silently ignored.
-void onlyKeys(const Json& step, std::initializer_list<const char*> keys) {
-  for (auto it = step.begin(); it != step.end(); ++it) {
-    if (it.key() == "step") continue;
-    bool known = false;
-    for (const char* k : keys) known = known || it.key() == k;
-    if (known) continue;
-    std::string list;
-    for (const char* k : keys) list += std::string(list.empty() ? "" : ", ") + "\"" + k + "\"";
-    throw StepError("the key \"" + it.key() + "\" is not one this step takes (" + list + ")");
-  }
-}
 
 std::string quoted(const std::string& s) {
   return "\"" + s + "\"";
@@ -167,7 +153,6 @@ std::string runCommand(JobContext& ctx, const hostapp::RegisteredPlugin& p, int3
 }
 
 std::string commandStep(JobContext& ctx, const Json& step) {
-  onlyKeys(step, {"id", "name", "object", "sub_id", "answers"});
   const hostapp::RegisteredPlugin& p =
       commandOf(ctx, step.contains("id") ? require(step, "id") : require(step, "name"));
   activateObject(ctx, step);
@@ -226,7 +211,6 @@ std::string setGadget(JobContext& ctx, hostapp::Window& window, int32_t id, cons
 }
 
 std::string dialogStep(JobContext& ctx, const Json& step) {
-  onlyKeys(step, {"command", "object", "answers", "set", "press", "picture", "close"});
   const hostapp::RegisteredPlugin& p = commandOf(ctx, require(step, "command"));
   activateObject(ctx, step);
   bool enabled = false;
@@ -282,213 +266,32 @@ std::string dialogStep(JobContext& ctx, const Json& step) {
   return summary;
 }
 
-// "0-3 7 9-10"
-std::string ranges(const host::Selection& sel) {
-  std::string out;
-  for (const auto& s : sel.segments()) {
-    out += out.empty() ? "" : " ";
-    out += std::to_string(s.first);
-    if (s.last != s.first) out += "-" + std::to_string(s.last);
-  }
-  return out.empty() ? "none" : out;
-}
-
-Json rangesJson(const host::Selection& sel) {
-  Json out = Json::array();
-  for (const auto& s : sel.segments()) out.push_back({s.first, s.last});
-  return out;
-}
-
-Json vectorJson(const host::Vector& v) {
-  return {v.x, v.y, v.z};
-}
-
-const char* objectKind(int32_t type) {
-  switch (type) {
-    case host::kTypePolygonObject:
-      return "polygon object";
-    case host::kTypeCamera:
-      return "camera";
-    case host::kTypeNull:
-      return "null";
-    default:
-      return "object";
-  }
-}
-
-Json describeTag(host::Tag* tag) {
-  Json t;
-  t["type"] = tagKind(tag->type());
-  if (!tag->name().empty()) t["name"] = tag->name();
-  switch (tag->type()) {
-    case host::kTypeUVWTag:
-      t["count"] = static_cast<host::UVWTag*>(tag)->count();
-      break;
-    case host::kTypeTextureTag: {
-      host::Material* mat = static_cast<host::TextureTag*>(tag)->material();
-      t["material"] = mat ? Json(mat->name()) : Json();
-      t["restriction"] = tag->data().getString(host::kTexRestriction);
-      t["tiling"] = tag->data().getBool(host::kTexTiling);
-      t["projection"] = tag->data().getInt32(host::kTexProjection);
-      break;
-    }
-    case host::kTypePolygonSelectionTag:
-      t["polygons"] = rangesJson(static_cast<host::SelectionTag*>(tag)->selection());
-      t["count"] = static_cast<host::SelectionTag*>(tag)->selection().count();
-      break;
-    default:
-      break;
-  }
-  return t;
-}
-
-std::string tagLine(host::Tag* tag) {
-  std::string line = std::string(tagKind(tag->type())) + " tag";
-  switch (tag->type()) {
-    case host::kTypeUVWTag:
-      return line + " (" + std::to_string(static_cast<host::UVWTag*>(tag)->count()) + " polygons)";
-    case host::kTypeTextureTag: {
-      host::Material* mat = static_cast<host::TextureTag*>(tag)->material();
-      const std::string restriction = tag->data().getString(host::kTexRestriction);
-      return line + " -> " + (mat ? quoted(mat->name()) : "no material") +
-             (restriction.empty() ? "" : " on " + quoted(restriction)) +
-             (tag->data().getBool(host::kTexTiling) ? ", tiling" : ", no tiling");
-    }
-    case host::kTypePolygonSelectionTag:
-      return line + " " + quoted(tag->name()) + ": " +
-             ranges(static_cast<host::SelectionTag*>(tag)->selection());
-    default:
-      return line;
-  }
-}
-
-std::string sceneStep(JobContext& ctx, const Json& step) {
-  onlyKeys(step, {"object", "uvs", "file"});
-  host::Object* only = step.contains("object") ? ctx.object(stringOf(step, "object")) : nullptr;
-  std::vector<int32_t> uvPolygons;
-  if (step.contains("uvs")) {
-    if (!only || only->type() != host::kTypePolygonObject)
-      throw StepError("\"uvs\" lists polygons of the polygon object named by \"object\"");
-    uvPolygons = indicesOf(step["uvs"], "\"uvs\"");
-    for (int32_t p : uvPolygons)
-      if (p >= static_cast<host::PolygonObject*>(only)->polygonCount())
-        throw StepError(
-            "polygon " + std::to_string(p) + " is out of range: " + only->name() + " has " +
-            std::to_string(static_cast<host::PolygonObject*>(only)->polygonCount()) + " polygons");
-  }
-  Json scene;
-  scene["objects"] = Json::array();
-  scene["materials"] = Json::array();
-  std::string text;
-  int32_t objects = 0, materials = 0;
-  for (host::Object* o : ctx.doc->allObjects()) {
-    if (only && o != only) continue;
-    ++objects;
-    Json jo;
-    jo["name"] = o->name();
-    jo["type"] = objectKind(o->type());
-    jo["active"] = ctx.doc->activeObject() == o;
-    jo["selected"] = o->isSelected();
-    jo["parent"] = o->up() ? Json(o->up()->name()) : Json();
-    text += "\n    object " + quoted(o->name()) + " (" + objectKind(o->type());
-    if (o->type() == host::kTypePolygonObject) {
-      auto* poly = static_cast<host::PolygonObject*>(o);
-      jo["points"] = poly->pointCount();
-      jo["polygons"] = poly->polygonCount();
-      jo["selected_polygons"] = rangesJson(poly->polygonSelection());
-      text += ", " + std::to_string(poly->pointCount()) + " points, " +
-              std::to_string(poly->polygonCount()) + " polygons";
-    }
-    text += std::string(")") + (jo["active"].get<bool>() ? ", active" : "");
-    if (o->type() == host::kTypePolygonObject &&
-        !static_cast<host::PolygonObject*>(o)->polygonSelection().empty())
-      text += ", polygons " + ranges(static_cast<host::PolygonObject*>(o)->polygonSelection()) +
-              " selected";
-    jo["tags"] = Json::array();
-    for (int32_t i = 0; i < o->tagCount(); ++i) {
-      jo["tags"].push_back(describeTag(o->tagAt(i)));
-      text += "\n      " + tagLine(o->tagAt(i));
-    }
-    if (o == only && !uvPolygons.empty()) {
-      auto* poly = static_cast<host::PolygonObject*>(o);
-      auto* uvw = static_cast<host::UVWTag*>(poly->tag(host::kTypeUVWTag));
-      jo["uvs"] = Json::object();
-      for (int32_t p : uvPolygons) {
-        if (!uvw) throw StepError(o->name() + " has no UVs");
-        const host::UVWPolygon uv = uvw->get(p);
-        const int corners = poly->polygons()[p].isTriangle() ? 3 : 4;
-        Json corner = Json::array();
-        text += "\n      uv " + std::to_string(p) + ":";
-        for (int k = 0; k < corners; ++k) {
-          corner.push_back({uv.corner(k).x, uv.corner(k).y});
-          text += " (" + number(uv.corner(k).x) + ", " + number(uv.corner(k).y) + ")";
-        }
-        jo["uvs"][std::to_string(p)] = corner;
-      }
-    }
-    scene["objects"].push_back(jo);
-  }
-  const std::vector<host::Material*> selected = ctx.doc->selectedMaterials();
-  for (host::Material* m = ctx.doc->firstMaterial(); m; m = m->next()) {
-    ++materials;
-    Json jm;
-    jm["name"] = m->name();
-    jm["color"] = vectorJson(m->data().getVector(host::kMatColor));
-    jm["active"] = ctx.doc->activeMaterial() == m;
-    jm["selected"] = std::find(selected.begin(), selected.end(), m) != selected.end();
-    jm["channels"] = Json::array();
-    text += "\n    material " + quoted(m->name()) + (jm["active"].get<bool>() ? ", active" : "");
-    for (int32_t c = 0; c < 14; ++c) {
-      host::Channel* ch = m->channel(c);
-      if (!ch) continue;
-      Json jc;
-      jc["channel"] = channelKey(c);
-      jc["file"] = ch->data().getFilename(host::kChannelFile);
-      jc["folder"] = ch->data().getFilename(host::kChannelDirectory);
-      std::string line = "\n      " + std::string(channelKey(c)) + ": ";
-      const std::string file = jc["file"].get<std::string>();
-      line += file.empty() ? "no file" : file;
-      if (host::PaintTexture* tex = ctx.host.paintImpl().textureOf(m, c, ctx.doc)) {
-        jc["texture"] = {{"width", tex->width()},
-                         {"height", tex->height()},
-                         {"layers", tex->layerCount()},
-                         {"mode", colorModeName(tex->colorMode())}};
-        line += " (" + std::to_string(tex->width()) + "x" + std::to_string(tex->height()) + " " +
-                colorModeName(tex->colorMode()) + ", " + std::to_string(tex->layerCount()) +
-                (tex->layerCount() == 1 ? " layer)" : " layers)");
-      } else {
-        jc["texture"] = Json();
-        if (!file.empty()) line += " (not loaded)";
-      }
-      text += line;
-      jm["channels"].push_back(jc);
-    }
-    scene["materials"].push_back(jm);
-  }
-  std::string summary =
-      std::to_string(objects) + " objects, " + std::to_string(materials) + " materials";
-  if (step.contains("file")) {
-    const std::filesystem::path file = ctx.outputFile(stringOf(step, "file"));
-    const std::filesystem::path partial = file.string() + ".partial";
-    {
-      std::ofstream out(partial, std::ios::binary);
-      out << scene.dump(2) << "\n";
-      if (!out) throw StepError("the file " + file.string() + " could not be written");
-    }
-    std::error_code ec;
-    std::filesystem::rename(partial, file, ec);
-    if (ec) throw StepError("the file " + file.string() + " could not be written: " + ec.message());
-    summary += ", " + file.filename().string();
-  }
-  return summary + text;
-}
-
 }  // namespace
 
-void addCommandSteps(std::map<std::string, StepFunction>& table) {
-  table["command"] = commandStep;
-  table["dialog"] = dialogStep;
-  table["scene"] = sceneStep;
+void addCommandSteps(StepTable& t) {
+  const Spec answers =
+      listOf(word({"yes", "no", "ok"})).described("a list of \"yes\", \"no\" or \"ok\"");
+  const Spec command = anyOf({whole(), text()}).described("a command's id or its name");
+  t.add("command", "Runs a command the plug-in registered, by id or by name, when it is enabled.",
+        object({opt("id", whole(), "The command's plug-in id."),
+                opt("name", text(), "The command's name."),
+                opt("object", text(), "The object to make active first."),
+                opt("sub_id", whole(), "A sub-id for the command (0)."),
+                opt("answers", answers, "Answers to the message boxes it shows, in order.")})
+            .oneOf({"id", "name"}),
+        commandStep);
+  t.add("dialog", "Runs a command that opens a window and works in the window as the user does.",
+        object({req("command", command, "The command."),
+                opt("object", text(), "The object to make active first."),
+                opt("answers", answers, "Answers to the message boxes, in order."),
+                opt("set", mapOf(anything()), "Gadget values by gadget id."),
+                opt("press",
+                    anyOf({whole(), text(), listOf(anyOf({whole(), text()}))})
+                        .described("a button's id or label, or a list of them"),
+                    "Buttons to press, in order."),
+                opt("picture", text(), "A PNG of the window, in the output folder."),
+                opt("close", flag(), "Close the window afterwards.")}),
+        dialogStep);
 }
 
 }  // namespace pigmora::cli

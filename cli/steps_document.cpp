@@ -198,16 +198,37 @@ std::string bookmarkPreviewsStep(JobContext& ctx, const Json& step) {
 
 }  // namespace
 
-void addDocumentSteps(std::map<std::string, StepFunction>& table) {
-  table["save_document"] = saveDocumentStep;
-  table["load_document"] = loadDocumentStep;
-  table["view"] = viewStep;
-  table["bookmark_view"] = bookmarkViewStep;
-  table["bookmark_cameras"] = bookmarkCamerasStep;
-  table["bookmark_apply"] = bookmarkApplyStep;
-  table["bookmark_remove"] = bookmarkRemoveStep;
-  table["bookmark_list"] = bookmarkListStep;
-  table["bookmark_previews"] = bookmarkPreviewsStep;
+void addDocumentSteps(StepTable& t) {
+  const Spec none = object({});
+  const Spec bookmark =
+      object({opt("id", whole(), "The bookmark's id."),
+              opt("index", whole().from(0), "The bookmark's place in the list, from 0.")})
+          .oneOf({"id", "index"});
+  t.add("save_document", "Saves the document, with every layer and the bookmarks, to a file.",
+        object({opt("file", text(), "The file, in the output folder (document.pigmora).")}),
+        saveDocumentStep);
+  t.add("load_document", "Loads a document file in place of the job's document.",
+        object({opt("file", text(), "A document file, relative to the job's folder."),
+                opt("output", text(), "A document file the job wrote into the output folder.")})
+            .oneOf({"file", "output"}),
+        loadDocumentStep);
+  t.add("view", "Places the editor camera, or looks through a scene camera.",
+        object({opt("position", vec3(), "Where the editor camera stands."),
+                opt("target", vec3(), "What it looks at ([0, 0, 0])."),
+                opt("focal", number().above(0), "Its focal length in mm."),
+                opt("camera", anyOf({text(), nothing()}),
+                    "A camera to look through; null goes back to the editor camera.")})
+            .needing("target", "position")
+            .needing("focal", "position"),
+        viewStep);
+  t.add("bookmark_view", "Bookmarks the view, with a rendered preview.", none, bookmarkViewStep);
+  t.add("bookmark_cameras", "Bookmarks every camera of the scene.", none, bookmarkCamerasStep);
+  t.add("bookmark_apply", "Moves the view to a bookmark.", bookmark, bookmarkApplyStep);
+  t.add("bookmark_remove", "Removes a bookmark.", bookmark, bookmarkRemoveStep);
+  t.add("bookmark_list", "Lists the bookmarks.", none, bookmarkListStep);
+  t.add("bookmark_previews", "Writes the bookmarks' previews as PNG files.",
+        object({opt("prefix", text(), "The start of the file names (bookmark_).")}),
+        bookmarkPreviewsStep);
 }
 
 }  // namespace pigmora::cli

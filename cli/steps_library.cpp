@@ -120,8 +120,33 @@ std::string libraryStep(JobContext& ctx, const Json& step) {
 
 }  // namespace
 
-void addLibrarySteps(std::map<std::string, StepFunction>& table) {
-  table["library"] = libraryStep;
+void addLibrarySteps(StepTable& t) {
+  const Spec layer = object({req("material", text(), "The material."),
+                             opt("channel", channelName(), "The channel (color)."),
+                             opt("layer", layerName(), "The layer (the active one).")});
+  t.add("library",
+        "Calls an entry of the plug-in's painting library (1036240), found through the host.",
+        object({req("entry",
+                    word({"colorModeInfo", "useAsStamp", "useAsStencil", "activePaintToolSettings",
+                          "renderLayerToBitmap", "fillPolygons", "bleedObject", "bleedLayer",
+                          "beginUndoStep", "endUndoStep", "saveLayerForUndo", "remapPolygon"}),
+                    "The library entry."),
+                opt("mode", whole(), "colorModeInfo: the colour-mode code."),
+                opt("file", text(),
+                    "useAsStamp, useAsStencil: the image; renderLayerToBitmap: "
+                    "the output file."),
+                opt("keep", flag(), "useAsStamp, useAsStencil: keep the current image's mode."),
+                opt("material", text(), "The material of the layer or fill."),
+                opt("channel", channelName(), "The channel (color)."),
+                opt("layer", layerName(), "The layer (the active one)."),
+                opt("size", whole().between(1, 16384), "renderLayerToBitmap: preview size (256)."),
+                opt("object", text(), "The polygon object."),
+                opt("selection", text(), "A polygon selection tag of the object."),
+                opt("distance", number().from(0), "bleedObject, bleedLayer: distance (5)."),
+                opt("polygon", whole().from(0), "remapPolygon: the polygon."),
+                opt("from", layer, "remapPolygon: the layer read."),
+                opt("to", layer, "remapPolygon: the layer written.")}),
+        libraryStep);
 }
 
 }  // namespace pigmora::cli

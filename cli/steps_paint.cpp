@@ -2,13 +2,15 @@
 // commands) and undo.
 #include <filesystem>
 
-#include "cli/setting_value.h"
+#include "cli/named_settings.h"
 #include "cli/steps.h"
+#include "cli/stroke_feedback.h"
 #include "cli/uv_path.h"
 #include "hostapp/core/embedded_host.h"
 #include "hostapp/paint/paint_impl.h"
 #include "hostapp/scene/document.h"
 #include "hostapp/sculpt/sculpt_impl.h"
+#include "hostapp/settings/prefs_window.h"
 
 namespace pigmora::cli {
 
@@ -16,6 +18,7 @@ namespace {
 
 constexpr int32_t kPaintBrush = 1035414;
 constexpr int32_t kPreferences = 1037934;
+constexpr int32_t kPreferencesPage = 1037935;
 constexpr int32_t kStampOn = 10601;
 constexpr int32_t kStencilOn = 10401;
 constexpr int32_t kFalloffCurve = 10303;
@@ -111,12 +114,37 @@ host::Settings& preferences(JobContext& ctx) {
 }
 
 std::string preferencesStep(JobContext& ctx, const Json& step) {
-  host::Settings* prefs = &preferences(ctx);
+  preferences(ctx);
+  const SettingsScope scope = preferencesScope(ctx.host);
+  // Parameters of the page are set through it, as the user sets them; the container's other
+  // keys are written as they are.
+  hostapp::PrefsWindow page(ctx.host, kPreferencesPage);
   const Json& values = require(step, "values");
-  if (!values.is_object()) throw StepError("\"values\" must map ids to values");
-  for (auto it = values.begin(); it != values.end(); ++it)
-    prefs->set(settingId(it.key()), settingValue(ctx, it.value(), it.key()));
+  for (auto it = values.begin(); it != values.end(); ++it) {
+    const std::string path = keyPath("values", it.key());
+    const SettingRef ref = findSetting(scope, it.key(), path);
+    const host::Value v = settingValue(&ctx, ref, it.value(), path);
+    if (ref.param && page.open())
+      page.set(ref.id, v);
+    else
+      preferences(ctx).set(ref.id, v);
+  }
   return std::to_string(values.size()) + " preferences";
+}
+
+std::string worldStep(JobContext& ctx, const Json& step) {
+  host::Settings* world = ctx.host.settings().world();
+  if (!world) throw StepError("the world settings are not available");
+  const SettingsScope scope = worldScope();
+  const Json& values = require(step, "settings");
+  std::string summary;
+  for (auto it = values.begin(); it != values.end(); ++it) {
+    const std::string path = keyPath("settings", it.key());
+    const SettingRef ref = findSetting(scope, it.key(), path);
+    world->set(ref.id, settingValue(&ctx, ref, it.value(), path));
+    summary += (summary.empty() ? "" : ", ") + ref.param->name + " " + it.value().dump();
+  }
+  return summary;
 }
 
 std::string toolStep(JobContext& ctx, const Json& step) {
@@ -124,16 +152,18 @@ std::string toolStep(JobContext& ctx, const Json& step) {
   const int32_t active = ctx.doc->data().getInt32(host::kDocActiveTool);
   const int32_t id = intOr(step, "id", active ? active : kPaintBrush);
   if (!ctx.host.sculptImpl().activateTool(ctx.doc, id))
-    throw StepError("the plug-in registers no tool with the id " + std::to_string(id));
+    throw StepError("\"id\": the plug-in registers no tool with the id " + std::to_string(id));
   int32_t toolId = 0;
   host::Settings& data = activeToolSettings(ctx, toolId);
   int32_t changed = 0;
   if (step.contains("settings")) {
+    const SettingsScope scope = toolScope(ctx.host, toolId);
     const Json& settings = step["settings"];
-    if (!settings.is_object()) throw StepError("\"settings\" must map ids to values");
-    for (auto it = settings.begin(); it != settings.end(); ++it, ++changed)
-      setToolParameter(ctx, toolId, data, settingId(it.key()),
-                       toolSettingValue(ctx, toolId, it.value(), it.key()));
+    for (auto it = settings.begin(); it != settings.end(); ++it, ++changed) {
+      const std::string path = keyPath("settings", it.key());
+      const SettingRef ref = findSetting(scope, it.key(), path);
+      setToolParameter(ctx, toolId, data, ref.id, settingValue(&ctx, ref, it.value(), path));
+    }
   }
   struct Image {
     const char* key;
@@ -156,8 +186,9 @@ std::string toolStep(JobContext& ctx, const Json& step) {
   }
   if (step.contains("falloff")) {
     ++changed;
+    SettingRef ref{kFalloffCurve, nullptr};
     setToolParameter(ctx, toolId, data, kFalloffCurve,
-                     settingValue(ctx, Json{{"spline", step["falloff"]}}, "falloff"));
+                     settingValue(&ctx, ref, Json{{"spline", step["falloff"]}}, "falloff"));
   }
   const hostapp::RegisteredPlugin* p = ctx.host.registration().find(toolId);
   return std::to_string(id) + " \"" + (p ? p->name : "") + "\" active, " + std::to_string(changed) +
@@ -209,12 +240,23 @@ std::string strokeStep(JobContext& ctx, const Json& step) {
   }
   if (boolOr(step, "secondary", false)) input.dabFlags |= host::kDabFlagSecondary;
   if (boolOr(step, "blur", false)) input.dabFlags |= host::kDabFlagBlur;
+  if (ctx.progress)
+    input.progress = [&ctx](int32_t done, int32_t total) {
+      ctx.progress("stroke", total > 0 ? static_cast<double>(done) / total : 1.0,
+                   std::to_string(done) + "/" + std::to_string(total) + " dabs");
+    };
+  const PaintWatch watch = watchTextures(ctx);
   if (!ctx.host.sculptImpl().runStroke(ctx.doc, input))
     throw StepError("the tool " + std::to_string(toolId) + " could not run the stroke on " +
                     obj->name());
   const hostapp::StrokeStats& stats = ctx.host.sculptImpl().lastStroke();
   std::string summary = obj->name() + ": " + std::to_string(stats.dabs) + " dabs";
   if (stats.missed) summary += ", " + std::to_string(stats.missed) + " off the surface";
+  if (!paintedSince(ctx, watch)) {
+    const std::string why = whyNothingPainted(ctx, obj, stats, input);
+    summary += "; painted nothing: " + why;
+    ctx.warnings.push_back("the stroke painted nothing: " + why);
+  }
   return summary;
 }
 
@@ -301,15 +343,81 @@ std::string redoStep(JobContext& ctx, const Json& step) {
 
 }  // namespace
 
-void addPaintSteps(std::map<std::string, StepFunction>& table) {
-  table["painter"] = painterStep;
-  table["preferences"] = preferencesStep;
-  table["tool"] = toolStep;
-  table["stroke"] = strokeStep;
-  table["button"] = buttonStep;
-  table["fill"] = fillStep;
-  table["undo"] = undoStep;
-  table["redo"] = redoStep;
+void addPaintSteps(StepTable& t) {
+  t.add("painter",
+        "The painter state: colours per channel, enabled channels, paint-all-channels, the "
+        "active channel and the texture selected for painting.",
+        object({opt("colors",
+                    channelMap(object(
+                        {opt("primary", colour01(), "Colour 0, painted by default."),
+                         opt("secondary", colour01(), "Colour 1, painted with \"secondary\"."),
+                         opt("brightness", number().from(0), "Multiplies both colours (1).")})),
+                    "Colours by channel."),
+                opt("enabled", channelMap(flag()), "Channels switched on or off for painting."),
+                opt("paint_all", flag(), "Paint every enabled channel at once."),
+                opt("multi_channel", flag(), "The host's multi-channel mode."),
+                opt("active_channel", channelName(), "The painter's active channel."),
+                opt("texture",
+                    object({req("material", text(), "The material."),
+                            opt("channel", channelName(), "The channel (color).")}),
+                    "The texture selected for painting.")}),
+        painterStep);
+  t.add("preferences", "Values of the painting preferences (world settings sub-container 1037934).",
+        object({req("values", settingsOf(SettingsOwner::kPreferences),
+                    "Preferences by page parameter id, container key or name (pigmora describe "
+                    "prefs).")}),
+        preferencesStep);
+  t.add("world", "World settings of the host, such as the undo depth (1018).",
+        object({req("settings", settingsOf(SettingsOwner::kWorld),
+                    "World settings by id or name (pigmora describe world).")}),
+        worldStep);
+  t.add("tool", "Makes a tool active and changes its settings as the user changes them.",
+        object({opt("id", whole().between(1, 2147483647),
+                    "The tool's plug-in id (the active one, else 1035414)."),
+                opt("settings", settingsOf(SettingsOwner::kTool),
+                    "Tool settings by id or name (pigmora describe TOOL)."),
+                opt("stamp", anyOf({text(), nothing()}),
+                    "A stamp image, relative to the job; null switches the stamp off."),
+                opt("stencil", anyOf({text(), nothing()}),
+                    "A stencil image, relative to the job; null switches the stencil off."),
+                opt("falloff",
+                    listOf(listOf(number().between(0, 1), 2, 2), 2)
+                        .described("a curve of two or more [x, y] knots from 0 to 1"),
+                    "The falloff curve (setting 10303) as [x, y] knots.")}),
+        toolStep);
+  t.add("stroke", "A stroke of the active tool along a surface, UV or screen path.",
+        object({opt("object", text(), "The polygon object (the active one); it becomes active."),
+                opt("surface", pathOf(3), "World-space points on or near the surface."),
+                opt("uv", pathOf(2), "A path in UV space, carried onto the surface."),
+                opt("screen", pathOf(2), "Screen pixels seen through \"camera\"."),
+                opt("camera", text(), "The camera of a screen path."),
+                opt("view", listOf(number().from(1), 2, 2).described("[width, height] in pixels"),
+                    "The view of a screen path ([800, 600])."),
+                opt("radius", number().above(0),
+                    "Brush radius: scene units, or pixels for screen paths (tool setting 10200)."),
+                opt("strength", number().between(0, 1), "Brush strength (tool setting 10201)."),
+                opt("spacing", number().above(0), "Dab spacing in radii (tool setting 10202)."),
+                opt("secondary", flag(), "Paint with the secondary colours."),
+                opt("blur", flag(), "Hold the blur modifier.")})
+            .oneOf({"surface", "uv", "screen"})
+            .needing("screen", "camera"),
+        strokeStep);
+  t.add("button", "Presses a button of the active tool's description.",
+        object({opt("object", text(), "The polygon object to make active first."),
+                req("id", whole().between(-2147483648.0, 2147483647),
+                    "The button's id (20001 bleed, 20004 fill UV islands ...).")}),
+        buttonStep);
+  t.add("fill",
+        "Fills or bleeds the object's textures through the plug-in's fill and bleed commands.",
+        object({opt("object", text(), "The polygon object (the active one)."),
+                req("mode", word({"bleed", "layer", "uvs", "islands"}), "What to fill."),
+                opt("distance", whole().from(0),
+                    "Bleed distance in pixels, for the bleed only (the preference bleed_width).")}),
+        fillStep);
+  t.add("undo", "Undoes the newest steps of the document's undo list.",
+        object({opt("times", whole().from(1), "How many (1).")}), undoStep);
+  t.add("redo", "Redoes the steps undone last.",
+        object({opt("times", whole().from(1), "How many (1).")}), redoStep);
 }
 
 }  // namespace pigmora::cli

@@ -2,6 +2,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "cli/named_settings.h"
 #include "cli/steps.h"
 #include "hostapp/core/embedded_host.h"
 #include "hostapp/paint/paint_impl.h"
@@ -91,8 +92,17 @@ hostapp::MeshData explicitMesh(const Json& step) {
   return mesh;
 }
 
+// Steps find objects and materials by name, so a second one of the same name would be
+// unreachable.
+void requireNewObjectName(JobContext& ctx, const std::string& name) {
+  for (host::Object* o : ctx.doc->allObjects())
+    if (o->name() == name)
+      throw StepError("\"name\": the scene already has an object named \"" + name + "\"");
+}
+
 std::string objectStep(JobContext& ctx, const Json& step) {
   const std::string name = stringOf(step, "name");
+  requireNewObjectName(ctx, name);
   hostapp::MeshData mesh;
   std::string source;
   if (step.contains("primitive")) {
@@ -156,6 +166,9 @@ std::string selectionStep(JobContext& ctx, const Json& step) {
 
 std::string materialStep(JobContext& ctx, const Json& step) {
   const std::string name = stringOf(step, "name");
+  for (host::Material* m = ctx.doc->firstMaterial(); m; m = m->next())
+    if (m->name() == name)
+      throw StepError("\"name\": the scene already has a material named \"" + name + "\"");
   hostapp::SceneBuilder builder(ctx.host, ctx.doc);
   host::Material* mat = builder.addMaterial(name);
   if (!mat) throw StepError("the material could not be made");
@@ -234,6 +247,7 @@ std::string textureTagStep(JobContext& ctx, const Json& step) {
 
 std::string cameraStep(JobContext& ctx, const Json& step) {
   const std::string name = stringOf(step, "name");
+  requireNewObjectName(ctx, name);
   auto* cam = static_cast<host::CameraObject*>(ctx.host.scene().createObject(host::kTypeCamera));
   if (!cam) throw StepError("the camera could not be made");
   cam->setName(name);
@@ -278,29 +292,15 @@ std::string documentStep(JobContext& ctx, const Json& step) {
   }
   if (step.contains("parameters")) {
     const Json& params = step["parameters"];
-    if (!params.is_object()) throw StepError("\"parameters\" must map ids to values");
+    const SettingsScope scope = documentScope();
     for (auto it = params.begin(); it != params.end(); ++it) {
-      int32_t id = 0;
-      try {
-        id = std::stoi(it.key());
-      } catch (const std::exception&) {
-        throw StepError("the parameter id \"" + it.key() + "\" is not a number");
-      }
-      if (id == host::kDocPath)
+      const std::string path = keyPath("parameters", it.key());
+      const SettingRef ref = findSetting(scope, it.key(), path);
+      if (ref.id == host::kDocPath)
         throw StepError(
-            "the document's folder (1012) is set with \"folder\", inside the output folder");
-      const Json& v = it.value();
-      if (v.is_boolean())
-        ctx.doc->data().setBool(id, v.get<bool>());
-      else if (v.is_number_integer())
-        ctx.doc->data().setInt32(id, v.get<int32_t>());
-      else if (v.is_number())
-        ctx.doc->data().setReal(id, v.get<double>());
-      else if (v.is_string())
-        ctx.doc->data().setString(id, v.get<std::string>());
-      else
-        throw StepError("the document parameter " + it.key() +
-                        " must be a number, a string or true/false");
+            "the document's folder (1012) is set with \"folder\", inside the output "
+            "folder");
+      ctx.doc->data().set(ref.id, settingValue(&ctx, ref, it.value(), path));
     }
     summary += (summary.empty() ? "" : ", ") + std::to_string(params.size()) + " parameters";
   }
@@ -378,14 +378,101 @@ std::string selectStep(JobContext& ctx, const Json& step) {
 
 }  // namespace
 
-void addSceneSteps(std::map<std::string, StepFunction>& table) {
-  table["object"] = objectStep;
-  table["selection"] = selectionStep;
-  table["material"] = materialStep;
-  table["texture_tag"] = textureTagStep;
-  table["camera"] = cameraStep;
-  table["document"] = documentStep;
-  table["select"] = selectStep;
+void addSceneSteps(StepTable& t) {
+  t.add("object",
+        "A polygon object from a built-in primitive, an OBJ file, or explicit points, polygons "
+        "and UVs.",
+        object({req("name", text(), "The object's name, unique in the scene."),
+                opt("primitive", word({"sphere", "box", "grid"}), "A built-in mesh."),
+                opt("obj", text(), "An OBJ file, relative to the job's folder."),
+                opt("points", listOf(vec3(), 1).described("a list of [x, y, z] points"),
+                    "Explicit points."),
+                opt("polygons",
+                    listOf(listOf(whole().from(0), 3, 4), 1)
+                        .described("a list of polygons of three or four point indices"),
+                    "Polygons of explicit points, as point indices."),
+                opt("uvs",
+                    listOf(listOf(listOf(number(), 2, 3), 3, 4))
+                        .described("one list of [u, v] corners per polygon"),
+                    "UVs of explicit polygons, one [u, v] per corner."),
+                opt("segments", whole().between(3, 4096), "Sphere: segments around (48)."),
+                opt("rings", whole().between(2, 4096), "Sphere: rings from pole to pole (24)."),
+                opt("radius", number().above(0), "Sphere: radius (100)."),
+                opt("size",
+                    anyOf({number().above(0), listOf(number().above(0), 3, 3)})
+                        .described("a box's [x, y, z] or a grid's width, above 0"),
+                    "Box: [x, y, z] (200 each); grid: width and depth (200)."),
+                opt("columns", whole().between(1, 4096), "Grid: polygons across (10)."),
+                opt("rows", whole().between(1, 4096), "Grid: polygons deep (10)."),
+                opt("position", vec3(), "World position."),
+                opt("rotation", vec3(), "Heading, pitch and bank in degrees."),
+                opt("scale", number().above(0), "Uniform scale (1)."),
+                opt("parent", text(), "The object to put it under."),
+                opt("active", flag(), "Make it the active object (the first object always is).")})
+            .oneOf({"primitive", "obj", "points"})
+            .needing("points", "polygons")
+            .needing("points", "uvs"),
+        objectStep);
+  t.add("selection", "A polygon selection tag, by polygon indices.",
+        object({req("object", text(), "The polygon object."),
+                req("name", text(), "The tag's name (texture tags restrict to it by name)."),
+                req("polygons", indexList(), "The selected polygons.")}),
+        selectionStep);
+  t.add(
+      "material", "A standard material, with paint textures in the channels it enables.",
+      object({req("name", text(), "The material's name, unique in the scene."),
+              opt("color", colour01(), "The material's own colour, shown where it has no texture."),
+              opt("channels",
+                  channelMap(object(
+                      {opt("size",
+                           anyOf({whole().between(1, 16384), pixelSize()})
+                               .described("a whole number from 1 to 16384 or [width, height]"),
+                           "Width and height in pixels (1024)."),
+                       opt("mode", colorModeName(), "Colour mode of the layers (argb8)."),
+                       opt("fill", anyOf({colour255(), nothing()}),
+                           "Background colour 0 .. 255 (white); null for transparent."),
+                       opt("layers", nameList(), "Layers added above \"Background\"."),
+                       opt("file", text(), "An existing image to paint on instead.")})),
+                  "Channels to enable, by name, each with its texture.")}),
+      materialStep);
+  t.add("texture_tag", "Assigns a material to an object, optionally restricted to a selection.",
+        object({req("object", text(), "The object."), req("material", text(), "The material."),
+                opt("restriction", text(), "The name of a polygon selection tag."),
+                opt("projection", whole(), "Projection (6, UVW mapping)."),
+                opt("tiling", flag(), "Tile the texture (true).")}),
+        textureTagStep);
+  t.add("camera", "A camera looking at a target.",
+        object({req("name", text(), "The camera's name, unique among the objects."),
+                req("position", vec3(), "Where it stands."),
+                opt("target", vec3(), "What it looks at ([0, 0, 0])."),
+                opt("focal", number().above(0), "Focal length in mm on 36 mm film (36).")}),
+        cameraStep);
+  t.add("document", "The editing mode, active object and material, and document parameters.",
+        object({opt("mode", whole(), "Editing mode (document parameter 1019)."),
+                opt("active_object", text(), "The object to make active."),
+                opt("active_material", text(), "The material to make active."),
+                opt("folder", text(),
+                    "The document's folder (1012), where commands write new textures: a folder "
+                    "inside the output folder."),
+                opt("parameters", settingsOf(SettingsOwner::kDocument),
+                    "Document parameters by id or name (pigmora describe document).")}),
+        documentStep);
+  const Spec indicesOrAll =
+      anyOf({indexList(), word({"all"})}).described("a list of indices or \"all\"");
+  t.add("select", "Selects objects, materials, and an object's polygons, points or edges.",
+        object({opt("objects", nameList(), "Objects to select (the others are deselected)."),
+                opt("materials", nameList(), "Materials to select."),
+                opt("object", text(), "The object whose elements are selected."),
+                opt("polygons", indicesOrAll, "Polygons to select."),
+                opt("selection", text(), "A polygon selection tag whose polygons to select."),
+                opt("points", indicesOrAll, "Points to select."),
+                opt("edges", indicesOrAll, "Edges to select (4 x polygon + side).")})
+            .needing("polygons", "object")
+            .needing("selection", "object")
+            .excluding("selection", "polygons")
+            .needing("points", "object")
+            .needing("edges", "object"),
+        selectStep);
 }
 
 }  // namespace pigmora::cli

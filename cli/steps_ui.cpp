@@ -27,21 +27,6 @@ std::string quoted(const std::string& s) {
   return "\"" + s + "\"";
 }
 
-// Refuses keys a step does not know, so that a misspelt key is not silently ignored.
-template <size_t N>
-void checkKeys(const Json& step, const char* const (&keys)[N]) {
-  for (const auto& [key, value] : step.items()) {
-    (void)value;
-    if (key == "step") continue;
-    if (std::find_if(std::begin(keys), std::end(keys), [&](const char* k) { return key == k; }) ==
-        std::end(keys)) {
-      std::string known;
-      for (const char* k : keys) known += (known.empty() ? "" : ", ") + std::string(k);
-      throw StepError("the key " + quoted(key) + " means nothing here (use " + known + ")");
-    }
-  }
-}
-
 hostapp::UiHost& ui(JobContext& ctx) {
   return ctx.host.uiHost();
 }
@@ -299,8 +284,6 @@ void checkScript(JobContext& ctx, size_t errorsBefore) {
 }
 
 std::string openStep(JobContext& ctx, const Json& step) {
-  static constexpr const char* kKeys[] = {"id", "name"};
-  checkKeys(step, kKeys);
   const int32_t id = registeredCommand(ctx, step);
   if (!ctx.host.registration().callCommand(id, 0))
     throw StepError("the command " + std::to_string(id) + " did not run");
@@ -317,9 +300,6 @@ std::string openStep(JobContext& ctx, const Json& step) {
 }
 
 std::string clickStep(JobContext& ctx, const Json& step) {
-  static constexpr const char* kKeys[] = {"window", "area", "cell",  "at",
-                                          "button", "keys", "double"};
-  checkKeys(step, kKeys);
   hostapp::Window& w = windowOf(ctx, step);
   const Target t = targetOf(w, step, false);
   const std::string button = stringOr(step, "button", "left");
@@ -341,8 +321,6 @@ std::string clickStep(JobContext& ctx, const Json& step) {
 }
 
 std::string menuStep(JobContext& ctx, const Json& step) {
-  static constexpr const char* kKeys[] = {"window", "area", "cell", "at", "entry"};
-  checkKeys(step, kKeys);
   hostapp::Window& w = windowOf(ctx, step);
   const Target t = targetOf(w, step, false);
   const std::string entry = stringOf(step, "entry");
@@ -360,8 +338,6 @@ std::string menuStep(JobContext& ctx, const Json& step) {
 }
 
 std::string dragStep(JobContext& ctx, const Json& step) {
-  static constexpr const char* kKeys[] = {"window", "area", "cell", "uv", "path", "keys"};
-  checkKeys(step, kKeys);
   hostapp::Window& w = windowOf(ctx, step);
   const Target t = targetOf(w, step, true);
   std::vector<std::pair<int32_t, int32_t>> path;
@@ -387,8 +363,6 @@ std::string dragStep(JobContext& ctx, const Json& step) {
 }
 
 std::string dropStep(JobContext& ctx, const Json& step) {
-  static constexpr const char* kKeys[] = {"window", "area", "cell", "at", "file"};
-  checkKeys(step, kKeys);
   hostapp::Window& w = windowOf(ctx, step);
   const Target t = targetOf(w, step, false);
   const std::filesystem::path file = ctx.inputFile(stringOf(step, "file"));
@@ -401,8 +375,6 @@ std::string dropStep(JobContext& ctx, const Json& step) {
 }
 
 std::string zoomStep(JobContext& ctx, const Json& step) {
-  static constexpr const char* kKeys[] = {"window", "value"};
-  checkKeys(step, kKeys);
   hostapp::Window& w = windowOf(ctx, step);
   const double value = numberOf(step, "value");
   const hostapp::Widget* slider = w.find(kZoomSlider);
@@ -416,8 +388,6 @@ std::string zoomStep(JobContext& ctx, const Json& step) {
 }
 
 std::string panelStep(JobContext& ctx, const Json& step) {
-  static constexpr const char* kKeys[] = {"window", "entry", "name", "cancel"};
-  checkKeys(step, kKeys);
   hostapp::Window& w = windowOf(ctx, step);
   const std::string entry = stringOf(step, "entry");
   if (!w.area(kSideMenu)) throw StepError("the window has no side menu");
@@ -449,8 +419,6 @@ std::string panelStep(JobContext& ctx, const Json& step) {
 }
 
 std::string renderWindowStep(JobContext& ctx, const Json& step) {
-  static constexpr const char* kKeys[] = {"window", "file"};
-  checkKeys(step, kKeys);
   hostapp::Window& w = windowOf(ctx, step);
   const std::filesystem::path file =
       ctx.outputFile(stringOr(step, "file", safeFileName(w.title()) + ".png"));
@@ -465,15 +433,61 @@ std::string renderWindowStep(JobContext& ctx, const Json& step) {
 
 }  // namespace
 
-void addUiSteps(std::map<std::string, StepFunction>& table) {
-  table["ui_open"] = openStep;
-  table["ui_click"] = clickStep;
-  table["ui_menu"] = menuStep;
-  table["ui_drag"] = dragStep;
-  table["ui_drop"] = dropStep;
-  table["ui_zoom"] = zoomStep;
-  table["ui_panel"] = panelStep;
-  table["render_window"] = renderWindowStep;
+void addUiSteps(StepTable& t) {
+  const Field window = opt("window", anyOf({whole(), text()}).described("a window's title or id"),
+                           "The window, by its title or its plug-in id (the front-most one).");
+  const Field area =
+      opt("area", whole(), "The user area by its gadget id (the first one showing cells).");
+  const Field cell =
+      opt("cell", anyOf({whole().from(0), text()}).described("an index or a caption"),
+          "A cell by its index from 0 or its caption.");
+  const Spec pixel = listOf(number(), 2, 2).described("[x, y]");
+  const Field at = opt(
+      "at", pixel, "A pixel [x, y] inside the cell (its centre), or of the area without a cell.");
+  const Field keys = opt("keys", listOf(word({"shift", "ctrl", "alt"})), "Modifier keys held.");
+  t.add("ui_open", "Runs the command that opens a window and shows what the window holds.",
+        object({opt("id", whole(), "The command's plug-in id."),
+                opt("name", text(), "The command's name.")})
+            .oneOf({"id", "name"}),
+        openStep);
+  t.add("ui_click", "Clicks on a cell of a window, or on a point of its area.",
+        object({window, area, cell, at,
+                opt("button", word({"left", "right", "middle"}), "The mouse button (left)."), keys,
+                opt("double", flag(), "A double click (with the left button).")}),
+        clickStep);
+  t.add("ui_menu", "Right-clicks on a cell or a point and picks an entry of the context menu.",
+        object({window, area, cell, at,
+                req("entry", text(), "The entry's text; a submenu's entry as \"Submenu/Entry\".")}),
+        menuStep);
+  t.add("ui_drag", "Drags with the left button held through points of a cell.",
+        object({window, area, req("cell", cell.spec, cell.help),
+                opt("uv",
+                    listOf(listOf(number().between(0, 1), 2, 2), 2)
+                        .described("a list of two or more [u, v] points from 0 to 1"),
+                    "The points as fractions [u, v] of the cell, 0 .. 1."),
+                opt("path", listOf(pixel, 2).described("a list of two or more [x, y] points"),
+                    "The points as pixels [x, y] of the cell."),
+                keys})
+            .oneOf({"uv", "path"}),
+        dragStep);
+  t.add("ui_drop", "Drops a file on a cell or a point, as from a file browser.",
+        object({window, area, cell, at,
+                req("file", text(), "The file dropped, relative to the job's folder.")}),
+        dropStep);
+  t.add("ui_zoom", "Moves the window's zoom slider.",
+        object({window, req("value", number().between(0.1, 1.0),
+                            "The zoom, 0.1 .. 1; cells are value x 512 pixels.")}),
+        zoomStep);
+  t.add("ui_panel", "Clicks an entry of the window's side menu by its text.",
+        object({window, req("entry", text(), "The entry's text."),
+                opt("name", text(), "What the user types into the name dialog it opens, then OK."),
+                opt("cancel", flag(), "Press Cancel in the name dialog it opens.")})
+            .excluding("name", "cancel"),
+        panelStep);
+  t.add(
+      "render_window", "Writes a window, title bar included, as a PNG picture.",
+      object({window, opt("file", text(), "The PNG, in the output folder (the window's title).")}),
+      renderWindowStep);
 }
 
 }  // namespace pigmora::cli

@@ -8,6 +8,12 @@ const DescriptionParameter* Description::find(int32_t id) const {
   return nullptr;
 }
 
+const DescriptionParameter* Description::findByName(const std::string& name) const {
+  for (const auto& p : params_)
+    if (!name.empty() && p.name == name) return &p;
+  return nullptr;
+}
+
 bool Description::setDefault(int32_t id, const Value& v) {
   for (auto& p : params_) {
     if (p.id == id) {

@@ -17,7 +17,12 @@ constexpr int32_t kDescFlagNeedDefaults = 0x20;  // host asks for default values
 struct DescriptionParameter {
   int32_t id = 0;
   ValueType type = ValueType::kNone;
+  std::string name;  // the resource symbol, lower case with underscores ("radius")
   std::string label;
+  std::string help;  // one sentence on what the parameter does
+  // The range a numeric value may take; open where the flag is false.
+  bool hasMinimum = false, hasMaximum = false;
+  double minimum = 0.0, maximum = 0.0;
   Value defaultValue;
   std::vector<std::pair<int32_t, std::string>> choices;  // for choice parameters
   bool isChoice = false;
@@ -36,6 +41,7 @@ class Description {
   const std::vector<DescriptionParameter>& parameters() const { return params_; }
   std::vector<DescriptionParameter>& parameters() { return params_; }
   const DescriptionParameter* find(int32_t id) const;
+  const DescriptionParameter* findByName(const std::string& name) const;
   // Sets the default value of a parameter; false when it is not in the description.
   bool setDefault(int32_t id, const Value& v);
 

@@ -1,30 +1,17 @@
 // The pigmora program, run as a user runs it.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <array>
-#include <cstdio>
-#include <memory>
 #include <string>
+
+#include "tests/support/cli_run.h"
 
 namespace {
 
-struct CommandRun {
-  int status;
-  std::string out;
-};
-
+// Both streams together, as a user sees them.
 CommandRun run(const std::string& args) {
-  const std::string cmd = std::string(PIGMORA_CLI_PATH) + " " + args + " 2>&1";
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(cmd.c_str(), "r"), pclose);
-  CommandRun r{-1, ""};
-  if (!pipe) return r;
-  std::array<char, 4096> buf{};
-  size_t n;
-  while ((n = fread(buf.data(), 1, buf.size(), pipe.get())) > 0) r.out.append(buf.data(), n);
-  const int status = pclose(pipe.release());
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  CommandRun r = runPigmora(args);
+  r.out += r.err;
   return r;
 }
 
@@ -38,7 +25,7 @@ TEST(PluginsCommand, PrintsTheStartLinesAndEveryRegisteredPlugin) {
 
 TEST(PluginsCommand, BrokenLibraryGivesOneSentenceAndFailure) {
   const CommandRun missing = run("--plugin /nonexistent/libpigmora.so plugins");
-  EXPECT_NE(missing.status, 0);
+  EXPECT_EQ(missing.status, 3);
   EXPECT_EQ(missing.out,
             "pigmora: The plug-in library /nonexistent/libpigmora.so does not exist.\n");
   const CommandRun notLib =
@@ -49,23 +36,45 @@ TEST(PluginsCommand, BrokenLibraryGivesOneSentenceAndFailure) {
 }
 
 TEST(PluginsCommand, VersionAndHelpFollowTheUsualConventions) {
-  const CommandRun v = run("--version");
+  const CommandRun v = runPigmora("--version");
   EXPECT_EQ(v.status, 0);
   EXPECT_EQ(v.out.rfind("pigmora ", 0), 0u);
+  ASSERT_FALSE(v.out.empty());
+  EXPECT_EQ(v.out.back(), '\n');
+  EXPECT_EQ(std::count(v.out.begin(), v.out.end(), '\n'), 1);
   const CommandRun h = run("--help");
   EXPECT_EQ(h.status, 0);
-  EXPECT_NE(h.out.find("plugins"), std::string::npos);
-  EXPECT_NE(h.out.find("demo"), std::string::npos);
-  EXPECT_NE(h.out.find("run"), std::string::npos);
+  for (const char* command : {"plugins", "demo", "run", "check", "inspect", "schema", "describe"})
+    EXPECT_TRUE(contains(h.out, command)) << command;
+  // The exit statuses are part of the help.
+  EXPECT_TRUE(contains(h.out, "Exit status: 0 done; 1 ")) << h.out;
+  EXPECT_TRUE(contains(h.out, "2 a usage error")) << h.out;
   const CommandRun runHelp = run("run --help");
   EXPECT_EQ(runHelp.status, 0);
-  EXPECT_NE(runHelp.out.find("--out"), std::string::npos);
-  const CommandRun noJob = run("run");
-  EXPECT_NE(noJob.status, 0);
-  const CommandRun badSize = run("demo --size 0");
-  EXPECT_NE(badSize.status, 0);
-  const CommandRun bad = run("no-such-command");
-  EXPECT_NE(bad.status, 0);
+  for (const char* flag : {"--out", "--strict", "--json", "--set"})
+    EXPECT_TRUE(contains(runHelp.out, flag)) << flag;
+}
+
+TEST(PluginsCommand, UsageErrorsNameTheirCauseAndExitWithTwo) {
+  struct Case {
+    const char* args;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"run", "job is required"},
+      {"demo --size 0", "--size"},
+      {"no-such-command", "no-such-command"},
+      {"run job.json --frobnicate", "the option --frobnicate is unknown"},
+      {"", "a command is needed"},
+  };
+  for (const Case& c : cases) {
+    const CommandRun r = runPigmora(c.args);
+    EXPECT_EQ(r.status, 2) << c.args;
+    EXPECT_TRUE(r.out.empty()) << c.args;
+    EXPECT_EQ(r.err.rfind("pigmora: ", 0), 0u) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_TRUE(contains(r.err, c.expected)) << c.args << ": " << r.err;
+  }
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 // The pigmora program running jobs as a user runs them: every example job in data/jobs, the
 // demo at a small size, and bad input.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <OpenImageIO/imageio.h>
 
@@ -18,38 +16,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/cli_run.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-struct CommandRun {
-  int status = -1;
-  std::string out;  // standard output
-  std::string err;  // standard error
-};
-
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 CommandRun run(const std::string& args) {
-  static int counter = 0;
-  const fs::path errFile =
-      fs::temp_directory_path() /
-      ("pigmora_jobs_err_" + std::to_string(getpid()) + "_" + std::to_string(counter++));
-  const std::string cmd = std::string(PIGMORA_CLI_PATH) + " " + args + " 2>" + errFile.string();
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(cmd.c_str(), "r"), pclose);
-  CommandRun r;
-  if (!pipe) return r;
-  std::array<char, 4096> buf{};
-  size_t n;
-  while ((n = fread(buf.data(), 1, buf.size(), pipe.get())) > 0) r.out.append(buf.data(), n);
-  const int status = pclose(pipe.release());
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  r.err = slurp(errFile);
-  fs::remove(errFile);
-  return r;
+  return runPigmora(args);
 }
 
 class JobsTest : public ::testing::Test {
@@ -99,10 +73,6 @@ Image readImage(const fs::path& p) {
   img.pixels.resize(static_cast<size_t>(img.width) * img.height * img.channels);
   in->read_image(0, 0, 0, img.channels, OIIO::TypeDesc::FLOAT, img.pixels.data());
   return img;
-}
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
 }
 
 TEST_F(JobsTest, FlatFillTruncatesThePainterColourToEightBitsForEveryDepth) {
@@ -329,9 +299,11 @@ TEST_F(JobsTest, BadInputGivesOneSentenceNamingFileAndStep) {
            R"(, {"step": "selection", "object": "G", "name": "S", "polygons": [0, 7]}]})",
        "step 2 (selection): polygon 7 is out of range: G has 1 polygons."},
       {R"({"steps": [{"step": "material", "name": "M", "channels": {"color": {"size": 0}}}]})",
-       "step 1 (material): the texture size 0 x 0 is outside 1 to 16384."},
+       "step 1 (material): \"channels.color.size\" must be a whole number from 1 to 16384 or "
+       "[width, height], not 0."},
       {R"({"steps": [{"step": "material", "name": "M", "channels": {"color": {"size": [64, 20000]}}}]})",
-       "step 1 (material): the texture size 64 x 20000 is outside 1 to 16384."},
+       "step 1 (material): \"channels.color.size\" must be [width, height] with whole numbers "
+       "from 1 to 16384, not [64,20000]."},
       {R"({"steps": [{"step": "command", "id": 1234}]})",
        "step 1 (command): the plug-in registers no command with the id 1234."},
       {R"({"steps": [{"step": "document", "active_object": "Nobody"}]})",
@@ -348,9 +320,9 @@ TEST_F(JobsTest, BadInputGivesOneSentenceNamingFileAndStep) {
       {R"({"steps": [{"step": "material", "name": "M", "channels": {"color": {"file": "missing.png"}}}]})",
        "missing.png does not exist."},
       {R"({"steps": [{"step": "material", "name": "M", "channels": {"color": {"size": 8, "mode": "cmyk"}}}]})",
-       "step 1 (material): the colour mode \"cmyk\" cannot be painted"},
+       "step 1 (material): \"channels.color.mode\" must be a paintable colour mode"},
       {R"({"steps": [{"step": "object", "name": 5, "primitive": "box"}]})",
-       "step 1 (object): \"name\" must be a string."},
+       "step 1 (object): \"name\" must be a string, not 5."},
       {R"({"steps": {"not": "a list"}})", "must be an object with a list of \"steps\"."},
       {R"({"steps": [1, 2]})", "step 1 (?): every step must be an object"},
   };
@@ -427,9 +399,9 @@ TEST_F(JobsTest, PaintViewJobUsesTheWindowAsAUserWouldAndRendersIt) {
       {R"({"step": "ui_click", "window": "Nowhere", "at": [1, 1]})",
        "step 4 (ui_click): there is no open window \"Nowhere\"."},
       {R"({"step": "ui_drag", "cell": 0, "uv": [[0.5, 0.5]]})",
-       "step 4 (ui_drag): \"uv\" must list two points or more."},
+       "step 4 (ui_drag): \"uv\" must be a list of two or more [u, v] points from 0 to 1"},
       {R"({"step": "ui_click", "cell": 0, "colour": "red"})",
-       "step 4 (ui_click): the key \"colour\" means nothing here"},
+       "step 4 (ui_click): the key \"colour\" is unknown"},
   };
   for (const auto& [step, expected] : cases) {
     const CommandRun bad = runJob("{\"steps\": [" + setup + ", " + step + "]}");
@@ -556,15 +528,18 @@ TEST_F(JobsTest, CommandStepsReportStateQuestionsAndBadInput) {
       {R"({"step": "command", "name": "QOR Paint Everything"})",
        "step 2 (command): the plug-in registers no command named \"QOR Paint Everything\"."},
       {R"({"step": "command", "name": "QOR Select Edges", "objekt": "G"})",
-       "step 2 (command): the key \"objekt\" is not one this step takes"},
+       "step 2 (command): the key \"objekt\" is unknown (did you mean \"object\"?)."},
       {R"({"step": "dialog", "command": "QOR Setup UDIMs", "object": "G", "set": {"1001": "no/such/file.png"}})",
        "no/such/file.png does not exist."},
       {R"({"step": "dialog", "command": "QOR Setup UDIMs", "object": "G", "press": [4711]})",
        "step 2 (dialog): the window \"UDIM Loader\" has no button 4711 that can be pressed."},
       {R"({"step": "dialog", "command": "QOR Delete Texture Tags"})",
        "step 2 (dialog): the command \"QOR Delete Texture Tags\" opened no window."},
-      {R"({"step": "scene", "object": "G", "uvs": [11]})",
-       "step 2 (scene): polygon 11 is out of range: G has 11 polygons."},
+      {R"({"step": "print", "object": "G", "polygons": [11]})",
+       "step 2 (print): polygon 11 is out of range: G has 11 polygons."},
+      {R"({"step": "scene", "object": "G"})",
+       "step 2 (scene): the step \"scene\" is now part of \"print\": {\"step\": \"print\", "
+       "\"show\": [\"objects\", \"materials\"]} lists the objects and materials"},
       {R"({"step": "select", "object": "G", "selection": "UDIM_1001"})",
        "step 2 (select): G has no selection tag named \"UDIM_1001\"."},
       {R"({"step": "document", "folder": "../outside"})",

@@ -69,7 +69,17 @@ bool ResourcesImpl::loadDescription(const std::string& name, host::Description& 
     p.isButton = type == "button";
     p.type = typeFromName(type);
     if (p.type == host::ValueType::kNone && !p.isButton) return false;
+    p.name = pj.value("name", "");
     p.label = pj.value("label", "");
+    p.help = pj.value("help", "");
+    if (pj.contains("min") && pj["min"].is_number()) {
+      p.hasMinimum = true;
+      p.minimum = pj["min"].get<double>();
+    }
+    if (pj.contains("max") && pj["max"].is_number()) {
+      p.hasMaximum = true;
+      p.maximum = pj["max"].get<double>();
+    }
     p.angle = p.type == host::ValueType::kReal && pj.value("unit", "") == "degrees";
     // Defaults are written as people read them: angles in degrees.
     p.defaultValue = storedFromTyped(

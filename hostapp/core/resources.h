@@ -8,7 +8,8 @@
 namespace hostapp {
 
 // Descriptions are JSON files "description/<name>.json" in the resource folder:
-// {"parameters": [{"id": 1000, "type": "int", "label": "...", "default": 1100,
+// {"parameters": [{"id": 1000, "name": "texture_format", "type": "int", "label": "...",
+//                  "help": "...", "default": 1100, "min": 1, "max": 16384,
 //                  "choices": [[1100, "TIFF"], ...]}, ...]}
 // Types: bool, int, real, string, filename, vector, link, spline, button.
 class ResourcesImpl : public host::Resources {

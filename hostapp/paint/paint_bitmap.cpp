@@ -39,8 +39,24 @@ bool PixelStore::write(int32_t x, int32_t y, int32_t count, const void* buffer, 
   const int64_t x0 = std::max<int64_t>(x, 0), x1 = std::min<int64_t>(int64_t{x} + count, width_);
   if (x0 >= x1) return false;
   const auto* in = static_cast<const uint8_t*>(buffer) + (x0 - x) * src->pixelBytes();
-  return convertPixels(mode, in, layout_->mode, row(y) + x0 * layout_->pixelBytes(),
-                       static_cast<int32_t>(x1 - x0));
+  uint8_t* out = row(y) + x0 * layout_->pixelBytes();
+  const size_t bytes = static_cast<size_t>(x1 - x0) * layout_->pixelBytes();
+  // Writes are counted when they change a byte, so that the host can tell a stroke that painted
+  // from one that only went through the motions.
+  if (mode == layout_->mode) {
+    if (std::memcmp(out, in, bytes) == 0) return true;
+    std::memcpy(out, in, bytes);
+    ++changedWrites_;
+    return true;
+  }
+  thread_local std::vector<uint8_t> converted;
+  converted.resize(bytes);
+  if (!convertPixels(mode, in, layout_->mode, converted.data(), static_cast<int32_t>(x1 - x0)))
+    return false;
+  if (std::memcmp(out, converted.data(), bytes) == 0) return true;
+  std::memcpy(out, converted.data(), bytes);
+  ++changedWrites_;
+  return true;
 }
 
 void PixelStore::fill(const PixelF& p) {
@@ -68,6 +84,12 @@ void PaintLayerImpl::layerChanged(int32_t flag) {
 
 host::PaintBitmap* PaintLayerImpl::next() const {
   return owner_ ? owner_->layerAfter(this) : nullptr;
+}
+
+uint64_t PaintTextureImpl::changedWrites() const {
+  uint64_t n = 0;
+  for (const auto& l : layers_) n += l->pixels().changedWrites();
+  return n;
 }
 
 uint64_t PaintLayerImpl::changeCount() const {

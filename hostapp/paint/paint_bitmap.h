@@ -28,9 +28,12 @@ class PixelStore {
   bool read(int32_t x, int32_t y, int32_t count, void* buffer, int32_t mode) const;
   bool write(int32_t x, int32_t y, int32_t count, const void* buffer, int32_t mode);
   void fill(const PixelF& p);
+  // Row writes that changed at least one byte.
+  uint64_t changedWrites() const { return changedWrites_; }
 
  private:
   std::unique_ptr<uint8_t[]> data_;
+  uint64_t changedWrites_ = 0;
   int32_t width_ = 0, height_ = 0;
   const ModeLayout* layout_ = nullptr;
 };
@@ -111,6 +114,8 @@ class PaintTextureImpl : public host::PaintTexture {
   void bumpChanges() { ++changes_; }
   void recordChange(const ChangedRect& r);
   const std::vector<ChangedRect>& changes() const { return changed_; }
+  // Row writes into any layer that changed at least one byte.
+  uint64_t changedWrites() const;
   void clearChanges() { changed_.clear(); }
 
  private:

@@ -5,6 +5,7 @@
 
 #include "hostapp/core/embedded_host.h"
 #include "hostapp/paint/colormode.h"
+#include "hostapp/paint/colorspace.h"
 #include "hostapp/paint/image_io.h"
 #include "hostapp/paint/paint_bitmap.h"
 #include "hostapp/paint/plain_bitmap.h"
@@ -31,6 +32,10 @@ host::PaintTexture* PaintImpl::textureOf(host::Material* mat, int32_t channel,
     host_.events().print(error);
     return nullptr;
   }
+  // A colour channel's layer holds sRGB in integer modes and linear values in float ones, which
+  // is not always what the file holds (a 16-bit PNG tagged linear, say).
+  const bool colour = isColorChannel(channel);
+  reencodeTexture(*tex, imageFileEncoding(path, colour), layerEncoding(tex->colorMode(), colour));
   PaintTextureImpl* raw = tex.get();
   d->addTexture(path, std::move(tex));
   return raw;

@@ -226,6 +226,7 @@ StrokeStats StrokeEngine::run(host::SculptBrushToolData* tool, const BrushParams
     brush += seconds(b, Clock::now());
     moved = dab.moved_;
     ++stats.dabs;
+    if (input.progress) input.progress(stats.dabs, static_cast<int32_t>(samples.size()));
   }
   tool->strokeEnd(doc, data);
   tool->afterStroke();

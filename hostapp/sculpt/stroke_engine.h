@@ -1,6 +1,7 @@
 // The stroke engine: turns a stroke into dabs and hands each one to the brush.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -24,6 +25,8 @@ struct StrokeInput {
   // Taken from the tool settings (10200 radius, 10201 strength, 10202 spacing) when not given.
   // A surface stroke's radius is in object units, a screen stroke's in pixels.
   std::optional<double> radius, strength, spacing;
+  // Told after each dab how many of the stroke's dabs are done.
+  std::function<void(int32_t done, int32_t total)> progress;
 };
 
 struct StrokeStats {

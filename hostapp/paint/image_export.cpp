@@ -1,0 +1,221 @@
+#include "hostapp/paint/image_export.h"
+
+#include <OpenImageIO/imageio.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "hostapp/paint/colormode.h"
+#include "hostapp/paint/image_io.h"
+
+namespace hostapp {
+
+namespace {
+
+std::string trimmed(std::string why) {
+  while (!why.empty() && (why.back() == '\n' || why.back() == '.' || why.back() == ' '))
+    why.pop_back();
+  return why;
+}
+
+bool holds(int32_t format, SampleDepth d) {
+  switch (format) {
+    case host::kFormatPNG:
+      return d == SampleDepth::kUInt8 || d == SampleDepth::kUInt16;
+    case host::kFormatTIFF:
+      return true;
+    case host::kFormatEXR:
+      return d == SampleDepth::kHalf || d == SampleDepth::kFloat;
+    default:  // JPEG, TGA, BMP
+      return d == SampleDepth::kUInt8;
+  }
+}
+
+SampleDepth depthOfBytes(int32_t bytes) {
+  return bytes == 1 ? SampleDepth::kUInt8 : bytes == 2 ? SampleDepth::kUInt16 : SampleDepth::kFloat;
+}
+
+OIIO::TypeDesc typeOf(SampleDepth d) {
+  switch (d) {
+    case SampleDepth::kUInt8:
+      return OIIO::TypeDesc::UINT8;
+    case SampleDepth::kUInt16:
+      return OIIO::TypeDesc::UINT16;
+    case SampleDepth::kHalf:
+      return OIIO::TypeDesc::HALF;
+    default:
+      return OIIO::TypeDesc::FLOAT;
+  }
+}
+
+bool floating(SampleDepth d) {
+  return d == SampleDepth::kHalf || d == SampleDepth::kFloat;
+}
+
+}  // namespace
+
+const char* depthName(SampleDepth depth) {
+  switch (depth) {
+    case SampleDepth::kUInt8:
+      return "uint8";
+    case SampleDepth::kUInt16:
+      return "uint16";
+    case SampleDepth::kHalf:
+      return "half";
+    case SampleDepth::kFloat:
+      return "float";
+    default:
+      return "kept";
+  }
+}
+
+SampleDepth exportDepth(const host::PaintBitmap& bitmap, const std::string& path,
+                        const ExportOptions& options) {
+  if (options.depth != SampleDepth::kKeep) return options.depth;
+  const int32_t format = imageFormatOfPath(path);
+  const ModeLayout* layout = modeLayout(bitmap.colorMode());
+  const SampleDepth own = depthOfBytes(layout ? layout->componentBytes : 1);
+  if (holds(format, own)) return own;
+  if (format == host::kFormatEXR)
+    return own == SampleDepth::kUInt8 ? SampleDepth::kHalf : SampleDepth::kFloat;
+  if (format == host::kFormatPNG) return SampleDepth::kUInt16;  // a float layer
+  return SampleDepth::kUInt8;
+}
+
+Encoding exportEncoding(const host::PaintBitmap& bitmap, const std::string& path,
+                        const ExportOptions& options) {
+  switch (options.colorspace) {
+    case FileColorSpace::kSRGB:
+      return Encoding::kSRGB;
+    case FileColorSpace::kLinear:
+      return Encoding::kLinear;
+    case FileColorSpace::kRaw:
+      return layerEncoding(bitmap.colorMode(), options.colorData);
+    case FileColorSpace::kAuto:
+      break;
+  }
+  if (layerEncoding(bitmap.colorMode(), options.colorData) == Encoding::kRaw) return Encoding::kRaw;
+  return floating(exportDepth(bitmap, path, options)) ? Encoding::kLinear : Encoding::kSRGB;
+}
+
+bool exportImageFile(const host::PaintBitmap& bitmap, const std::string& path,
+                     const ExportOptions& options, std::string& error) {
+  const int32_t format = imageFormatOfPath(path);
+  if (!format) {
+    error = "The image " + path +
+            " has a suffix this program cannot write (use .png, .tif, .exr, .jpg, .tga or .bmp).";
+    return false;
+  }
+  const ModeLayout* layout = modeLayout(bitmap.colorMode());
+  if (!layout || layout->kind == ModeLayout::Kind::kCMYK) {
+    error = "The image " + path + " cannot be written from a bitmap in colour mode " +
+            std::to_string(bitmap.colorMode()) + ".";
+    return false;
+  }
+  const SampleDepth depth = exportDepth(bitmap, path, options);
+  if (!holds(format, depth)) {
+    error = "The image " + path + " cannot hold " + depthName(depth) +
+            " samples (PNG holds uint8 or uint16, EXR half or float, JPEG, TGA and BMP uint8).";
+    return false;
+  }
+  // Data asked for in a colour space is taken as linear values.
+  Encoding from = layerEncoding(bitmap.colorMode(), options.colorData);
+  const bool asked =
+      options.colorspace == FileColorSpace::kSRGB || options.colorspace == FileColorSpace::kLinear;
+  if (from == Encoding::kRaw && asked) from = Encoding::kLinear;
+  const Encoding to = exportEncoding(bitmap, path, options);
+  if (format == host::kFormatJPEG && to == Encoding::kLinear) {
+    error = "The image " + path + " cannot be linear: JPEG files are sRGB.";
+    return false;
+  }
+
+  const int32_t width = bitmap.width(), height = bitmap.height();
+  const int32_t channels = layout->components;
+  const bool alpha = layout->alpha && channels > 1;
+  // JPEG has no alpha: the colour is written alone.
+  const int32_t fileChannels = format == host::kFormatJPEG && alpha ? channels - 1 : channels;
+  auto out = OIIO::ImageOutput::create(path);
+  if (!out) {
+    error = "The image " + path + " cannot be written: " + trimmed(OIIO::geterror()) + ".";
+    return false;
+  }
+  OIIO::ImageSpec spec(width, height, fileChannels, typeOf(depth));
+  if (alpha && fileChannels == channels) spec.alpha_channel = channels - 1;
+  if (format == host::kFormatPNG) spec.attribute("png:compressionLevel", 3);
+  // Data has no transfer function: it is tagged linear, so that no reader decodes it as sRGB.
+  if (to == Encoding::kSRGB) {
+    spec.attribute("oiio:ColorSpace", "sRGB");
+  } else {
+    spec.attribute("oiio:ColorSpace", "Linear");
+    // TIFF has no linear tag of its own; the description says it for readers that look.
+    if (format == host::kFormatTIFF) spec.attribute("ImageDescription", "colorspace: linear");
+  }
+  const std::string temp = path + ".partial";
+  if (!out->open(temp, spec)) {
+    error = "The image " + path + " cannot be written: " + trimmed(out->geterror()) + ".";
+    std::remove(temp.c_str());
+    return false;
+  }
+  // Rows are read in the bitmap's own mode, turned into floats with alpha last, re-encoded, and
+  // handed to the writer, which rounds them to the file's samples.
+  const int32_t cb = layout->componentBytes;
+  std::vector<uint8_t> raw(static_cast<size_t>(width) * layout->pixelBytes());
+  std::vector<float> row(static_cast<size_t>(width) * channels);
+  const int32_t colourFirst = layout->alpha ? 1 : 0;
+  bool ok = true;
+  for (int32_t y = 0; y < height && ok; ++y) {
+    bitmap.getPixelRow(0, y, width, raw.data(), layout->mode);
+    for (int32_t x = 0; x < width; ++x) {
+      const uint8_t* p = &raw[static_cast<size_t>(x) * layout->pixelBytes()];
+      float* q = &row[static_cast<size_t>(x) * channels];
+      for (int32_t c = 0; c < channels; ++c) {
+        float v;
+        if (cb == 1) {
+          v = p[c] / 255.f;
+        } else if (cb == 2) {
+          uint16_t s;
+          std::memcpy(&s, p + 2 * c, 2);
+          v = s / 65535.f;
+        } else {
+          std::memcpy(&v, p + 4 * c, 4);
+        }
+        const bool isAlpha = layout->alpha && c == 0;
+        if (!isAlpha) v = reencode(v, from, to);
+        // Alpha goes last in files.
+        const int32_t at = alpha ? (isAlpha ? channels - 1 : c - colourFirst) : c;
+        q[at] = v;
+      }
+    }
+    if (fileChannels != channels) {
+      // Without alpha in the file, each pixel's colours close up.
+      for (int32_t x = 0; x < width; ++x)
+        for (int32_t c = 0; c < fileChannels; ++c)
+          row[static_cast<size_t>(x) * fileChannels + c] =
+              row[static_cast<size_t>(x) * channels + c];
+    }
+    ok = out->write_scanline(y, 0, OIIO::TypeDesc::FLOAT, row.data(),
+                             static_cast<OIIO::stride_t>(fileChannels * sizeof(float)));
+    if (options.progress) options.progress(static_cast<double>(y + 1) / height);
+  }
+  std::string why = ok ? "" : out->geterror();
+  ok = out->close() && ok;
+  if (ok) {
+    std::error_code ec;
+    std::filesystem::rename(temp, path, ec);
+    if (ec) {
+      why = ec.message();
+      ok = false;
+    }
+  } else if (why.empty()) {
+    why = out->geterror();
+  }
+  if (!ok) {
+    std::remove(temp.c_str());
+    error = "The image " + path + " could not be written: " + trimmed(why) + ".";
+  }
+  return ok;
+}
+
+}  // namespace hostapp
