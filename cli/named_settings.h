@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cli/job_context.h"
-#include "cli/job_spec.h"
+#include "cli/job_table.h"
 #include "host/description.h"
 
 namespace hostapp {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "cli/job_context.h"
-#include "cli/job_spec.h"
+#include "cli/job_table.h"
 
 namespace pigmora::cli {
 

@@ -1,4 +1,4 @@
-#include "cli/job_spec.h"
+#include "cli/job_table.h"
 
 #include <cmath>
 #include <cstdio>

@@ -116,7 +116,7 @@ Spec pixelSize();          // [width, height], 1 .. 16384
 // stop) about the key at `path`, with a suggestion where a known word is near.
 bool checkValue(const Spec& spec, const Json& value, const std::string& path, std::string& error);
 
-// The spec as a JSON Schema (draft 2020-12) fragment.
+// The job format as a JSON Schema (draft 2020-12) fragment.
 Json schemaOf(const Spec& spec, const std::string& help = {});
 
 // "a.b" for a key below a path; "a[2]" for an item.
