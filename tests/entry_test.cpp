@@ -22,7 +22,10 @@ void* msg(intptr_t id) {
 class EntryTest : public ::testing::Test {
  protected:
   void SetUp() override { host_.resources().setFolder(PIGMORA_RES_DIR); }
+  // The registered commands are plug-in objects: the host frees them while the plug-in is
+  // still bound, as its own unload does.
   void TearDown() override {
+    if (host::bound()) host_.registration().destroyAll(host_.memory());
     while (host::bound()) c4d_main(kEnd, nullptr, nullptr, nullptr);
   }
   int32_t init(int32_t version = host::kApiVersion, bool withData = true) {
@@ -79,6 +82,7 @@ TEST_F(EntryTest, RepeatedInitialisationOnlyCountsAndEndWaitsForTheLastUser) {
   EXPECT_EQ(c4d_main(kEnd, nullptr, nullptr, nullptr), 1);
   EXPECT_NE(pigmora::PaintMaterialRegistry::existing(), nullptr);
   EXPECT_EQ(host::bound(), &host_);
+  host_.registration().destroyAll(host_.memory());
   EXPECT_EQ(c4d_main(kEnd, nullptr, nullptr, nullptr), 1);
   EXPECT_EQ(pigmora::PaintMaterialRegistry::existing(), nullptr);
   EXPECT_EQ(host::bound(), nullptr);
