@@ -19,6 +19,13 @@ namespace {
 
 // Gadgets of the plug-in's view windows.
 constexpr int32_t kSideMenu = 1000;
+// The paint tool's switches of its stamp and stencil images.
+constexpr int32_t kBrushStampOn = 10601;
+constexpr int32_t kBrushStencilOn = 10401;
+// The preferences and the folders a user chooses for the content browser.
+constexpr int32_t kPreferences = 1037934;
+constexpr int32_t kPrefMegascans = 1005, kPrefStamps = 1006, kPrefStencils = 1007;
+constexpr int32_t kMaterialView = 1035527;
 constexpr int32_t kZoomSlider = 1003;
 // The name dialog's field and buttons.
 constexpr int32_t kNameField = 1000;
@@ -52,8 +59,30 @@ hostapp::Window& windowOf(JobContext& ctx, const Json& step) {
   throw StepError("no window is open; open one with a \"ui_open\" step");
 }
 
-// The user area named by "area", else the first shown one that lists cells (the side menu aside).
+// Brings the tab titled `title` to the front, with the tabs it lies in, and answers the first
+// user area inside it.
+int32_t showTab(hostapp::Window& w, const std::string& title) {
+  hostapp::Widget* tab = w.findByText(title);
+  if (!tab || !tab->parent || tab->parent->kind != hostapp::WidgetKind::kTabGroup)
+    throw StepError("the window " + quoted(w.title()) + " has no tab " + quoted(title));
+  std::vector<const hostapp::Widget*> chain;
+  for (const hostapp::Widget* x = tab; x && x->parent; x = x->parent)
+    if (x->parent->kind == hostapp::WidgetKind::kTabGroup) chain.push_back(x);
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+    if (!w.selectTab((*it)->text))
+      throw StepError("the tab " + quoted((*it)->text) + " cannot be chosen");
+  w.settle();
+  const hostapp::Widget* area = hostapp::findWidget(
+      *tab, [](const hostapp::Widget& c) { return c.is(host::GadgetKind::kUserArea); });
+  if (!area) throw StepError("the tab " + quoted(title) + " shows no area of cells");
+  return area->id;
+}
+
+// The user area named by "area", else the one of the tab named by "tab", else the first shown
+// one that lists cells (the side menu aside).
 int32_t areaOf(hostapp::Window& w, const Json& step) {
+  const int32_t ofTab = step.contains("tab") ? showTab(w, stringOf(step, "tab")) : 0;
+  if (ofTab && !step.contains("area")) return ofTab;
   if (step.contains("area")) {
     const int32_t id = intOf(step, "area");
     if (!w.area(id)) throw StepError("the window has no user area " + std::to_string(id));
@@ -151,9 +180,14 @@ struct Snapshot {
   std::vector<host::UiItem> cells;
   std::string object, material, tag, layer, hidden;
   int32_t polygons = 0, points = 0, edges = 0;
-  size_t undo = 0, windows = 0;
+  size_t undo = 0, windows = 0, materials = 0, shown = 0;
+  std::string stamp, stencil;
   double zoom = 0.0;
 };
+
+std::string fileName(const std::string& path) {
+  return std::filesystem::path(path).filename().string();
+}
 
 Snapshot snapshot(JobContext& ctx, hostapp::Window* w) {
   Snapshot s;
@@ -196,6 +230,15 @@ Snapshot snapshot(JobContext& ctx, hostapp::Window* w) {
               (l ? l->name() : "no layer");
   }
   s.undo = ctx.doc->undoList().undoCount();
+  for (host::Material* m = doc->firstMaterial(); m; m = m->next()) ++s.materials;
+  s.shown = ui(ctx).shownFiles().size();
+  // The brush's stamp and stencil, as the active tool holds them.
+  if (const host::Settings* tool =
+          ctx.host.sculpt().toolSettings(doc, doc->data().getInt32(host::kDocActiveTool))) {
+    if (tool->getBool(kBrushStampOn)) s.stamp = fileName(tool->getFilename(host::kBrushStamp));
+    if (tool->getBool(kBrushStencilOn))
+      s.stencil = fileName(tool->getFilename(host::kBrushStencil));
+  }
   for (hostapp::Window* win : ui(ctx).windows()) s.windows += win->isOpen() ? 1 : 0;
   if (w && ui(ctx).contains(w) && w->isOpen()) {
     for (const hostapp::Widget* t : w->gadgets(host::GadgetKind::kStaticText))
@@ -259,6 +302,9 @@ std::string changes(const Snapshot& a, const Snapshot& b) {
   }
   was("cells selected", selectedCells(a), selectedCells(b));
   count("undo steps", static_cast<int64_t>(a.undo), static_cast<int64_t>(b.undo));
+  count("materials", static_cast<int64_t>(a.materials), static_cast<int64_t>(b.materials));
+  was("stamp", a.stamp, b.stamp);
+  was("stencil", a.stencil, b.stencil);
   count("open windows", static_cast<int64_t>(a.windows), static_cast<int64_t>(b.windows));
   if (out.empty()) return "nothing changed";
   std::string text;
@@ -285,17 +331,25 @@ void checkScript(JobContext& ctx, size_t errorsBefore) {
 
 std::string openStep(JobContext& ctx, const Json& step) {
   const int32_t id = registeredCommand(ctx, step);
+  const size_t statuses = ctx.host.events().statusHistory().size();
   if (!ctx.host.registration().callCommand(id, 0))
     throw StepError("the command " + std::to_string(id) + " did not run");
   ui(ctx).settle();
   hostapp::Window* w = ui(ctx).window(id);
   if (!w || !w->isOpen())
     throw StepError("the command " + std::to_string(id) + " opened no window");
+  if (step.contains("tab")) showTab(*w, stringOf(step, "tab"));
   std::string summary =
       quoted(w->title()) + " " + std::to_string(w->width()) + " x " + std::to_string(w->height());
   const Snapshot now = snapshot(ctx, w);
   for (const auto& [gid, text] : now.texts) summary += ", " + quoted(text);
   summary += ", " + std::to_string(now.cells.size()) + " cells";
+  // What the window said in the status bar while it filled itself.
+  const auto& history = ctx.host.events().statusHistory();
+  std::string said;
+  for (size_t i = statuses; i < history.size(); ++i)
+    if (!history[i].empty()) said += (said.empty() ? "" : ", ") + quoted(history[i]);
+  if (!said.empty()) summary += "; status " + said;
   return summary;
 }
 
@@ -312,12 +366,88 @@ std::string clickStep(JobContext& ctx, const Json& step) {
   const bool twice = boolOr(step, "double", false);
   if (twice && channel != host::kMouseLeft)
     throw StepError("a double click is made with the left button");
-  return asUser(ctx, &w, (twice ? "double click on " : button + " click on ") + t.what, [&] {
-    if (twice)
-      w.mouseDoubleClick(t.area, t.x, t.y, q);
-    else
-      w.mouseClick(t.area, t.x, t.y, channel, q);
+  const size_t shown = ui(ctx).shownFiles().size();
+  std::string summary =
+      asUser(ctx, &w, (twice ? "double click on " : button + " click on ") + t.what, [&] {
+        if (twice)
+          w.mouseDoubleClick(t.area, t.x, t.y, q);
+        else
+          w.mouseClick(t.area, t.x, t.y, channel, q);
+      });
+  // The host's file display would show these; the command line names them.
+  const auto& files = ui(ctx).shownFiles();
+  for (size_t i = shown; i < files.size(); ++i) summary += "\n    shows the file " + files[i];
+  return summary;
+}
+
+// Drags a cell of one window onto a cell of another (the material view by default): the press
+// on the cell starts the drag, the release on the target drops it.
+std::string dragCellStep(JobContext& ctx, const Json& step) {
+  hostapp::Window& from = windowOf(ctx, step);
+  const Target source = targetOf(from, step, true);
+  hostapp::Window* to = nullptr;
+  if (step.contains("to_window")) {
+    const Json& v = step["to_window"];
+    to = v.is_number_integer() ? ui(ctx).window(v.get<int32_t>())
+                               : ui(ctx).window(v.get<std::string>());
+    if (!to || !to->isOpen()) throw StepError("there is no open window " + v.dump());
+  } else {
+    to = ui(ctx).window(kMaterialView);
+    if (!to || !to->isOpen())
+      throw StepError("the material view is not open; open it with a \"ui_open\" step");
+  }
+  Json target = Json::object();
+  for (const char* key : {"to_area", "to_cell", "to_at"})
+    if (step.contains(key)) target[std::string(key).substr(3)] = step[key];
+  const Target drop = targetOf(*to, target, true);
+  int32_t cursor = host::kCursorForbidden;
+  std::string summary = asUser(ctx, to, source.what + " dragged onto " + drop.what, [&] {
+    from.mouseClick(source.area, source.x, source.y);
+    if (ui(ctx).pendingDrag()) cursor = ui(ctx).dropPending(*to, drop.area, drop.x, drop.y);
   });
+  if (cursor == host::kCursorForbidden)
+    throw StepError(drop.what + " of " + quoted(to->title()) + " does not take " + source.what);
+  return summary;
+}
+
+// The folders the content browser shows, set as the user sets them in the preferences.
+std::string contentFoldersStep(JobContext& ctx, const Json& step) {
+  host::Settings* world = ctx.host.settings().world();
+  if (!world) throw StepError("the world settings are not available");
+  if (!world->getContainer(kPreferences))
+    world->setContainer(kPreferences, host::Settings(kPreferences));
+  host::Settings& prefs = *world->getContainer(kPreferences);
+  struct Folder {
+    const char* key;
+    const char* what;
+    int32_t id;
+  };
+  const Folder folders[] = {{"stamps", "stamp folder", kPrefStamps},
+                            {"stencils", "stencil folder", kPrefStencils},
+                            {"megascans", "Megascans library", kPrefMegascans},
+                            {"libraries", "content-libraries folder", 0}};
+  std::vector<std::string> said;
+  for (const Folder& f : folders) {
+    if (!step.contains(f.key)) continue;
+    const std::filesystem::path path = ctx.inputFile(stringOf(step, f.key));
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec))
+      throw StepError("the " + std::string(f.what) + " " + path.string() + " does not exist");
+    if (!std::filesystem::is_directory(path, ec))
+      throw StepError("the " + std::string(f.what) + " " + path.string() + " is not a folder");
+    if (f.id)
+      prefs.setFilename(f.id, path.string());
+    else
+      world->setFilename(hostapp::kWorldContentLibraries, path.string());
+    said.push_back(std::string(f.key) + " " + path.filename().string());
+  }
+  if (said.empty()) throw StepError("name at least one folder");
+  std::string summary;
+  for (const std::string& s2 : said) summary += (summary.empty() ? "" : ", ") + s2;
+  // An open browser keeps the grids it filled when it opened.
+  if (hostapp::Window* w = ui(ctx).window("Pigmora Content View"); w && w->isOpen())
+    summary += " (the open content browser shows them once it is opened anew)";
+  return summary;
 }
 
 std::string menuStep(JobContext& ctx, const Json& step) {
@@ -445,22 +575,25 @@ void addUiSteps(StepTable& t) {
   const Field at = opt(
       "at", pixel, "A pixel [x, y] inside the cell (its centre), or of the area without a cell.");
   const Field keys = opt("keys", listOf(word({"shift", "ctrl", "alt"})), "Modifier keys held.");
+  const Field tab =
+      opt("tab", text(), "A tab by its title, brought to the front; its area is the one meant.");
   t.add("ui_open", "Runs the command that opens a window and shows what the window holds.",
         object({opt("id", whole(), "The command's plug-in id."),
-                opt("name", text(), "The command's name.")})
+                opt("name", text(), "The command's name."),
+                opt("tab", text(), "A tab of the window to bring to the front.")})
             .oneOf({"id", "name"}),
         openStep);
   t.add("ui_click", "Clicks on a cell of a window, or on a point of its area.",
-        object({window, area, cell, at,
+        object({window, tab, area, cell, at,
                 opt("button", word({"left", "right", "middle"}), "The mouse button (left)."), keys,
                 opt("double", flag(), "A double click (with the left button).")}),
         clickStep);
   t.add("ui_menu", "Right-clicks on a cell or a point and picks an entry of the context menu.",
-        object({window, area, cell, at,
+        object({window, tab, area, cell, at,
                 req("entry", text(), "The entry's text; a submenu's entry as \"Submenu/Entry\".")}),
         menuStep);
   t.add("ui_drag", "Drags with the left button held through points of a cell.",
-        object({window, area, req("cell", cell.spec, cell.help),
+        object({window, tab, area, req("cell", cell.spec, cell.help),
                 opt("uv",
                     listOf(listOf(number().between(0, 1), 2, 2), 2)
                         .described("a list of two or more [u, v] points from 0 to 1"),
@@ -471,7 +604,7 @@ void addUiSteps(StepTable& t) {
             .oneOf({"uv", "path"}),
         dragStep);
   t.add("ui_drop", "Drops a file on a cell or a point, as from a file browser.",
-        object({window, area, cell, at,
+        object({window, tab, area, cell, at,
                 req("file", text(), "The file dropped, relative to the job's folder.")}),
         dropStep);
   t.add("ui_zoom", "Moves the window's zoom slider.",
@@ -484,6 +617,22 @@ void addUiSteps(StepTable& t) {
                 opt("cancel", flag(), "Press Cancel in the name dialog it opens.")})
             .excluding("name", "cancel"),
         panelStep);
+  t.add("ui_drag_cell",
+        "Drags a cell of a window (a content browser image) onto a cell of another window.",
+        object({window, tab, area, req("cell", cell.spec, cell.help), at,
+                opt("to_window", anyOf({whole(), text()}).described("a window's title or id"),
+                    "The window dropped on (the material view)."),
+                opt("to_area", whole(), "Its user area by gadget id (the first showing cells)."),
+                req("to_cell", cell.spec, "The cell dropped on, by its index from 0 or caption."),
+                opt("to_at", pixel, "A pixel [x, y] inside that cell (its centre).")}),
+        dragCellStep);
+  t.add("content_folders", "Chooses the folders the content browser shows, as the preferences do.",
+        object({opt("stamps", text(), "The stamp folder (preference 1006), relative to the job."),
+                opt("stencils", text(), "The stencil folder (preference 1007)."),
+                opt("megascans", text(), "The Megascans library folder (preference 1005)."),
+                opt("libraries", text(),
+                    "The content-libraries folder: one folder per library, \"Prime.lib4d\" ...")}),
+        contentFoldersStep);
   t.add(
       "render_window", "Writes a window, title bar included, as a PNG picture.",
       object({window, opt("file", text(), "The PNG, in the output folder (the window's title).")}),

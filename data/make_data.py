@@ -5,7 +5,8 @@ Run again to remake them; the output is the same byte for byte on every run:
   brushes/     the stamp and the stencil the demo and the example jobs paint with
   stamps/      a stamp folder with a subfolder, for the content browser
   stencils/    a stencil folder
-  library/     a content-libraries folder holding one library, "PigmoraSamples"
+  library/     a content-libraries folder holding one library, "Prime.lib4d", whose planks
+               carry a preview picture beside them ("planks.jpg.preview.png")
   megascans/   a Megascans library of two surface assets: "mossy_rock_pm01" has its albedo in
                three resolutions, "rusty_metal_pm02" lists a normal map that is not there
   textures/wall/  a UDIM texture set of a brick wall on tiles 1001 and 1002, named by tile
@@ -585,10 +586,13 @@ def main():
     write_png(stencils / "bricks.png", 256, 256, 1, bricks)
     write_png(stencils / "halftone.png", 256, 256, 1, halftone)
 
-    library = here / "library" / "PigmoraSamples"
+    library = here / "library" / "Prime.lib4d"
     (library / "Wood").mkdir(parents=True, exist_ok=True)
     write_png(library / "checker.png", 256, 256, 3, checker)
-    write_jpeg(library / "Wood" / "planks.jpg", 256, 256, 3, planks(Noise(31)))
+    planks_pixel = planks(Noise(31))
+    write_jpeg(library / "Wood" / "planks.jpg", 256, 256, 3, planks_pixel)
+    write_png(library / "Wood" / "planks.jpg.preview.png", 64, 64, 3,
+              lambda x, y: planks_pixel(x * 4, y * 4))
 
     megascans = here / "megascans"
     make_mossy_rock(megascans / "mossy_rock_pm01")

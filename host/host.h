@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "host/content.h"
 #include "host/description.h"
 #include "host/docfile.h"
 #include "host/paint.h"
@@ -167,6 +168,7 @@ class Host {
   virtual WorldSettings& settings() = 0;
   virtual Events& events() = 0;
   virtual Files& files() = 0;
+  virtual ContentBrowser& content() = 0;
   virtual UserInterface& ui() = 0;
   virtual Rendering& rendering() = 0;
 };

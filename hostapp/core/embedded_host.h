@@ -6,6 +6,7 @@
 #include <string>
 
 #include "host/host.h"
+#include "hostapp/core/content_browser.h"
 #include "hostapp/core/events.h"
 #include "hostapp/core/files.h"
 #include "hostapp/core/memory.h"
@@ -60,6 +61,7 @@ class EmbeddedHost : public host::Host {
   WorldSettingsImpl& settings() override { return world_; }
   EventLog& events() override { return events_; }
   LocalFiles& files() override { return files_; }
+  ContentBrowserImpl& content() override { return content_; }
   host::UserInterface& ui() override;
   host::Rendering& rendering() override;
 
@@ -84,6 +86,7 @@ class EmbeddedHost : public host::Host {
   WorldSettingsImpl world_;
   EventLog events_;
   LocalFiles files_;
+  ContentBrowserImpl content_{world_};
   std::unique_ptr<PaintImpl> paint_;
   std::unique_ptr<SculptImpl> sculpt_;
   std::unique_ptr<SceneImpl> scene_;

@@ -1,6 +1,7 @@
 #include "hostapp/core/host_descriptions.h"
 
 #include "host/host.h"
+#include "hostapp/core/content_browser.h"
 
 namespace hostapp {
 
@@ -58,6 +59,10 @@ const host::Description& worldDescription() {
                          host::Value::ofInt32(30),
                          "How many undo steps a document keeps; older ones are dropped."),
                1, 100000));
+    d.parameters().push_back(parameter(
+        kWorldContentLibraries, "content_libraries", host::ValueType::kFilename,
+        "Content Libraries", host::Value::ofFilename(""),
+        "The folder holding the content libraries, one folder per library (\"Prime.lib4d\")."));
     return d;
   }();
   return desc;

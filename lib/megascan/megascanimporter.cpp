@@ -154,7 +154,8 @@ host::Material* createMegascanMaterial(const MegascanAsset& asset, host::Documen
         for (const TemplateResolution* res : uri->resolutions)
           for (const TemplateFormat* format : res->formats) {
             const std::string file = asset.filePath(*format);
-            if (file.empty() || !h->files().exists(file)) continue;
+            // A folder standing where a map file should be is no map.
+            if (file.empty() || !h->files().exists(file) || h->files().isDirectory(file)) continue;
             mat->data().setVector(host::kMatColor, {0.75, 0.75, 0.75});
             mat->data().setInt32(host::kMatColorUsed, 1);
             mat->enableChannel(c, true);
