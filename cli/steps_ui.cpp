@@ -429,7 +429,9 @@ std::string contentFoldersStep(JobContext& ctx, const Json& step) {
   std::vector<std::string> said;
   for (const Folder& f : folders) {
     if (!step.contains(f.key)) continue;
-    const std::filesystem::path path = ctx.inputFile(stringOf(step, f.key));
+    std::filesystem::path path = stringOf(step, f.key);
+    if (path.is_relative()) path = ctx.jobDir / path;
+    path = path.lexically_normal();
     std::error_code ec;
     if (!std::filesystem::exists(path, ec))
       throw StepError("the " + std::string(f.what) + " " + path.string() + " does not exist");

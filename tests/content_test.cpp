@@ -14,12 +14,14 @@
 #include "hostapp/paint/image_io.h"
 #include "hostapp/paint/plain_bitmap.h"
 #include "hostapp/scene/primitives.h"
+#include "hostapp/sculpt/sculpt_impl.h"
 #include "hostapp/ui/ui_host.h"
 #include "lib/gui/contentdialog.h"
 #include "plugin/bpviewdialog.h"
 #include "plugin/brushes/paintbrushbase.h"
 #include "plugin/paintmaterials.h"
 #include "plugin/preferences.h"
+#include "support/cli_run.h"
 #include "support/plugin_host.h"
 
 namespace {
@@ -441,6 +443,51 @@ TEST_F(ContentTest, AlbedoFilesThatCannotBeShownGiveNoCell) {
   ASSERT_EQ(materialCount(), 1u);
   EXPECT_EQ(doc_->firstMaterial()->channel(0)->data().getString(host::kChannelFile),
             (library / "odd" / "real.png").string());
+}
+
+// --- The command line ------------------------------------------------------------------------
+
+TEST_F(ContentTest, TheExampleJobImportsPaintsWithABrowserStampAndRenders) {
+  const fs::path out = root_ / "out";
+  const CommandRun r = runPigmora("run " + std::string(PIGMORA_DATA_DIR) +
+                                  "/jobs/content_browser.json --out " + out.string());
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_TRUE(contains(r.out, "\"Loading Stamps\"")) << r.out;
+  EXPECT_TRUE(contains(r.out, "1 material (was 0)")) << r.out;
+  EXPECT_TRUE(contains(r.out, "stamp \"leaf.png\" (was none)")) << r.out;
+  for (const char* file : {"content_browser_stamps.png", "content_browser_megascans.png",
+                           "mossy_rock_painted.png", "boulder.png"})
+    EXPECT_TRUE(fs::is_regular_file(out / file)) << file;
+}
+
+TEST_F(ContentTest, TheCommandLineNamesWhatIsWrongWithAStep) {
+  const fs::path job = root_ / "job.json";
+  auto run = [&](const std::string& steps) {
+    std::ofstream(job) << "{\"steps\": [" << steps << "]}";
+    return runPigmora("run " + job.string() + " --out " + (root_ / "out").string());
+  };
+  CommandRun r = run(R"({"step": "content_folders", "stamps": "no_such_folder"})");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(
+      r.out + r.err, "the stamp folder " + (root_ / "no_such_folder").string() + " does not exist"))
+      << r.out << r.err;
+  writeText(root_ / "plain.txt", "x");
+  r = run(R"({"step": "content_folders", "megascans": "plain.txt"})");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.out + r.err, "plain.txt is not a folder")) << r.out << r.err;
+  r = run(R"({"step": "ui_open", "name": "QOR Pigmora Content View", "tab": "Fonts"})");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(contains(r.out + r.err, "has no tab \"Fonts\"")) << r.out << r.err;
+  // A double click prints the file the host would show.
+  writeImage(root_ / "stamps" / "dot.png", 8, 8, 1, 1, 1);
+  r = run(R"({"step": "content_folders", "stamps": "stamps"},
+             {"step": "ui_open", "name": "QOR Pigmora Content View", "tab": "Stamps"},
+             {"step": "ui_click", "tab": "Stamps", "cell": "dot.png", "double": true},
+             {"step": "ui_drag_cell", "tab": "Stamps", "cell": 0, "to_cell": 0})");
+  EXPECT_EQ(r.status, 1) << "the material view is not open";
+  EXPECT_TRUE(contains(r.out, "shows the file " + (root_ / "stamps" / "dot.png").string()))
+      << r.out;
+  EXPECT_TRUE(contains(r.out + r.err, "the material view is not open")) << r.out << r.err;
 }
 
 }  // namespace
