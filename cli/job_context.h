@@ -57,6 +57,9 @@ struct JobContext {
   host::PaintTexture* texture(const std::string& material, int32_t channel) const;
   // An input file named by the job, relative to the job's folder; throws when it is missing.
   std::filesystem::path inputFile(const std::string& name) const;
+  // Reads an image file as the host reads stamps and stencils; a StepError with the reason when
+  // it cannot be read.
+  void requireImage(const std::filesystem::path& file) const;
   // An output file inside the output folder. Names that would leave it (absolute paths, "..")
   // are refused.
   std::filesystem::path outputFile(const std::string& name) const;
@@ -80,6 +83,8 @@ std::vector<int32_t> indicesOf(const Json& value, const char* what);
 
 // Channel by index 0 .. 13 or by key ("color", "bump" ...).
 int32_t channelOf(const Json& value);
+// A whole number that fits in 32 bits, or a StepError saying `what` must be one.
+int32_t wholeOf(const Json& value, const std::string& what);
 const char* channelKey(int32_t channel);
 // Colour mode by number or name ("argb8", "rgb16", "greyf" ...); only paintable modes.
 int32_t colorModeOf(const Json& value);
