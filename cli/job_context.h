@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -48,6 +49,9 @@ struct JobContext {
     size_t specials = 0, posted = 0, redraws = 0, console = 0;
     int64_t updates = 0;
   } printed;
+  // The image files the job's saves wrote, with what each holds: a later save of something else
+  // under the same name would silently replace one output with another.
+  std::map<std::string, std::string> savedImages;
 
   host::Object* object(const std::string& name) const;  // any kind; throws when missing
   host::PolygonObject* polygonObject(const std::string& name) const;

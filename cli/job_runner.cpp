@@ -201,7 +201,7 @@ int runJob(const RunOptions& options, Json job, const std::string& label,
     err << "     | " << line << "\n";
   });
 
-  JobContext ctx{host, nullptr, {}, {}, {}, {}, {}, {}};
+  JobContext ctx{host, nullptr, {}, {}, {}, {}, {}, {}, {}};
   ctx.doc = host.sceneImpl().activeDocumentImpl();
   if (!ctx.doc) ctx.doc = host.sceneImpl().newDocument();
   ctx.jobDir = jobDir;

@@ -211,8 +211,18 @@ std::string saveStep(JobContext& ctx, const Json& step) {
         throw StepError(planned[j].what + " and " + planned[i].what + " would both be written to " +
                         planned[i].file.filename().string() +
                         ", and one would be lost; give them names that differ");
+  for (const Planned& p : planned) {
+    auto it = ctx.savedImages.find(p.file.lexically_normal().string());
+    if (it != ctx.savedImages.end() && it->second != p.what)
+      throw StepError(it->second + " and " + p.what + " would both be written to " +
+                      p.file.filename().string() +
+                      ", and the first would be lost; give them names that differ");
+  }
   std::vector<std::string> written;
-  for (const Planned& p : planned) written.push_back(writeImage(ctx, *p.bitmap, p.file, p.options));
+  for (const Planned& p : planned) {
+    written.push_back(writeImage(ctx, *p.bitmap, p.file, p.options));
+    ctx.savedImages[p.file.lexically_normal().string()] = p.what;
+  }
   std::string summary;
   for (const std::string& w : written) summary += (summary.empty() ? "" : ", ") + w;
   return summary;

@@ -290,9 +290,9 @@ TEST_F(HostileJobs, TwoOutputsOfOneNameAreRefusedBeforeEitherIsWritten) {
   CommandRun r = runSteps(R"(
       {"step": "material", "name": "a b", "channels": {"color": {"size": 16}}},
       {"step": "material", "name": "a/b", "channels": {"color": {"size": 16}}},
-      {"step": "texture_tag", "object": "Card", "material": "a b"},
-      {"step": "texture_tag", "object": "Card", "material": "a/b"},
-      {"step": "save", "object": "Card"})");
+      {"step": "save", "material": "a b"},
+      {"step": "save", "material": "a b"},
+      {"step": "save", "material": "a/b"})");
   EXPECT_EQ(r.status, 1) << r.err;
   EXPECT_TRUE(contains(r.err, "would both be written")) << r.err;
   r = runSteps(R"(

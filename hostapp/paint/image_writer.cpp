@@ -79,10 +79,13 @@ bool writeImageRows(const std::string& path, const OIIO::ImageSpec& spec, OIIO::
   AtomicFile file;
   std::string why;
   if (!file.open(path, why)) return fail(why);
+  // The TIFF writer checks its own writes and revisits what it wrote in ways a proxy does not
+  // serve: it writes the temporary file by name, and the commit checks what reached the disk.
   AtomicFileProxy proxy(file);
-  if (!out->supports("ioproxy") || !out->set_ioproxy(&proxy))
+  const bool byName = std::string(out->format_name()) == "tiff";
+  if (!byName && (!out->supports("ioproxy") || !out->set_ioproxy(&proxy)))
     return fail("the image library cannot write this format to a checked file");
-  if (!out->open(path, fileSpec)) return fail(out->geterror());
+  if (!out->open(byName ? file.temporaryPath() : path, fileSpec)) return fail(out->geterror());
   const auto stride = static_cast<OIIO::stride_t>(fileSpec.nchannels * rowType.size());
   bool ok = true;
   // Rows go on after a failed write to the file: an encoder left short of rows may give up in a
