@@ -19,7 +19,8 @@ bool PixelStore::allocate(CountingMemory& memory, int32_t width, int32_t height,
   if (memory.refuseNext()) return false;
   const size_t bytes = static_cast<size_t>(width) * height * layout->pixelBytes();
   if (!memory.reserve(bytes)) return false;
-  std::unique_ptr<uint8_t[], PixelRelease> data(new (std::nothrow) uint8_t[bytes], {&memory, bytes});
+  std::unique_ptr<uint8_t[], PixelRelease> data(new (std::nothrow) uint8_t[bytes],
+                                                {&memory, bytes});
   if (!data) {
     memory.release(bytes);
     return false;

@@ -43,7 +43,8 @@ inline bool pngFileComplete(const std::string& path) {
     unsigned char h[8];
     in.seekg(static_cast<std::streamoff>(at));
     if (!in.read(reinterpret_cast<char*>(h), 8)) return false;
-    const uint64_t length = uint64_t{h[0]} << 24 | uint64_t{h[1]} << 16 | uint64_t{h[2]} << 8 | h[3];
+    const uint64_t length =
+        uint64_t{h[0]} << 24 | uint64_t{h[1]} << 16 | uint64_t{h[2]} << 8 | h[3];
     if (length > 0x7fffffffu || length > size - at - 12) return false;
     if (std::string_view(reinterpret_cast<char*>(h) + 4, 4) == "IEND") return true;
     at += 12 + length;
