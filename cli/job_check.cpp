@@ -93,7 +93,7 @@ bool checkJobSettings(hostapp::EmbeddedHost& host, const Json& job, JobProblem& 
     const int index = static_cast<int>(i) + 1;
     const std::string name = step["step"].get<std::string>();
     if (name == "tool") {
-      tool = step.contains("id") ? step["id"].get<int32_t>() : (tool ? tool : kPaintBrush);
+      tool = step.contains("id") ? wholeOf(step["id"], "\"id\"") : (tool ? tool : kPaintBrush);
       const hostapp::RegisteredPlugin* p = host.registration().find(tool);
       if (!p || p->kind != hostapp::PluginKind::kTool) {
         std::vector<std::string> tools;
@@ -107,7 +107,7 @@ bool checkJobSettings(hostapp::EmbeddedHost& host, const Json& job, JobProblem& 
     if (name == "button" && step.contains("id")) {
       const SettingsScope scope = toolScope(host, tool ? tool : kPaintBrush);
       const host::DescriptionParameter* p =
-          scope.described ? scope.description.find(step["id"].get<int32_t>()) : nullptr;
+          scope.described ? scope.description.find(wholeOf(step["id"], "\"id\"")) : nullptr;
       if (scope.described && (!p || !p->isButton)) {
         std::vector<std::string> buttons;
         for (const auto& b : scope.description.parameters())

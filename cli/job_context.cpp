@@ -3,7 +3,9 @@
 #include <cmath>
 
 #include "hostapp/core/embedded_host.h"
+#include "hostapp/core/local_file.h"
 #include "hostapp/core/registry.h"
+#include "hostapp/paint/image_io.h"
 #include "hostapp/paint/paint_impl.h"
 #include "hostapp/scene/document.h"
 
@@ -68,14 +70,23 @@ host::PaintTexture* JobContext::texture(const std::string& name, int32_t channel
 std::filesystem::path JobContext::inputFile(const std::string& name) const {
   std::filesystem::path p(name);
   if (p.is_relative()) p = jobDir / p;
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(p, ec))
-    throw StepError("the file " + p.string() + " does not exist");
+  const std::string problem = hostapp::inputFileProblem(p.string());
+  if (!problem.empty()) throw StepError("the file " + p.string() + " " + problem);
   return p;
+}
+
+void JobContext::requireImage(const std::filesystem::path& file) const {
+  std::string error;
+  if (!hostapp::loadPlainBitmap(host.memory(), file.string(), error)) {
+    while (!error.empty() && error.back() == '.') error.pop_back();
+    throw StepError(error);
+  }
 }
 
 std::filesystem::path JobContext::outputFile(const std::string& name) const {
   const std::filesystem::path p(name);
+  if (name.find('\0') != std::string::npos)
+    throw StepError("the output file name " + quoted(name) + " holds a NUL character");
   if (name.empty() || p.is_absolute() || p.has_root_name())
     throw StepError("the output file name " + quoted(name) +
                     " must be relative to the output folder");
@@ -134,11 +145,18 @@ double numberOr(const Json& step, const char* key, double fallback) {
   return step.contains(key) && !step[key].is_null() ? numberOf(step, key) : fallback;
 }
 
+int32_t wholeOf(const Json& v, const std::string& what) {
+  // Unsigned values above INT64_MAX read back negative through get<int64_t>: they are checked
+  // as unsigned first, so that nothing is cut down to 32 bits.
+  if (!v.is_number_integer() || (v.is_number_unsigned() && v.get<uint64_t>() > INT32_MAX) ||
+      v.get<int64_t>() < INT32_MIN || v.get<int64_t>() > INT32_MAX)
+    throw StepError(what + " must be a whole number from " + std::to_string(INT32_MIN) + " to " +
+                    std::to_string(INT32_MAX));
+  return static_cast<int32_t>(v.get<int64_t>());
+}
+
 int32_t intOf(const Json& step, const char* key) {
-  const Json& v = require(step, key);
-  if (!v.is_number_integer() || v.get<int64_t>() < INT32_MIN || v.get<int64_t>() > INT32_MAX)
-    throw StepError(std::string("\"") + key + "\" must be a whole number");
-  return v.get<int32_t>();
+  return wholeOf(require(step, key), std::string("\"") + key + "\"");
 }
 
 int32_t intOr(const Json& step, const char* key, int32_t fallback) {
@@ -182,8 +200,11 @@ int32_t channelOf(const Json& value) {
     return static_cast<int32_t>(c);
   }
   if (value.is_string()) {
+    // Object keys are strings: a channel map may name a channel by its number, "0" .. "13".
     for (int32_t c = 0; c < 14; ++c)
-      if (value.get<std::string>() == kChannelKeys[c]) return c;
+      if (value.get<std::string>() == kChannelKeys[c] ||
+          value.get<std::string>() == std::to_string(c))
+        return c;
     throw StepError("there is no channel named " + quoted(value.get<std::string>()));
   }
   throw StepError("a channel is given by its name (\"color\", \"bump\" ...) or number");

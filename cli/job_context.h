@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -48,6 +49,9 @@ struct JobContext {
     size_t specials = 0, posted = 0, redraws = 0, console = 0;
     int64_t updates = 0;
   } printed;
+  // The image files the job's saves wrote, with what each holds: a later save of something else
+  // under the same name would silently replace one output with another.
+  std::map<std::string, std::string> savedImages;
 
   host::Object* object(const std::string& name) const;  // any kind; throws when missing
   host::PolygonObject* polygonObject(const std::string& name) const;
@@ -57,6 +61,9 @@ struct JobContext {
   host::PaintTexture* texture(const std::string& material, int32_t channel) const;
   // An input file named by the job, relative to the job's folder; throws when it is missing.
   std::filesystem::path inputFile(const std::string& name) const;
+  // Reads an image file as the host reads stamps and stencils; a StepError with the reason when
+  // it cannot be read.
+  void requireImage(const std::filesystem::path& file) const;
   // An output file inside the output folder. Names that would leave it (absolute paths, "..")
   // are refused.
   std::filesystem::path outputFile(const std::string& name) const;
@@ -80,6 +87,8 @@ std::vector<int32_t> indicesOf(const Json& value, const char* what);
 
 // Channel by index 0 .. 13 or by key ("color", "bump" ...).
 int32_t channelOf(const Json& value);
+// A whole number that fits in 32 bits, or a StepError saying `what` must be one.
+int32_t wholeOf(const Json& value, const std::string& what);
 const char* channelKey(int32_t channel);
 // Colour mode by number or name ("argb8", "rgb16", "greyf" ...); only paintable modes.
 int32_t colorModeOf(const Json& value);

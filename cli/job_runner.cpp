@@ -4,13 +4,16 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <new>
 #include <sstream>
 
 #include "cli/job_check.h"
 #include "cli/job_overrides.h"
+#include "cli/memory_budget.h"
 #include "cli/progress_bar.h"
 #include "cli/scene_report.h"
 #include "cli/steps.h"
+#include "hostapp/core/atomic_file.h"
 #include "hostapp/core/embedded_host.h"
 #include "hostapp/scene/document.h"
 #include "hostapp/scene/scene_impl.h"
@@ -27,7 +30,7 @@ std::string sentence(std::string s) {
   return s + ".";
 }
 
-// Makes the folder and proves that a file can be written in it.
+// Makes the folder and proves that a file can be created in it.
 bool prepareOutput(const std::filesystem::path& dir, std::string& why) {
   std::error_code ec;
   std::filesystem::create_directories(dir, ec);
@@ -35,15 +38,7 @@ bool prepareOutput(const std::filesystem::path& dir, std::string& why) {
     why = ec.message();
     return false;
   }
-  const std::filesystem::path probe = dir / ".pigmora-write-check";
-  std::FILE* f = std::fopen(probe.c_str(), "wb");
-  if (!f) {
-    why = "nothing can be written there";
-    return false;
-  }
-  std::fclose(f);
-  std::filesystem::remove(probe, ec);
-  return true;
+  return hostapp::probeWritableFolder(dir, why);
 }
 
 std::string stepPrefix(const std::string& label, int index, const std::string& kind) {
@@ -123,7 +118,8 @@ int runJobFile(const RunOptions& options, const std::string& jobPath, std::ostre
   Json job;
   try {
     job = Json::parse(text.str());
-  } catch (const Json::parse_error& e) {
+  } catch (const Json::exception& e) {
+    // Parse errors, and numbers too large for a double (out_of_range) alike.
     std::string what = e.what();
     const size_t at = what.find("] ");
     if (at != std::string::npos) what = what.substr(at + 2);
@@ -173,6 +169,17 @@ int runJob(const RunOptions& options, Json job, const std::string& label,
     host.unload();
     return kExitDone;
   }
+  // Textures are added up before any is made: a job too large for the machine is refused here
+  // instead of being killed halfway.
+  if (options.maxMemory) host.memory().setBudget(options.maxMemory);
+  size_t tooLarge = 0;
+  std::string problemText;
+  if (!jobFitsBudget(steps, host.memory().budget(), tooLarge, problemText)) {
+    err << "pigmora: " << stepPrefix(label, static_cast<int>(tooLarge) + 1, "material") << ": "
+        << sentence(problemText) << "\n";
+    host.unload();
+    return kExitJobError;
+  }
   std::filesystem::path outDir = options.outDir;
   if (outDir.empty())
     outDir = job.contains("output") ? job["output"].get<std::string>() : "pigmora-out";
@@ -194,7 +201,7 @@ int runJob(const RunOptions& options, Json job, const std::string& label,
     err << "     | " << line << "\n";
   });
 
-  JobContext ctx{host, nullptr, {}, {}, {}, {}, {}, {}};
+  JobContext ctx{host, nullptr, {}, {}, {}, {}, {}, {}, {}};
   ctx.doc = host.sceneImpl().activeDocumentImpl();
   if (!ctx.doc) ctx.doc = host.sceneImpl().newDocument();
   ctx.jobDir = jobDir;
@@ -250,6 +257,11 @@ int runJob(const RunOptions& options, Json job, const std::string& label,
     } catch (const StepError& e) {
       bar.clear();
       err << "pigmora: " << stepPrefix(label, index, kind) << ": " << sentence(e.what()) << "\n";
+      status = kExitJobError;
+    } catch (const std::bad_alloc&) {
+      bar.clear();
+      err << "pigmora: " << stepPrefix(label, index, kind)
+          << ": the machine ran out of memory during the step.\n";
       status = kExitJobError;
     } catch (const std::exception& e) {
       bar.clear();

@@ -3,6 +3,7 @@
 // one sentence.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <ostream>
 #include <string>
@@ -26,6 +27,7 @@ struct RunOptions {
   bool checkOnly = false;              // check the job, run nothing
   bool inspect = false;                // print the final scene after the last step
   std::vector<std::string> overrides;  // "STEP.KEY=VALUE"
+  uint64_t maxMemory = 0;              // bytes of textures and images; 0: 3/4 of the machine's
 };
 
 // Reads and runs a job file ("-" reads standard input, whose relative paths resolve from the

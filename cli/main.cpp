@@ -10,9 +10,11 @@
 #include "cli/describe_command.h"
 #include "cli/job_runner.h"
 #include "cli/job_schema.h"
+#include "cli/memory_budget.h"
 #include "cli/open_command.h"
 #include "cli/plugins_command.h"
 #include "cli/suggest.h"
+#include "hostapp/core/atomic_file.h"
 
 namespace {
 
@@ -49,6 +51,8 @@ int usageError(const CLI::ParseError& e) {
 
 int main(int argc, char** argv) {
   using namespace pigmora::cli;
+  // An interrupted save leaves no temporary file behind.
+  hostapp::removeTemporaryFilesOnInterrupt();
   CLI::App app{"pigmora - paints onto the surfaces of polygon meshes through their UVs"};
   app.set_version_flag("--version", std::string("pigmora ") + PIGMORA_VERSION);
   app.require_subcommand(1);
@@ -71,6 +75,7 @@ int main(int argc, char** argv) {
   RunOptions options;
   options.pluginPath = plugin;
   std::string jobFile, outDir;
+  std::string maxMemory;
   auto jobArguments = [&](CLI::App* sub, bool writes) {
     sub->add_option("job", jobFile, "The job file (JSON), or - for standard input")->required();
     sub->add_option("--set", options.overrides,
@@ -79,6 +84,8 @@ int main(int argc, char** argv) {
     if (!writes) return;
     sub->add_option("--out", outDir, "Folder for the job's outputs (pigmora-out)");
     sub->add_flag("--strict", options.strict, "Treat warnings as errors");
+    sub->add_option("--max-memory", maxMemory,
+                    "Memory for textures and images, such as 8G or 512M (3/4 of the machine's)");
   };
   CLI::App* run = app.add_subcommand("run", "Run a job file (see docs/jobs.md)");
   jobArguments(run, true);
@@ -154,6 +161,11 @@ int main(int argc, char** argv) {
   if (open->parsed()) return runOpen(plugin, openFile, std::cout, std::cerr);
   options.outDir = outDir;
   options.checkOnly = check->parsed();
+  if (!maxMemory.empty() && !parseByteSize(maxMemory, options.maxMemory)) {
+    std::cerr << "pigmora: --max-memory takes a size such as 8G, 512M or a number of bytes, not \""
+              << maxMemory << "\"; run pigmora --help for the usage.\n";
+    return kExitUsage;
+  }
   if (inspect->parsed() && outDir.empty()) {
     // Inspection is about the scene; the files a job writes go where they leave no trace.
     std::string pattern =

@@ -143,7 +143,7 @@ host::Value plainValue(const JobContext* ctx, const Json& v, const std::string& 
       return host::Value::ofFilename(fileValue(ctx, inner.get<std::string>(), true));
     if (kind == "real" && inner.is_number()) return host::Value::ofReal(inner.get<double>());
     if (kind == "int" && inner.is_number_integer())
-      return host::Value::ofInt32(inner.get<int32_t>());
+      return host::Value::ofInt32(wholeOf(inner, path));
     if (kind == "vector") return host::Value::ofVector(vector3(inner, path));
     if (kind == "spline") return host::Value::ofSpline(splineOf(inner, path));
   }
@@ -347,8 +347,9 @@ host::Value settingValue(const JobContext* ctx, const SettingRef& ref, const Jso
         }
         wrongValue(ref, *v, path);
       }
-      if (!v->is_number_integer() || v->get<int64_t>() < INT32_MIN ||
-          v->get<int64_t>() > INT32_MAX || !inRange(p, static_cast<double>(v->get<int64_t>())))
+      if (!v->is_number_integer() || (v->is_number_unsigned() && v->get<uint64_t>() > INT32_MAX) ||
+          v->get<int64_t>() < INT32_MIN || v->get<int64_t>() > INT32_MAX ||
+          !inRange(p, static_cast<double>(v->get<int64_t>())))
         wrongValue(ref, *v, path);
       return host::Value::ofInt32(v->get<int32_t>());
     }

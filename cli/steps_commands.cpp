@@ -240,7 +240,7 @@ std::string dialogStep(JobContext& ctx, const Json& step) {
     Json press = step["press"];
     if (!press.is_array()) press = Json::array({press});
     for (const Json& b : press) {
-      const bool pressed = b.is_number_integer() ? window->click(b.get<int32_t>())
+      const bool pressed = b.is_number_integer() ? window->click(wholeOf(b, "a button id"))
                            : b.is_string()       ? window->click(b.get<std::string>())
                                                  : false;
       if (!pressed)

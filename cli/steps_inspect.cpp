@@ -3,6 +3,7 @@
 
 #include "cli/scene_report.h"
 #include "cli/steps.h"
+#include "hostapp/core/atomic_file.h"
 #include "hostapp/scene/document.h"
 
 namespace pigmora::cli {
@@ -33,15 +34,9 @@ std::string printStep(JobContext& ctx, const Json& step) {
   std::string summary;
   if (step.contains("file")) {
     const std::filesystem::path file = ctx.outputFile(stringOf(step, "file"));
-    const std::filesystem::path partial = file.string() + ".partial";
-    {
-      std::ofstream f(partial, std::ios::binary);
-      f << report.dump(2) << "\n";
-      if (!f) throw StepError("the file " + file.string() + " could not be written");
-    }
-    std::error_code ec;
-    std::filesystem::rename(partial, file, ec);
-    if (ec) throw StepError("the file " + file.string() + " could not be written: " + ec.message());
+    std::string why;
+    if (!hostapp::writeFileAtomically(file.string(), report.dump(2) + "\n", why))
+      throw StepError("the file " + file.string() + " could not be written: " + why);
     summary = file.filename().string() + ": ";
   }
   auto count = [](size_t n, const std::string& what) {

@@ -46,6 +46,9 @@ std::string libraryStep(JobContext& ctx, const Json& step) {
     const std::string file =
         std::filesystem::absolute(ctx.inputFile(stringOf(step, "file"))).string();
     const bool keep = boolOr(step, "keep", false);
+    // The entry reports nothing back: an image it cannot use is refused here, as the host's
+    // file dialog would not offer it.
+    ctx.requireImage(file);
     (entry == "useAsStamp" ? lib->useAsStamp : lib->useAsStencil)(&file, keep);
     return entry + " " + std::filesystem::path(file).filename().string();
   }

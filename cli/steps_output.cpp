@@ -157,7 +157,14 @@ std::string saveStep(JobContext& ctx, const Json& step) {
   const bool udim = pattern.find("<UDIM>") != std::string::npos;
   const std::vector<SaveTarget> targets = saveTargets(ctx, step, udim);
   const bool eachLayer = boolOr(step, "each_layer", false);
-  std::vector<std::string> written;
+  // Every file is named before any is written: two that would land on one name are refused.
+  struct Planned {
+    const host::PaintBitmap* bitmap;
+    std::filesystem::path file;
+    std::string what;
+    hostapp::ExportOptions options;
+  };
+  std::vector<Planned> planned;
   for (const SaveTarget& target : targets) {
     const std::vector<int32_t> channels = saveChannels(ctx, step, target.material);
     for (const int32_t channel : channels) {
@@ -180,6 +187,9 @@ std::string saveStep(JobContext& ctx, const Json& step) {
       replaceAll(name, "<UDIM>", std::to_string(target.tile));
       Json named = step;
       named["file"] = name;
+      const host::PaintBitmap& bitmap = layer.layer && !eachLayer ? *layer.layer : *layer.texture;
+      planned.push_back({&bitmap, ctx.outputFile(fileFor(ctx, named, name)),
+                         "\"" + layer.material + "\" " + key, options});
       if (eachLayer) {
         // Every layer under its own name, beside the flattened texture.
         int32_t index = 0;
@@ -188,15 +198,30 @@ std::string saveStep(JobContext& ctx, const Json& step) {
                                     (l->name().empty() ? std::to_string(index) : l->name());
           Json layerFile = Json::object();
           if (step.contains("format")) layerFile["format"] = step["format"];
-          written.push_back(writeImage(
-              ctx, *l, ctx.outputFile(fileFor(ctx, layerFile, safeFileName(label) + ".png")),
-              options));
+          planned.push_back(
+              {l, ctx.outputFile(fileFor(ctx, layerFile, safeFileName(label) + ".png")),
+               "the layer \"" + l->name() + "\" of \"" + layer.material + "\" " + key, options});
         }
       }
-      const host::PaintBitmap& bitmap = layer.layer && !eachLayer ? *layer.layer : *layer.texture;
-      written.insert(written.end() - (eachLayer ? layer.texture->layerCount() : 0),
-                     writeImage(ctx, bitmap, ctx.outputFile(fileFor(ctx, named, name)), options));
     }
+  }
+  for (size_t i = 0; i < planned.size(); ++i)
+    for (size_t j = 0; j < i; ++j)
+      if (planned[i].file.lexically_normal() == planned[j].file.lexically_normal())
+        throw StepError(planned[j].what + " and " + planned[i].what + " would both be written to " +
+                        planned[i].file.filename().string() +
+                        ", and one would be lost; give them names that differ");
+  for (const Planned& p : planned) {
+    auto it = ctx.savedImages.find(p.file.lexically_normal().string());
+    if (it != ctx.savedImages.end() && it->second != p.what)
+      throw StepError(it->second + " and " + p.what + " would both be written to " +
+                      p.file.filename().string() +
+                      ", and the first would be lost; give them names that differ");
+  }
+  std::vector<std::string> written;
+  for (const Planned& p : planned) {
+    written.push_back(writeImage(ctx, *p.bitmap, p.file, p.options));
+    ctx.savedImages[p.file.lexically_normal().string()] = p.what;
   }
   std::string summary;
   for (const std::string& w : written) summary += (summary.empty() ? "" : ", ") + w;

@@ -22,6 +22,9 @@ constexpr int32_t kPreferencesPage = 1037935;
 constexpr int32_t kStampOn = 10601;
 constexpr int32_t kStencilOn = 10401;
 constexpr int32_t kFalloffCurve = 10303;
+// Stroke radii: a square that neither underflows nor covers more than any scene holds.
+constexpr double kMinRadius = 1e-6;
+constexpr double kMaxRadius = 1e9;
 constexpr int32_t kBleedWidth = 1008;
 constexpr int32_t kCommandBleed = 1037976;
 constexpr int32_t kCommandFillLayer = 1037977;
@@ -179,6 +182,7 @@ std::string toolStep(JobContext& ctx, const Json& step) {
     }
     const std::string file =
         std::filesystem::absolute(ctx.inputFile(stringOf(step, image.key))).string();
+    ctx.requireImage(file);
     if (!ctx.host.sculptImpl().image(file))
       throw StepError("the image " + file + " could not be read");
     setToolParameter(ctx, toolId, data, image.file, host::Value::ofFilename(file));
@@ -231,7 +235,8 @@ std::string strokeStep(JobContext& ctx, const Json& step) {
   }
   if (step.contains("radius")) {
     input.radius = numberOf(step, "radius");
-    if (!(*input.radius > 0)) throw StepError("\"radius\" must be above 0");
+    if (!(*input.radius >= kMinRadius && *input.radius <= kMaxRadius))
+      throw StepError("\"radius\" must lie between 0.000001 and 1000000000");
   }
   if (step.contains("strength")) input.strength = numberOf(step, "strength");
   if (step.contains("spacing")) {
@@ -393,7 +398,7 @@ void addPaintSteps(StepTable& t) {
                 opt("camera", text(), "The camera of a screen path."),
                 opt("view", listOf(number().from(1), 2, 2).described("[width, height] in pixels"),
                     "The view of a screen path ([800, 600])."),
-                opt("radius", number().above(0),
+                opt("radius", number().between(kMinRadius, kMaxRadius),
                     "Brush radius: scene units, or pixels for screen paths (tool setting 10200)."),
                 opt("strength", number().between(0, 1), "Brush strength (tool setting 10201)."),
                 opt("spacing", number().above(0), "Dab spacing in radii (tool setting 10202)."),

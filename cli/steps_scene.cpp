@@ -199,10 +199,10 @@ std::string materialStep(JobContext& ctx, const Json& step) {
       const Json& size = spec["size"];
       if (size.is_array() && size.size() == 2 && size[0].is_number_integer() &&
           size[1].is_number_integer()) {
-        width = size[0].get<int32_t>();
-        height = size[1].get<int32_t>();
+        width = wholeOf(size[0], "\"size\"");
+        height = wholeOf(size[1], "\"size\"");
       } else if (size.is_number_integer()) {
-        width = height = size.get<int32_t>();
+        width = height = wholeOf(size, "\"size\"");
       } else {
         throw StepError("\"size\" must be a whole number or [width, height]");
       }

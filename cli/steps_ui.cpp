@@ -45,7 +45,7 @@ hostapp::Window& windowOf(JobContext& ctx, const Json& step) {
   if (step.contains("window")) {
     const Json& v = step["window"];
     if (v.is_number_integer())
-      w = host.window(v.get<int32_t>());
+      w = host.window(wholeOf(v, "\"window\""));
     else if (v.is_string())
       w = host.window(v.get<std::string>());
     else

@@ -8,10 +8,14 @@ namespace host {
 
 double Spline::evaluate(double x) const {
   if (knots.empty()) return 0.0;
-  if (x <= knots.front().x) return knots.front().y;
+  // NaN takes the first knot's value, as the start of the curve.
+  if (!(x > knots.front().x)) return knots.front().y;
   if (x >= knots.back().x) return knots.back().y;
   auto hi = std::upper_bound(knots.begin(), knots.end(), x,
                              [](double v, const Knot& k) { return v < k.x; });
+  // Knots out of order may leave the search at either end; the pair read stays inside the list.
+  if (hi == knots.begin()) ++hi;
+  if (hi == knots.end()) --hi;
   auto lo = hi - 1;
   const double span = hi->x - lo->x;
   if (span <= 0.0) return hi->y;

@@ -5,6 +5,20 @@
 
 namespace hostapp {
 
+std::string inputFileProblem(const std::string& path) {
+  if (path.find('\0') != std::string::npos) return "has a NUL character in its name";
+  std::error_code ec;
+  const auto status = std::filesystem::status(path, ec);
+  if (status.type() == std::filesystem::file_type::not_found ||
+      status.type() == std::filesystem::file_type::none)
+    return "does not exist";
+  if (ec) return "cannot be read: " + ec.message();
+  if (status.type() == std::filesystem::file_type::directory) return "is a folder, not a file";
+  if (status.type() != std::filesystem::file_type::regular)
+    return "is a pipe or a device, not a regular file";
+  return "";
+}
+
 LocalFile::LocalFile(const std::string& path, int64_t readLimit) : left_(readLimit) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) return;

@@ -9,6 +9,10 @@
 
 namespace hostapp {
 
+// Why `path` cannot be read as a file, as the end of a sentence about it ("does not exist",
+// "is a folder, not a file", "is a pipe or a device, not a regular file"), or empty when it can.
+std::string inputFileProblem(const std::string& path);
+
 class LocalFile : public host::File {
  public:
   // Opens a regular file; `isOpen` tells whether it worked. At most `readLimit` bytes come out

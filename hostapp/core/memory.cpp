@@ -1,8 +1,10 @@
 #include "hostapp/core/memory.h"
 
 #include <malloc.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 namespace hostapp {
@@ -10,6 +12,32 @@ namespace hostapp {
 bool CountingMemory::refuseNext() {
   ++count_;
   return (failAt_ != 0 && count_ == failAt_) || (failFrom_ != 0 && count_ >= failFrom_);
+}
+
+std::string byteSize(uint64_t bytes) {
+  if (bytes < 1024) return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+  static const char* const kUnits[] = {"KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
+  double v = static_cast<double>(bytes) / 1024;
+  int unit = 0;
+  while (v >= 1024 && unit < 5) {
+    v /= 1024;
+    ++unit;
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f %s", v, kUnits[unit]);
+  return text;
+}
+
+uint64_t CountingMemory::machineMemory() {
+  const long pages = ::sysconf(_SC_PHYS_PAGES), page = ::sysconf(_SC_PAGE_SIZE);
+  if (pages <= 0 || page <= 0) return uint64_t{8} << 30;
+  return static_cast<uint64_t>(pages) * static_cast<uint64_t>(page);
+}
+
+bool CountingMemory::reserve(uint64_t bytes) {
+  if (!fits(bytes)) return false;
+  reserved_ += bytes;
+  return true;
 }
 
 void* CountingMemory::alloc(size_t bytes) {

@@ -2,8 +2,10 @@
 // paths of the plug-in and of the host's own object creation can be tested.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "host/host.h"
 
@@ -27,7 +29,21 @@ class CountingMemory : public host::Memory {
   int64_t peakBytes() const { return peakBytes_; }
   void resetPeak() { peakBytes_ = liveBytes_; }
 
+  // The budget of the big buffers (layer pixels, decoded image files): three quarters of the
+  // machine's memory unless set. A buffer that would pass it is refused before it is allocated,
+  // so that too large a job fails with a message instead of being killed.
+  static uint64_t machineMemory();
+  void setBudget(uint64_t bytes) { budget_ = bytes; }
+  uint64_t budget() const { return budget_; }
+  uint64_t reserved() const { return reserved_; }
+  bool fits(uint64_t bytes) const { return bytes <= budget_ && reserved_ <= budget_ - bytes; }
+  // Takes `bytes` from the budget; false, taking nothing, when they do not fit.
+  bool reserve(uint64_t bytes);
+  void release(uint64_t bytes) { reserved_ -= std::min(bytes, reserved_); }
+
  private:
+  uint64_t budget_ = machineMemory() / 4 * 3;
+  uint64_t reserved_ = 0;
   int64_t count_ = 0;
   int64_t live_ = 0;
   int64_t liveBytes_ = 0;
@@ -35,5 +51,8 @@ class CountingMemory : public host::Memory {
   int64_t failAt_ = 0;
   int64_t failFrom_ = 0;
 };
+
+// A size for messages: "512 bytes", "3.5 MiB", "17.0 GiB".
+std::string byteSize(uint64_t bytes);
 
 }  // namespace hostapp

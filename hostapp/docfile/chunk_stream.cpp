@@ -67,16 +67,14 @@ bool MemorySink::patch(uint64_t at, const void* p, size_t n) {
 }
 
 bool FileSink::write(const void* p, size_t n) {
-  if (n && std::fwrite(p, 1, n, f_) != n) return false;
+  if (n && !f_.writeAt(p, n, pos_)) return false;
   pos_ += n;
   return true;
 }
 
 bool FileSink::patch(uint64_t at, const void* p, size_t n) {
   if (at + n > pos_) return false;
-  if (fseeko(f_, static_cast<off_t>(at), SEEK_SET) != 0) return false;
-  const bool ok = std::fwrite(p, 1, n, f_) == n;
-  return fseeko(f_, static_cast<off_t>(pos_), SEEK_SET) == 0 && ok;
+  return f_.writeAt(p, n, at);
 }
 
 bool MemorySource::read(void* p, size_t n) {

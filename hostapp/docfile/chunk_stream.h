@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "hostapp/core/atomic_file.h"
+
 struct XXH3_state_s;
 
 namespace hostapp::docfile {
@@ -34,13 +36,13 @@ class MemorySink : public Sink {
 
 class FileSink : public Sink {
  public:
-  explicit FileSink(std::FILE* f) : f_(f) {}
+  explicit FileSink(AtomicFile& f) : f_(f) {}
   bool write(const void* p, size_t n) override;
   uint64_t tell() const override { return pos_; }
   bool patch(uint64_t at, const void* p, size_t n) override;
 
  private:
-  std::FILE* f_;
+  AtomicFile& f_;
   uint64_t pos_ = 0;
 };
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "hostapp/core/atomic_file.h"
 #include "hostapp/core/embedded_host.h"
 #include "hostapp/docfile/byte_io.h"
 #include "hostapp/docfile/chunk_stream.h"
@@ -316,31 +317,21 @@ bool writeDocument(EmbeddedHost& host, DocumentImpl& doc, std::string& bytes, st
 
 bool saveDocument(EmbeddedHost& host, DocumentImpl& doc, const std::string& path,
                   std::string& error) {
-  const std::string temp = path + ".partial";
-  std::FILE* f = std::fopen(temp.c_str(), "wb");
-  if (!f) {
-    error = "The document " + path + " could not be written: " + std::strerror(errno) + ".";
+  AtomicFile file;
+  std::string why;
+  if (!file.open(path, why)) {
+    error = "The document " + path + " could not be written: " + why + ".";
     return false;
   }
-  docfile::FileSink sink(f);
-  std::string why;
-  bool ok = docfile::writeChunks(host, doc, sink, true, why);
-  if (!ok && why == "could not be written" && std::ferror(f))
-    why += ": " + std::string(std::strerror(errno));
-  ok = std::fflush(f) == 0 && ok;
-  ok = fsync(fileno(f)) == 0 && ok;
-  ok = std::fclose(f) == 0 && ok;
-  if (ok) {
-    std::error_code ec;
-    std::filesystem::rename(temp, path, ec);
-    if (ec) {
-      ok = false;
-      why = "could not be written: " + ec.message();
-    }
-  }
-  if (!ok) {
-    std::remove(temp.c_str());
+  docfile::FileSink sink(file);
+  if (!docfile::writeChunks(host, doc, sink, true, why)) {
+    std::string reason;
+    if (file.failed() && !file.commit(reason)) why += ": " + reason;
     error = "The document " + path + " " + why + ".";
+    return false;
+  }
+  if (!file.commit(why)) {
+    error = "The document " + path + " could not be written: " + why + ".";
     return false;
   }
   doc.data().setFilename(host::kDocPath, std::filesystem::absolute(path).parent_path().string());

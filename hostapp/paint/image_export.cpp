@@ -9,16 +9,11 @@
 
 #include "hostapp/paint/colormode.h"
 #include "hostapp/paint/image_io.h"
+#include "hostapp/paint/image_writer.h"
 
 namespace hostapp {
 
 namespace {
-
-std::string trimmed(std::string why) {
-  while (!why.empty() && (why.back() == '\n' || why.back() == '.' || why.back() == ' '))
-    why.pop_back();
-  return why;
-}
 
 bool holds(int32_t format, SampleDepth d) {
   switch (format) {
@@ -136,11 +131,6 @@ bool exportImageFile(const host::PaintBitmap& bitmap, const std::string& path,
   const bool alpha = layout->alpha && channels > 1;
   // JPEG has no alpha: the colour is written alone.
   const int32_t fileChannels = format == host::kFormatJPEG && alpha ? channels - 1 : channels;
-  auto out = OIIO::ImageOutput::create(path);
-  if (!out) {
-    error = "The image " + path + " cannot be written: " + trimmed(OIIO::geterror()) + ".";
-    return false;
-  }
   OIIO::ImageSpec spec(width, height, fileChannels, typeOf(depth));
   if (alpha && fileChannels == channels) spec.alpha_channel = channels - 1;
   if (format == host::kFormatPNG) spec.attribute("png:compressionLevel", 3);
@@ -152,70 +142,48 @@ bool exportImageFile(const host::PaintBitmap& bitmap, const std::string& path,
     // TIFF has no linear tag of its own; the description says it for readers that look.
     if (format == host::kFormatTIFF) spec.attribute("ImageDescription", "colorspace: linear");
   }
-  const std::string temp = path + ".partial";
-  if (!out->open(temp, spec)) {
-    error = "The image " + path + " cannot be written: " + trimmed(out->geterror()) + ".";
-    std::remove(temp.c_str());
-    return false;
-  }
   // Rows are read in the bitmap's own mode, turned into floats with alpha last, re-encoded, and
   // handed to the writer, which rounds them to the file's samples.
   const int32_t cb = layout->componentBytes;
   std::vector<uint8_t> raw(static_cast<size_t>(width) * layout->pixelBytes());
   std::vector<float> row(static_cast<size_t>(width) * channels);
   const int32_t colourFirst = layout->alpha ? 1 : 0;
-  bool ok = true;
-  for (int32_t y = 0; y < height && ok; ++y) {
-    bitmap.getPixelRow(0, y, width, raw.data(), layout->mode);
-    for (int32_t x = 0; x < width; ++x) {
-      const uint8_t* p = &raw[static_cast<size_t>(x) * layout->pixelBytes()];
-      float* q = &row[static_cast<size_t>(x) * channels];
-      for (int32_t c = 0; c < channels; ++c) {
-        float v;
-        if (cb == 1) {
-          v = p[c] / 255.f;
-        } else if (cb == 2) {
-          uint16_t s;
-          std::memcpy(&s, p + 2 * c, 2);
-          v = s / 65535.f;
-        } else {
-          std::memcpy(&v, p + 4 * c, 4);
+  return writeImageRows(
+      path, spec, OIIO::TypeDesc::FLOAT,
+      [&](int32_t y) -> const void* {
+        bitmap.getPixelRow(0, y, width, raw.data(), layout->mode);
+        for (int32_t x = 0; x < width; ++x) {
+          const uint8_t* p = &raw[static_cast<size_t>(x) * layout->pixelBytes()];
+          float* q = &row[static_cast<size_t>(x) * channels];
+          for (int32_t c = 0; c < channels; ++c) {
+            float v;
+            if (cb == 1) {
+              v = p[c] / 255.f;
+            } else if (cb == 2) {
+              uint16_t s;
+              std::memcpy(&s, p + 2 * c, 2);
+              v = s / 65535.f;
+            } else {
+              std::memcpy(&v, p + 4 * c, 4);
+            }
+            const bool isAlpha = layout->alpha && c == 0;
+            if (!isAlpha) v = reencode(v, from, to);
+            // Alpha goes last in files.
+            const int32_t at = alpha ? (isAlpha ? channels - 1 : c - colourFirst) : c;
+            q[at] = v;
+          }
         }
-        const bool isAlpha = layout->alpha && c == 0;
-        if (!isAlpha) v = reencode(v, from, to);
-        // Alpha goes last in files.
-        const int32_t at = alpha ? (isAlpha ? channels - 1 : c - colourFirst) : c;
-        q[at] = v;
-      }
-    }
-    if (fileChannels != channels) {
-      // Without alpha in the file, each pixel's colours close up.
-      for (int32_t x = 0; x < width; ++x)
-        for (int32_t c = 0; c < fileChannels; ++c)
-          row[static_cast<size_t>(x) * fileChannels + c] =
-              row[static_cast<size_t>(x) * channels + c];
-    }
-    ok = out->write_scanline(y, 0, OIIO::TypeDesc::FLOAT, row.data(),
-                             static_cast<OIIO::stride_t>(fileChannels * sizeof(float)));
-    if (options.progress) options.progress(static_cast<double>(y + 1) / height);
-  }
-  std::string why = ok ? "" : out->geterror();
-  ok = out->close() && ok;
-  if (ok) {
-    std::error_code ec;
-    std::filesystem::rename(temp, path, ec);
-    if (ec) {
-      why = ec.message();
-      ok = false;
-    }
-  } else if (why.empty()) {
-    why = out->geterror();
-  }
-  if (!ok) {
-    std::remove(temp.c_str());
-    error = "The image " + path + " could not be written: " + trimmed(why) + ".";
-  }
-  return ok;
+        if (fileChannels != channels) {
+          // Without alpha in the file, each pixel's colours close up.
+          for (int32_t x = 0; x < width; ++x)
+            for (int32_t c = 0; c < fileChannels; ++c)
+              row[static_cast<size_t>(x) * fileChannels + c] =
+                  row[static_cast<size_t>(x) * channels + c];
+        }
+        if (options.progress) options.progress(static_cast<double>(y + 1) / height);
+        return row.data();
+      },
+      error);
 }
 
 }  // namespace hostapp

@@ -1,5 +1,8 @@
 #include "hostapp/paint/image_io.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <OpenImageIO/imageio.h>
 
 #include <algorithm>
@@ -8,13 +11,19 @@
 #include <filesystem>
 #include <vector>
 
+#include "hostapp/core/local_file.h"
 #include "hostapp/core/memory.h"
 #include "hostapp/paint/colormode.h"
+#include "hostapp/paint/image_writer.h"
 #include "hostapp/paint/paint_bitmap.h"
+#include "hostapp/paint/png_stream.h"
 
 namespace hostapp {
 
 namespace {
+
+// The largest side of an image file that is decoded.
+constexpr int32_t kMaxImageSide = 16384;
 
 std::string lowerSuffix(const std::string& path) {
   std::string ext = std::filesystem::path(path).extension().string();
@@ -58,8 +67,7 @@ OIIO::TypeDesc typeOfBytes(int32_t componentBytes) {
                                : OIIO::TypeDesc::FLOAT;
 }
 
-// Writes rows produced by `fill(y, buffer)` (alpha last, `type` samples) under a temporary name,
-// then renames it over the target.
+// Writes rows produced by `fill(y, buffer)` (alpha last, `type` samples) to the file.
 template <class RowFill>
 bool writeRows(const std::string& path, int32_t width, int32_t height, int32_t channels, bool alpha,
                OIIO::TypeDesc type, RowFill fill, std::string& error) {
@@ -71,11 +79,6 @@ bool writeRows(const std::string& path, int32_t width, int32_t height, int32_t c
   }
   // JPEG has no alpha: the colour is written alone.
   const int32_t fileChannels = (format == host::kFormatJPEG && alpha) ? channels - 1 : channels;
-  auto out = OIIO::ImageOutput::create(path);
-  if (!out) {
-    error = "The image " + path + " cannot be written: " + trimmed(OIIO::geterror()) + ".";
-    return false;
-  }
   OIIO::ImageSpec spec(width, height, fileChannels, type);
   if (alpha && fileChannels == channels) spec.alpha_channel = channels - 1;
   // Bitmaps hold straight alpha: the writers must not divide the colour by alpha on the way out.
@@ -83,53 +86,93 @@ bool writeRows(const std::string& path, int32_t width, int32_t height, int32_t c
   // Painted textures are large; a lighter compression writes them several times faster for files
   // a few percent bigger.
   if (format == host::kFormatPNG) spec.attribute("png:compressionLevel", 3);
-  const std::string temp = path + ".partial";
-  if (!out->open(temp, spec)) {
-    error = "The image " + path + " cannot be written: " + trimmed(out->geterror()) + ".";
-    std::remove(temp.c_str());
-    return false;
-  }
   const size_t sample = type.size();
   std::vector<uint8_t> row(static_cast<size_t>(width) * channels * sample);
-  bool ok = true;
-  for (int32_t y = 0; y < height && ok; ++y) {
-    fill(y, row.data());
-    ok =
-        out->write_scanline(y, 0, type, row.data(), static_cast<OIIO::stride_t>(channels * sample));
-  }
-  std::string why = ok ? "" : out->geterror();
-  ok = out->close() && ok;
-  if (ok) {
-    std::error_code ec;
-    std::filesystem::rename(temp, path, ec);
-    if (ec) {
-      why = ec.message();
-      ok = false;
-    }
-  } else if (why.empty()) {
-    why = out->geterror();
-  }
-  if (!ok) {
-    std::remove(temp.c_str());
-    error = "The image " + path + " could not be written: " + trimmed(why) + ".";
-  }
-  return ok;
+  return writeImageRows(
+      path, spec, type,
+      [&](int32_t y) -> const void* {
+        fill(y, row.data());
+        // Without alpha in the file, each pixel's colours close up.
+        if (fileChannels != channels)
+          for (int32_t x = 0; x < width; ++x)
+            std::copy_n(&row[static_cast<size_t>(x) * channels * sample], fileChannels * sample,
+                        &row[static_cast<size_t>(x) * fileChannels * sample]);
+        return row.data();
+      },
+      error);
 }
 
-// Opens an image file whose size this program can hold; null with `error` set otherwise.
-std::unique_ptr<OIIO::ImageInput> openImage(const std::string& path, std::string& error) {
+// Some of the image library's readers print their errors to stderr as well as returning them;
+// the program says them once, in its own sentence. Standard error is closed to them while a
+// file is opened and decoded.
+class QuietStderr {
+ public:
+  QuietStderr() {
+    std::fflush(stderr);
+    saved_ = ::dup(2);
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved_ >= 0 && null >= 0) ::dup2(null, 2);
+    if (null >= 0) ::close(null);
+  }
+  ~QuietStderr() {
+    std::fflush(stderr);
+    if (saved_ >= 0) {
+      ::dup2(saved_, 2);
+      ::close(saved_);
+    }
+  }
+  QuietStderr(const QuietStderr&) = delete;
+  QuietStderr& operator=(const QuietStderr&) = delete;
+
+ private:
+  int saved_ = -1;
+};
+
+// Opens an image file whose size this program can hold: its declared size is checked against the
+// largest side and the memory budget before any pixel is decoded. `bytesPerPixel` is what the
+// decoded image and its bitmap need together. Null with `error` set otherwise.
+std::unique_ptr<OIIO::ImageInput> openImage(CountingMemory& memory, const std::string& path,
+                                            int32_t bytesPerPixel, std::string& error) {
+  const std::string problem = inputFileProblem(path);
+  if (!problem.empty()) {
+    error = "The image " + path + " " + problem + ".";
+    return nullptr;
+  }
+  if (!pngFileComplete(path)) {
+    error = "The image " + path + " could not be read: it is a PNG file cut short.";
+    return nullptr;
+  }
   // Bitmaps hold straight alpha: the readers must not multiply the colour by alpha on the way in.
   OIIO::ImageSpec config;
   config.attribute("oiio:UnassociatedAlpha", 1);
-  auto in = OIIO::ImageInput::open(path, &config);
+  std::unique_ptr<OIIO::ImageInput> in;
+  {
+    const QuietStderr quiet;
+    in = OIIO::ImageInput::open(path, &config);
+  }
   if (!in) {
-    error = "The image " + path + " could not be read: " + trimmed(OIIO::geterror()) + ".";
+    const std::string why = trimmed(OIIO::geterror());
+    error = "The image " + path + " could not be read: " +
+            (why.empty() ? "it is not an image file this program knows" : why) + ".";
     return nullptr;
   }
   const OIIO::ImageSpec& spec = in->spec();
-  if (spec.width <= 0 || spec.height <= 0 || spec.nchannels <= 0 || spec.width > 65536 ||
-      spec.height > 65536) {
+  if (spec.width <= 0 || spec.height <= 0 || spec.nchannels <= 0) {
     error = "The image " + path + " has no pixels this program can use.";
+    return nullptr;
+  }
+  if (spec.width > kMaxImageSide || spec.height > kMaxImageSide) {
+    error = "The image " + path + " declares " + std::to_string(spec.width) + " x " +
+            std::to_string(spec.height) + " pixels, more than " + std::to_string(kMaxImageSide) +
+            " in a direction; it was not decoded.";
+    return nullptr;
+  }
+  const uint64_t bytes = uint64_t(spec.width) * uint64_t(spec.height) * uint64_t(bytesPerPixel);
+  if (!memory.fits(bytes)) {
+    error = "The image " + path + " declares " + std::to_string(spec.width) + " x " +
+            std::to_string(spec.height) + " pixels, which would need " + byteSize(bytes) +
+            ", more than the " + byteSize(memory.budget() - memory.reserved()) +
+            " left in the memory budget; it was not decoded.";
     return nullptr;
   }
   return in;
@@ -139,12 +182,18 @@ std::unique_ptr<OIIO::ImageInput> openImage(const std::string& path, std::string
 
 std::unique_ptr<PlainBitmap> loadPlainBitmap(CountingMemory& memory, const std::string& path,
                                              std::string& error) {
-  auto in = openImage(path, error);
+  // Decoded as 8-bit samples, then held at 4 bytes a pixel.
+  auto in = openImage(memory, path, 4 + 4, error);
   if (!in) return nullptr;
   const OIIO::ImageSpec& spec = in->spec();
-  const int channels = spec.nchannels;
+  const int channels = std::min(spec.nchannels, 4);
   std::vector<uint8_t> pixels(static_cast<size_t>(spec.width) * spec.height * channels);
-  if (!in->read_image(0, 0, 0, channels, OIIO::TypeDesc::UINT8, pixels.data())) {
+  bool read = false;
+  {
+    const QuietStderr quiet;
+    read = in->read_image(0, 0, 0, channels, OIIO::TypeDesc::UINT8, pixels.data());
+  }
+  if (!read) {
     error = "The image " + path + " could not be read: " + trimmed(in->geterror()) + ".";
     return nullptr;
   }
@@ -154,7 +203,9 @@ std::unique_ptr<PlainBitmap> loadPlainBitmap(CountingMemory& memory, const std::
     error = "The image " + path + " is too large to load.";
     return nullptr;
   }
-  const int alpha = spec.alpha_channel >= 0 ? spec.alpha_channel : (channels == 4 ? 3 : -1);
+  const int alpha = spec.alpha_channel >= 0 && spec.alpha_channel < channels ? spec.alpha_channel
+                    : channels == 4                                          ? 3
+                                                                             : -1;
   for (int y = 0; y < spec.height; ++y) {
     for (int x = 0; x < spec.width; ++x) {
       const uint8_t* p = &pixels[(static_cast<size_t>(y) * spec.width + x) * channels];
@@ -168,7 +219,8 @@ std::unique_ptr<PlainBitmap> loadPlainBitmap(CountingMemory& memory, const std::
 
 std::unique_ptr<PaintTextureImpl> loadPaintTexture(CountingMemory& memory, const std::string& path,
                                                    std::string& error) {
-  auto in = openImage(path, error);
+  // Decoded at the layer's depth and held again by the layer: up to 16 bytes a pixel each.
+  auto in = openImage(memory, path, 2 * 16, error);
   if (!in) return nullptr;
   const OIIO::ImageSpec& spec = in->spec();
   const int32_t channels = std::min(spec.nchannels, 4);
@@ -186,7 +238,12 @@ std::unique_ptr<PaintTextureImpl> loadPaintTexture(CountingMemory& memory, const
   const int32_t mode = kModes[bytes == 1 ? 0 : bytes == 2 ? 1 : 2][channels - 1];
   const OIIO::TypeDesc type = typeOfBytes(bytes);
   std::vector<uint8_t> pixels(static_cast<size_t>(spec.width) * spec.height * channels * bytes);
-  if (!in->read_image(0, 0, 0, channels, type, pixels.data())) {
+  bool read = false;
+  {
+    const QuietStderr quiet;
+    read = in->read_image(0, 0, 0, channels, type, pixels.data());
+  }
+  if (!read) {
     error = "The image " + path + " could not be read: " + trimmed(in->geterror()) + ".";
     return nullptr;
   }

@@ -8,13 +8,23 @@
 
 namespace hostapp {
 
+void PixelRelease::operator()(uint8_t* p) const {
+  if (memory) memory->release(bytes);
+  delete[] p;
+}
+
 bool PixelStore::allocate(CountingMemory& memory, int32_t width, int32_t height, int32_t mode) {
   const ModeLayout* layout = modeLayout(mode);
   if (!layout || width <= 0 || height <= 0 || width > 65536 || height > 65536) return false;
   if (memory.refuseNext()) return false;
   const size_t bytes = static_cast<size_t>(width) * height * layout->pixelBytes();
-  std::unique_ptr<uint8_t[]> data(new (std::nothrow) uint8_t[bytes]);
-  if (!data) return false;
+  if (!memory.reserve(bytes)) return false;
+  std::unique_ptr<uint8_t[], PixelRelease> data(new (std::nothrow) uint8_t[bytes],
+                                                {&memory, bytes});
+  if (!data) {
+    memory.release(bytes);
+    return false;
+  }
   std::memset(data.get(), 0, bytes);
   data_ = std::move(data);
   width_ = width;

@@ -14,6 +14,13 @@ class CountingMemory;
 class PaintTextureImpl;
 
 // Pixel storage in one colour mode, with clipped row access in any mode.
+// Layer pixels give their bytes back to the memory budget when freed.
+struct PixelRelease {
+  CountingMemory* memory = nullptr;
+  uint64_t bytes = 0;
+  void operator()(uint8_t* p) const;
+};
+
 class PixelStore {
  public:
   // False when the memory cannot be had or the size or mode is invalid.
@@ -32,7 +39,7 @@ class PixelStore {
   uint64_t changedWrites() const { return changedWrites_; }
 
  private:
-  std::unique_ptr<uint8_t[]> data_;
+  std::unique_ptr<uint8_t[], PixelRelease> data_;
   uint64_t changedWrites_ = 0;
   int32_t width_ = 0, height_ = 0;
   const ModeLayout* layout_ = nullptr;

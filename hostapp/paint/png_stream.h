@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <fstream>
+#include <string>
 #include <string_view>
 
 namespace hostapp {
@@ -22,6 +24,30 @@ inline bool pngChunksComplete(std::string_view bytes) {
     const bool end = bytes.substr(at + 4, 4) == "IEND";
     at += 12 + static_cast<size_t>(length);
     if (end) return true;
+  }
+  return false;
+}
+
+// The same check for a file, walking its chunk headers without reading their data. False only
+// for a file that starts as a PNG and is cut short or damaged in its chunk structure.
+inline bool pngFileComplete(const std::string& path) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) return true;
+  const uint64_t size = static_cast<uint64_t>(in.tellg());
+  char head[8] = {};
+  in.seekg(0);
+  if (!in.read(head, 8) || std::string_view(head, 8) != std::string_view("\x89PNG\r\n\x1a\n", 8))
+    return true;  // not a PNG: the library decides
+  uint64_t at = 8;
+  while (size - at >= 12) {
+    unsigned char h[8];
+    in.seekg(static_cast<std::streamoff>(at));
+    if (!in.read(reinterpret_cast<char*>(h), 8)) return false;
+    const uint64_t length =
+        uint64_t{h[0]} << 24 | uint64_t{h[1]} << 16 | uint64_t{h[2]} << 8 | h[3];
+    if (length > 0x7fffffffu || length > size - at - 12) return false;
+    if (std::string_view(reinterpret_cast<char*>(h) + 4, 4) == "IEND") return true;
+    at += 12 + length;
   }
   return false;
 }

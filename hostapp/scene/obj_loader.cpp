@@ -4,11 +4,42 @@
 #define TINYOBJLOADER_USE_DOUBLE
 #include <tiny_obj_loader.h>
 
-#include <filesystem>
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "hostapp/core/local_file.h"
 
 namespace hostapp {
 
 namespace {
+
+// The first face index (vertex, texture or normal) whose value an int cannot hold, or 0.
+long long oversizedFaceIndex(const std::string& text) {
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    size_t i = line.find_first_not_of(" \t");
+    if (i == std::string::npos || line[i] != 'f' || i + 1 >= line.size() ||
+        (line[i + 1] != ' ' && line[i + 1] != '\t'))
+      continue;
+    const char* p = line.c_str() + i + 1;
+    while (*p) {
+      if (*p == '-' || (*p >= '0' && *p <= '9')) {
+        char* end = nullptr;
+        errno = 0;
+        const long long v = std::strtoll(p, &end, 10);
+        if (errno == ERANGE || v > 2147483647LL || v < -2147483647LL) return v ? v : 1;
+        p = end > p ? end : p + 1;
+      } else {
+        ++p;
+      }
+    }
+  }
+  return 0;
+}
+
 host::Vector uvAt(const tinyobj::attrib_t& attrib, int index) {
   const size_t i = static_cast<size_t>(index) * 2;
   return {attrib.texcoords[i], 1.0 - attrib.texcoords[i + 1], 0.0};
@@ -16,17 +47,31 @@ host::Vector uvAt(const tinyobj::attrib_t& attrib, int index) {
 }  // namespace
 
 bool loadObjMesh(const std::string& path, MeshData& mesh, std::string& error) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) {
-    error = "The mesh file " + path + " does not exist.";
+  const std::string problem = inputFileProblem(path);
+  if (!problem.empty()) {
+    error = "The mesh file " + path + " " + problem + ".";
+    return false;
+  }
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream buffer;
+  buffer << in.rdbuf();
+  if (!in) {
+    error = "The mesh file " + path + " could not be read.";
+    return false;
+  }
+  const std::string text = buffer.str();
+  if (const long long index = oversizedFaceIndex(text)) {
+    error = "The mesh file " + path + " has a face index, " + std::to_string(index) +
+            ", beyond any mesh this program can hold.";
     return false;
   }
   tinyobj::ObjReaderConfig config;
   config.triangulate = false;
   config.vertex_color = false;
-  config.mtl_search_path = "";
   tinyobj::ObjReader reader;
-  if (!reader.ParseFromFile(path, config)) {
+  // Painting needs no materials: the mesh is read from its text with an empty material library,
+  // so that no "mtllib" line ever opens a file.
+  if (!reader.ParseFromString(text, std::string(), config)) {
     std::string why = reader.Error();
     while (!why.empty() && (why.back() == '\n' || why.back() == '.')) why.pop_back();
     error = "The mesh file " + path + " could not be read" + (why.empty() ? "" : ": " + why) + ".";

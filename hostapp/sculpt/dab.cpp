@@ -22,7 +22,8 @@ double BrushDabImpl::curve(double t) const {
 }
 
 double BrushDabImpl::falloffAt(const host::Vector& p) const {
-  if (radius_ <= 0) return 0.0;
+  // A radius whose square underflows covers nothing.
+  if (!(radius_ * radius_ > 0)) return 0.0;
   const host::Vector d = p - centre_;
   const double t = host::dot(d, d) / (radius_ * radius_);
   return t >= 1.0 ? 0.0 : curve(t);

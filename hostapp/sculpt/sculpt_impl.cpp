@@ -174,6 +174,11 @@ bool SculptImpl::pressButton(host::Document* doc, int32_t buttonId) {
   host::SculptBrushToolData* t = tool(toolId);
   host::Settings* data = toolData(doc, toolId);
   if (!t || !data) return false;
+  // As in the host application, only a button the tool's description shows can be pressed.
+  if (const host::Description* d = toolDescription(toolId)) {
+    const host::DescriptionParameter* p = d->find(buttonId);
+    if (!p || !p->isButton) return false;
+  }
   host::DescriptionCommand cmd{buttonId};
   return t->message(doc, *data, host::kMessageDescriptionCommand, &cmd);
 }

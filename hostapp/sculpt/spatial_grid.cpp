@@ -17,6 +17,22 @@ host::Vector vmax(const host::Vector& a, const host::Vector& b) {
   return {std::max(a.x, b.x), std::max(a.y, b.y), std::max(a.z, b.z)};
 }
 constexpr int32_t kMaxCells = 1 << 21;
+
+// The cell along one axis of an offset from the grid's origin, inside [0, cells) for any offset,
+// NaN and infinities included.
+int32_t cellOf(double offset, double cell, int32_t cells) {
+  const double q = std::floor(offset / cell);
+  if (!(q >= 0)) return 0;
+  if (q >= cells - 1) return cells - 1;
+  return static_cast<int32_t>(q);
+}
+
+// Cells needed along an extent, at least 1 and at most kMaxCells.
+int32_t cellsAlong(double extent, double cell) {
+  const double q = std::ceil(extent / cell) + 1;
+  if (!(q < kMaxCells)) return kMaxCells;
+  return std::max(1, static_cast<int32_t>(q));
+}
 }  // namespace
 
 host::Vector closestOnTriangle(const host::Vector& p, const host::Vector& a, const host::Vector& b,
@@ -87,22 +103,48 @@ void SpatialGrid::build(const host::PolygonObject& obj) {
   }
   // About two polygons a cell on a surface: the cell edge follows the mean polygon size.
   const host::Vector ext = hi - lo;
-  const double maxExt = std::max({ext.x, ext.y, ext.z, 1e-9});
-  double area = ext.x * ext.y + ext.y * ext.z + ext.z * ext.x;
-  if (area <= 0) area = maxExt * maxExt;
-  cell_ = std::max(std::sqrt(area / std::max(nq, 1)) * 1.5, maxExt / 1024.0);
-  for (int k = 0; k < 3; ++k) {
-    const double e = k == 0 ? ext.x : k == 1 ? ext.y : ext.z;
-    dims_[k] = std::max(1, static_cast<int32_t>(std::ceil(e / cell_)) + 1);
-  }
-  while (int64_t{dims_[0]} * dims_[1] * dims_[2] > kMaxCells) {
-    cell_ *= 1.5;
-    for (int k = 0; k < 3; ++k) {
-      const double e = k == 0 ? ext.x : k == 1 ? ext.y : ext.z;
-      dims_[k] = std::max(1, static_cast<int32_t>(std::ceil(e / cell_)) + 1);
-    }
-  }
+  const double e[3] = {ext.x, ext.y, ext.z};
   origin_ = lo;
+  auto sizeCells = [&] {
+    for (int k = 0; k < 3; ++k) dims_[k] = cellsAlong(e[k], cell_);
+  };
+  if (std::isfinite(ext.x) && std::isfinite(ext.y) && std::isfinite(ext.z)) {
+    const double maxExt = std::max({ext.x, ext.y, ext.z, 1e-9});
+    double area = ext.x * ext.y + ext.y * ext.z + ext.z * ext.x;
+    if (!(area > 0) || !std::isfinite(area)) area = maxExt * maxExt;
+    cell_ = std::max(std::sqrt(area / std::max(nq, 1)) * 1.5, maxExt / 1024.0);
+    if (!std::isfinite(cell_)) cell_ = std::numeric_limits<double>::max();
+    sizeCells();
+    while (int64_t{dims_[0]} * dims_[1] * dims_[2] > kMaxCells) {
+      cell_ *= 1.5;
+      sizeCells();
+    }
+    // Each polygon goes into every cell its box covers: the cells grow until the entries stay in
+    // proportion to the mesh, however much its polygons overlap.
+    const int64_t budget = std::max<int64_t>(int64_t{16} * nq, int64_t{1} << 20);
+    int32_t from[3], to[3];
+    while (int64_t{dims_[0]} * dims_[1] * dims_[2] > 1) {
+      int64_t entries = 0;
+      for (int32_t i = 0; i < nq && entries <= budget; ++i) {
+        if (!validPolygon_[static_cast<size_t>(i)]) continue;
+        const host::Polygon& p = polys[i];
+        host::Vector plo = pts[p.a], phi = pts[p.a];
+        for (int k = 1; k < 4; ++k) {
+          plo = vmin(plo, pts[p.corner(k)]);
+          phi = vmax(phi, pts[p.corner(k)]);
+        }
+        cellRange(plo, phi, from, to);
+        entries += int64_t{to[0] - from[0] + 1} * (to[1] - from[1] + 1) * (to[2] - from[2] + 1);
+      }
+      if (entries <= budget) break;
+      cell_ *= 2;
+      sizeCells();
+    }
+  } else {
+    // Points so far apart that their distance overflows: one cell holds the whole mesh.
+    cell_ = std::numeric_limits<double>::max();
+    dims_[0] = dims_[1] = dims_[2] = 1;
+  }
   cells_.resize(static_cast<size_t>(int64_t{dims_[0]} * dims_[1] * dims_[2]));
   int32_t from[3], to[3];
   for (int32_t i = 0; i < np; ++i) {
@@ -131,8 +173,8 @@ void SpatialGrid::cellRange(const host::Vector& lo, const host::Vector& hi, int3
   const double l[3] = {lo.x - origin_.x, lo.y - origin_.y, lo.z - origin_.z};
   const double h[3] = {hi.x - origin_.x, hi.y - origin_.y, hi.z - origin_.z};
   for (int k = 0; k < 3; ++k) {
-    from[k] = static_cast<int32_t>(std::clamp(std::floor(l[k] / cell_), 0.0, double(dims_[k] - 1)));
-    to[k] = static_cast<int32_t>(std::clamp(std::floor(h[k] / cell_), 0.0, double(dims_[k] - 1)));
+    from[k] = cellOf(l[k], cell_, dims_[k]);
+    to[k] = cellOf(h[k], cell_, dims_[k]);
   }
 }
 
@@ -240,7 +282,7 @@ bool SpatialGrid::raycast(const host::Vector& origin, const host::Vector& dir,
   double tMax[3], tDelta[3];
   for (int k = 0; k < 3; ++k) {
     const double p = o[k] + v[k] * t0 - lo[k];
-    cell[k] = std::clamp(static_cast<int32_t>(std::floor(p / cell_)), 0, dims_[k] - 1);
+    cell[k] = cellOf(p, cell_, dims_[k]);
     step[k] = v[k] > 0 ? 1 : -1;
     const double boundary = (cell[k] + (v[k] > 0 ? 1 : 0)) * cell_ + lo[k];
     tMax[k] = std::abs(v[k]) < 1e-300 ? std::numeric_limits<double>::infinity()

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <limits>
 
 #include "hostapp/core/embedded_host.h"
 #include "hostapp/sculpt/dab.h"
@@ -100,7 +101,10 @@ StrokeStats StrokeEngine::run(host::SculptBrushToolData* tool, const BrushParams
   const double strength = input.strength.value_or(data.getReal(host::kBrushStrength, 0.5));
   const double spacing =
       std::max(input.spacing.value_or(data.getReal(host::kBrushSpacing, 0.25)), 0.01);
-  if (!(radiusSetting > 0) || !std::isfinite(radiusSetting)) return stats;
+  // A radius whose square underflows or overflows paints nothing sensible.
+  const double radiusSquared = radiusSetting * radiusSetting;
+  if (!(radiusSquared >= std::numeric_limits<double>::min()) || !std::isfinite(radiusSquared))
+    return stats;
 
   SpatialGrid grid;
   grid.build(*obj);

@@ -1,5 +1,7 @@
 #include "hostapp/ui/canvas.h"
 
+#include "hostapp/paint/image_writer.h"
+
 #include <OpenImageIO/imageio.h>
 
 #include <algorithm>
@@ -153,17 +155,11 @@ bool Canvas::save(const std::string& path, std::string& error) const {
     error = "The picture for " + path + " is empty; nothing was written.";
     return false;
   }
-  auto out = OIIO::ImageOutput::create(path);
-  if (!out) {
-    error = "The image " + path + " cannot be written: no writer for its suffix.";
-    return false;
-  }
   const OIIO::ImageSpec spec(width_, height_, 4, OIIO::TypeDesc::UINT8);
-  bool ok = out->open(path, spec) && out->write_image(OIIO::TypeDesc::UINT8, pixels_.data());
-  const std::string why = out->geterror();
-  ok = out->close() && ok;
-  if (!ok) error = "The image " + path + " could not be written: " + why + ".";
-  return ok;
+  return writeImageRows(
+      path, spec, OIIO::TypeDesc::UINT8,
+      [&](int32_t y) -> const void* { return &pixels_[static_cast<size_t>(y) * width_ * 4]; },
+      error);
 }
 
 }  // namespace hostapp

@@ -1,0 +1,106 @@
+#include "hostapp/paint/image_writer.h"
+
+#include <OpenImageIO/filesystem.h>
+
+#include <cstring>
+#include <vector>
+
+#include "hostapp/core/atomic_file.h"
+
+namespace hostapp {
+
+namespace {
+
+std::string trimmed(std::string why) {
+  while (!why.empty() && (why.back() == '\n' || why.back() == '.' || why.back() == ' '))
+    why.pop_back();
+  return why;
+}
+
+// The encoders write into the AtomicFile. A failed write is kept by the file and reported at
+// commit; the encoder is told every write worked, so that no image library gives up in a way
+// that ends the process.
+class AtomicFileProxy : public OIIO::Filesystem::IOProxy {
+ public:
+  explicit AtomicFileProxy(AtomicFile& file) : IOProxy("", Write), file_(file) {}
+  const char* proxytype() const override { return "pigmora-atomic"; }
+  size_t write(const void* buf, size_t size) override {
+    file_.writeAt(buf, size, static_cast<uint64_t>(m_pos));
+    m_pos += static_cast<int64_t>(size);
+    return size;
+  }
+  size_t pwrite(const void* buf, size_t size, int64_t offset) override {
+    file_.writeAt(buf, size, static_cast<uint64_t>(offset));
+    return size;
+  }
+  size_t read(void* buf, size_t size) override {
+    const size_t n = file_.readAt(buf, size, static_cast<uint64_t>(m_pos));
+    m_pos += static_cast<int64_t>(n);
+    return n;
+  }
+  size_t pread(void* buf, size_t size, int64_t offset) override {
+    return file_.readAt(buf, size, static_cast<uint64_t>(offset));
+  }
+  size_t size() const override { return static_cast<size_t>(file_.size()); }
+
+ private:
+  AtomicFile& file_;
+};
+
+}  // namespace
+
+bool writeImageRows(const std::string& path, const OIIO::ImageSpec& spec, OIIO::TypeDesc rowType,
+                    const std::function<const void*(int32_t y)>& row, std::string& error) {
+  auto fail = [&](const std::string& why) {
+    error = "The image " + path + " could not be written: " + trimmed(why) + ".";
+    return false;
+  };
+  auto out = OIIO::ImageOutput::create(path);
+  if (!out) return fail(OIIO::geterror());
+  // BMP holds no grey with alpha: such rows are written as RGBA with the grey in each colour.
+  OIIO::ImageSpec fileSpec = spec;
+  std::function<const void*(int32_t)> fileRow = row;
+  std::vector<uint8_t> wide;
+  if (spec.nchannels == 2 && std::string(out->format_name()) == "bmp") {
+    fileSpec.nchannels = 4;
+    fileSpec.channelnames = {"R", "G", "B", "A"};
+    fileSpec.alpha_channel = 3;
+    const size_t sample = rowType.size();
+    wide.resize(static_cast<size_t>(spec.width) * 4 * sample);
+    fileRow = [&, sample](int32_t y) -> const void* {
+      const auto* narrow = static_cast<const uint8_t*>(row(y));
+      for (size_t x = 0; x < static_cast<size_t>(spec.width); ++x)
+        for (size_t c = 0; c < 4; ++c)
+          std::memcpy(&wide[(x * 4 + c) * sample], &narrow[(x * 2 + (c == 3 ? 1 : 0)) * sample],
+                      sample);
+      return wide.data();
+    };
+  }
+  AtomicFile file;
+  std::string why;
+  if (!file.open(path, why)) return fail(why);
+  // The TIFF writer checks its own writes and revisits what it wrote in ways a proxy does not
+  // serve: it writes the temporary file by name, and the commit checks what reached the disk.
+  AtomicFileProxy proxy(file);
+  const bool byName = std::string(out->format_name()) == "tiff";
+  if (!byName && (!out->supports("ioproxy") || !out->set_ioproxy(&proxy)))
+    return fail("the image library cannot write this format to a checked file");
+  if (!out->open(byName ? file.temporaryPath() : path, fileSpec)) return fail(out->geterror());
+  const auto stride = static_cast<OIIO::stride_t>(fileSpec.nchannels * rowType.size());
+  bool ok = true;
+  // Rows go on after a failed write to the file: an encoder left short of rows may give up in a
+  // way that ends the process.
+  for (int32_t y = 0; y < spec.height && ok; ++y)
+    ok = out->write_scanline(y, 0, rowType, fileRow(y), stride);
+  why = ok ? "" : out->geterror();
+  if (!out->close() && ok) {
+    ok = false;
+    why = out->geterror();
+  }
+  out.reset();
+  if (!ok) return fail(why.empty() ? "the image library gave up" : why);
+  if (!file.commit(why)) return fail(why);
+  return true;
+}
+
+}  // namespace hostapp

@@ -1,0 +1,19 @@
+// Encoding an image file with OpenImageIO straight into an AtomicFile, so that every image the
+// program writes is complete or absent, with every write checked.
+#pragma once
+
+#include <OpenImageIO/imageio.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace hostapp {
+
+// Writes `spec.height` rows of `rowType` samples to `path`; `row(y)` gives row y, packed, with as
+// many channels as the spec. False with `error` set to one sentence naming the file on failure;
+// the old file is then untouched and no temporary is left.
+bool writeImageRows(const std::string& path, const OIIO::ImageSpec& spec, OIIO::TypeDesc rowType,
+                    const std::function<const void*(int32_t y)>& row, std::string& error);
+
+}  // namespace hostapp

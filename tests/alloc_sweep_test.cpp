@@ -1,0 +1,133 @@
+// Allocation failure on every path of a representative scenario: it runs once to count its
+// allocations N, then again with allocation k refused, for k across 1 .. N. No run may crash or
+// leak, and no layer may be corrupted: undoing everything gives every layer back as it started,
+// or, where the refused allocation was an undo step (which then records nothing until the next
+// one begins), every layer is either unchanged or exactly as the run without failures painted it.
+// PIGMORA_SWEEP_ALL=1 refuses every k; by default about 150 evenly spread ones are tried.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "host/binding.h"
+#include "hostapp/core/registry.h"
+#include "hostapp/scene/document.h"
+#include "hostapp/sculpt/sculpt_impl.h"
+#include "hostapp/sculpt/stroke_engine.h"
+#include "plugin/paintchannels.h"
+#include "support/plugin_host.h"
+
+namespace {
+
+constexpr int32_t kPaintBrush = 1035414;
+constexpr int32_t kStampOn = 10601;
+// Bleed, fill the current layer, fill the UV islands.
+constexpr int32_t kCommands[] = {1037976, 1037977, 1037978};
+
+using Pixels = std::vector<uint8_t>;
+
+std::vector<Pixels> snapshot(const std::vector<host::PaintTexture*>& textures) {
+  std::vector<Pixels> out;
+  for (host::PaintTexture* tex : textures)
+    for (host::PaintBitmap* l = tex->firstLayer(); l; l = l->next()) {
+      const size_t row = size_t(pigmora::bytesPerPixel(l->colorMode())) * l->width();
+      Pixels p(row * l->height());
+      for (int32_t y = 0; y < l->height(); ++y)
+        l->getPixelRow(0, y, l->width(), p.data() + row * y, l->colorMode());
+      out.push_back(std::move(p));
+    }
+  return out;
+}
+
+struct Outcome {
+  int64_t allocations = 0;
+  bool undoneExactly = false;
+  std::vector<Pixels> painted;  // every layer after the work, before undoing it
+  std::vector<Pixels> start;
+};
+
+// The scenario, in a host of its own, with allocation `failAt` (counted from the start of the
+// work, after the plug-in has started) refused; 0 refuses none.
+Outcome runScenario(int64_t failAt) {
+  Outcome outcome;
+  hostapp::EmbeddedHost host;
+  std::string error;
+  if (!host.loadEntry(&c4d_main, PIGMORA_RES_DIR, error)) {
+    ADD_FAILURE() << error;
+    return outcome;
+  }
+  hostapp::DocumentImpl* doc = host.sceneImpl().activeDocumentImpl();
+  hostapp::SceneBuilder builder(host, doc);
+  host::PolygonObject* obj = builder.addMesh("Card", hostapp::gridMesh(4, 4, 100));
+  host::Material* mat = builder.addMaterial("Paint");
+  const host::Vector fill(20, 120, 220);
+  std::vector<host::PaintTexture*> textures = {
+      builder.addTexture(mat, 0, 96, 80, host::kModeARGB8, &fill),
+      builder.addTexture(mat, 6, 70, 70, host::kModeGrey16, &fill)};
+  builder.addTextureTag(obj, mat);
+  if (!obj || !textures[0] || !textures[1]) {
+    ADD_FAILURE() << "the scene could not be built";
+    return outcome;
+  }
+  textures[0]->addLayer("Upper", host::kModeARGB8);
+  doc->setActiveObject(obj);
+  doc->data().setInt32(host::kDocMode, 7);
+  host.sculptImpl().activateTool(doc, kPaintBrush);
+  host.settings().world()->setInt32(1018, 1000);
+  host.sculptImpl()
+      .toolData(doc, kPaintBrush)
+      ->setFilename(host::kBrushStamp, PIGMORA_DATA_DIR "/brushes/star_stamp.png");
+  const std::vector<Pixels> start = snapshot(textures);
+
+  const int64_t before = host.memory().count();
+  if (failAt > 0) host.memory().failAt(failAt);
+  host::PainterState& painter = host.paintImpl().painter();
+  painter.setSelectedTexture(textures[0]);
+  for (int i = 0; i < 4; ++i) {
+    painter.setPaintAllChannels(i % 2 == 1);
+    host.sculptImpl().setParameter(doc, kStampOn, host::Value::ofBool(i == 2));
+    hostapp::StrokeInput stroke;
+    stroke.path = {{10.0 + 20 * i, 15, 0}, {80, 20.0 + 15 * i, 0}};
+    stroke.radius = 9;
+    stroke.dabFlags = i == 3 ? 4 : 0;  // the last one blurs
+    host.sculptImpl().runStroke(doc, stroke);
+  }
+  doc->undo();
+  doc->redo();
+  for (int32_t command : kCommands) host.registration().callCommand(command, 0);
+  outcome.allocations = host.memory().count() - before;
+  host.memory().failAt(0);
+  outcome.painted = snapshot(textures);
+  outcome.start = start;
+
+  while (doc->undo()) {
+  }
+  outcome.undoneExactly = snapshot(textures) == start;
+  host.unload();
+  return outcome;
+}
+
+TEST(AllocationSweep, EveryRefusedAllocationEndsCleanlyAndUndoesExactly) {
+  const Outcome clean = runScenario(0);
+  ASSERT_GT(clean.allocations, 20) << "the scenario allocates too little to be representative";
+  EXPECT_TRUE(clean.undoneExactly);
+  const int64_t n = clean.allocations;
+  const bool all = std::getenv("PIGMORA_SWEEP_ALL") != nullptr;
+  const int64_t stride = all ? 1 : std::max<int64_t>(1, n / 150);
+  std::cout << "[ sweep    ] N = " << n << " allocations, refusing every " << stride << "\n";
+  for (int64_t k = 1; k <= n; k += stride) {
+    const Outcome o = runScenario(k);
+    bool sound = o.undoneExactly;
+    if (!sound && o.painted.size() == clean.painted.size()) {
+      sound = true;
+      for (size_t i = 0; i < o.painted.size(); ++i)
+        sound = sound && (o.painted[i] == o.start[i] || o.painted[i] == clean.painted[i]);
+    }
+    EXPECT_TRUE(sound) << "allocation " << k << " of " << n << " refused";
+  }
+}
+
+}  // namespace
