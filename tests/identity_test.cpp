@@ -4,6 +4,7 @@
 // even one byte of any layer fails here.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -35,6 +36,8 @@ uint64_t layerChecksum(const host::PaintBitmap* layer) {
   }
   return h;
 }
+
+uint64_t fresh = 0;  // the checksum of the layer as the last scene made it
 
 class IdentityTest : public PluginHostTest {
  protected:
@@ -84,7 +87,6 @@ class IdentityTest : public PluginHostTest {
     host_.sculptImpl().setImage(path, std::move(image));
   }
   uint64_t checksum() const { return layerChecksum(tex_->activeLayer()); }
-  static inline uint64_t fresh = 0;  // the layer as the scene made it
 
   host::PolygonObject* obj_ = nullptr;
   host::Material* mat_ = nullptr;
@@ -108,7 +110,7 @@ bool printing() {
 }
 
 void expectChecksum(const char* what, uint64_t expected, uint64_t got) {
-  EXPECT_NE(got, IdentityTest::fresh) << what << ": nothing was painted";
+  EXPECT_NE(got, fresh) << what << ": nothing was painted";
   if (printing()) std::printf("%s 0x%016llxull\n", what, static_cast<unsigned long long>(got));
   EXPECT_EQ(got, expected) << what;
 }
@@ -298,6 +300,34 @@ TEST_F(IdentityTest, UVIslandsOfASphereAndABox) {
     for (const auto& island : islands) polygons += island.polygons.size();
     EXPECT_EQ(polygons, static_cast<size_t>(obj_->polygonCount()));
   }
+}
+
+// The stroke engine keeps its index of the mesh across strokes; a changed mesh must be seen.
+TEST_F(IdentityTest, StrokesOnAnUnchangedMeshShareOneIndex) {
+  scene(sphere(), 5);
+  auto& sculpt = host_.sculptImpl();
+  const int64_t before = sculpt.strokeIndexBuilds();
+  sphereStrokes();
+  stroke({{0, 5, 0}}, 1.0);
+  EXPECT_EQ(sculpt.strokeIndexBuilds(), before + 1) << "three strokes, one index";
+}
+
+TEST_F(IdentityTest, AMeshMovedBetweenStrokesIsIndexedAgain) {
+  scene(hostapp::gridMesh(4, 4, 10.0), 5, 128);
+  stroke({{2.5, 2.5, 0}}, 1.0);
+  const uint64_t first = checksum();
+  // Moved in place, with no notice to anyone: the plane now lies at z = 20.
+  host::Vector* points = obj_->writablePoints();
+  for (int32_t i = 0; i < obj_->pointCount(); ++i) points[i].z += 20.0;
+  const int64_t builds = host_.sculptImpl().strokeIndexBuilds();
+  // Far from where the plane was (beyond the search reach of 4 radii) and on where it is now.
+  stroke({{7.5, 7.5, 20}}, 1.0);
+  EXPECT_EQ(host_.sculptImpl().strokeIndexBuilds(), builds + 1);
+  EXPECT_NE(checksum(), first) << "the stroke found the moved plane";
+  // Pixel (96, 96) lies under the second dab's centre, (7.5, 7.5) in a 10-unit, 128-pixel grid.
+  std::array<uint8_t, 4> p{};
+  ASSERT_TRUE(tex_->activeLayer()->getPixelRow(96, 96, 1, p.data(), 5));
+  EXPECT_GT(p[1], 100) << "red painted over the grey 40 where the plane is now";
 }
 
 }  // namespace
