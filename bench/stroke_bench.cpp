@@ -2,6 +2,7 @@
 // sphere; beside it a memcpy of the bytes a dab covers.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -35,15 +36,18 @@ struct StrokeSetup {
   hostapp::DocumentImpl* doc = nullptr;
   host::PaintTexture* tex = nullptr;
 
-  bool open(int32_t segments, int32_t rings, int32_t mode) {
+  bool open(int32_t segments, int32_t rings, int32_t mode, int32_t layer = kLayer) {
+    return openMesh(hostapp::uvSphere(segments, rings, 1.0), mode, layer);
+  }
+  bool openMesh(const hostapp::MeshData& mesh, int32_t mode, int32_t layer) {
     std::string error;
     if (!host.loadEntry(&c4d_main, PIGMORA_RES_DIR, error)) return false;
     doc = host.sceneImpl().activeDocumentImpl();
     hostapp::SceneBuilder b(host, doc);
-    host::PolygonObject* obj = b.addMesh("sphere", hostapp::uvSphere(segments, rings, 1.0));
+    host::PolygonObject* obj = b.addMesh("mesh", mesh);
     host::Material* mat = b.addMaterial("M");
     const host::Vector white(255, 255, 255);
-    tex = b.addTexture(mat, 0, kLayer, kLayer, mode, &white);
+    tex = b.addTexture(mat, 0, layer, layer, mode, &white);
     b.addTextureTag(obj, mat);
     host.paintImpl().painter().setSelectedTexture(tex);
     host.paintImpl().painter().setColor(0, 0, {0.8, 0.1, 0.1}, 1.0);
@@ -94,6 +98,79 @@ BENCHMARK(BM_Stroke)
     ->Args({5, 128, 1414})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
+
+// A stroke of one dab on an unchanged 32k-polygon sphere, after a first stroke has seen the mesh:
+// what a stroke costs before its dabs. The floor beside it is a memcpy of the mesh's points and
+// polygons, which is what telling an unchanged mesh from a changed one has to read.
+void BM_StrokeStart(benchmark::State& state) {
+  StrokeSetup s;
+  if (!s.open(256, 128, host::kModeARGB8)) {
+    state.SkipWithError("set-up failed");
+    return;
+  }
+  hostapp::StrokeInput in;
+  in.path = {{1, 0, 0}};
+  in.radius = unitsFor(4);
+  s.host.sculptImpl().runStroke(s.doc, in);
+  double brush = 0;
+  for (auto _ : state) {
+    s.host.sculptImpl().runStroke(s.doc, in);
+    brush += s.host.sculptImpl().lastStroke().brushSeconds;
+  }
+  const double n = static_cast<double>(state.iterations());
+  state.counters["dab ms"] = brush / n * 1e3;
+  auto* obj = static_cast<host::PolygonObject*>(s.doc->activeObject());
+  const size_t bytes = sizeof(host::Vector) * static_cast<size_t>(obj->pointCount()) +
+                       sizeof(host::Polygon) * static_cast<size_t>(obj->polygonCount());
+  std::vector<uint8_t> src(bytes, 1), dst(bytes);
+  const auto t0 = std::chrono::steady_clock::now();
+  for (int i = 0; i < 20; ++i) {
+    std::memcpy(dst.data(), src.data(), bytes);
+    benchmark::DoNotOptimize(dst.data());
+  }
+  state.counters["floor ms"] =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count() / 20 * 1e3;
+}
+BENCHMARK(BM_StrokeStart)->Unit(benchmark::kMillisecond);
+
+// Dabs on the large faces of a box, 2048^2: a dab's cost must not grow with the polygon's area.
+// Beside it the floor: a memcpy of the dab's square, a row at a time, in the same run.
+void BM_BoxDabs(benchmark::State& state) {
+  constexpr int32_t kBoxLayer = 2048;
+  const double radiusPx = static_cast<double>(state.range(0));
+  StrokeSetup s;
+  if (!s.openMesh(hostapp::uvBox(150, 150, 150), host::kModeARGB8, kBoxLayer)) {
+    state.SkipWithError("set-up failed");
+    return;
+  }
+  // A face of 150 units spans about a third of the layer.
+  const double r = radiusPx / (kBoxLayer / 3.0) * 150.0;
+  hostapp::StrokeInput in;
+  for (int i = 0; i <= 40; ++i) in.path.push_back({-60.0 + 3.0 * i, -40.0 + 2.0 * i, 75.0});
+  in.radius = r;
+  in.spacing = 0.25;
+  int64_t dabs = 0;
+  double brush = 0;
+  for (auto _ : state) {
+    s.host.sculptImpl().runStroke(s.doc, in);
+    dabs += s.host.sculptImpl().lastStroke().dabs;
+    brush += s.host.sculptImpl().lastStroke().brushSeconds;
+  }
+  state.counters["ms/dab"] = brush / static_cast<double>(std::max<int64_t>(dabs, 1)) * 1e3;
+  const int32_t side = static_cast<int32_t>(2 * radiusPx);
+  std::vector<uint8_t> src(static_cast<size_t>(kBoxLayer) * side * 4, 1), dst(src.size());
+  const auto t0 = std::chrono::steady_clock::now();
+  for (int k = 0; k < 100; ++k) {
+    for (int32_t y = 0; y < side; ++y)
+      std::memcpy(dst.data() + static_cast<size_t>(y) * kBoxLayer * 4,
+                  src.data() + static_cast<size_t>(y) * kBoxLayer * 4,
+                  static_cast<size_t>(side) * 4);
+    benchmark::DoNotOptimize(dst.data());
+  }
+  state.counters["floor ms/dab"] =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count() / 100 * 1e3;
+}
+BENCHMARK(BM_BoxDabs)->Arg(16)->Arg(30)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // Baseline: copying the bytes of one dab's square, a row at a time.
 void BM_MemcpyDabArea(benchmark::State& state) {

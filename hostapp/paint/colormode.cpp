@@ -19,10 +19,25 @@ constexpr ModeLayout kLayouts[] = {
     {40, Kind::kMask, 4, 1, false},
 };
 
+// Every 8-bit component as a float, 0 .. 1: the division done once per value, not per pixel.
+const std::array<float, 256> kByteToFloat = [] {
+  std::array<float, 256> t{};
+  for (int i = 0; i < 256; ++i) t[static_cast<size_t>(i)] = static_cast<float>(i) / 255.f;
+  return t;
+}();
+
+// Round half away from zero of v limited to [0, 1] times unit, as std::lround gives it, with
+// anything that is not a number read as 0. Through double the sum is exact, so truncating it is
+// the rounding.
+inline uint32_t quantise(float v, float unit) {
+  const float c = v > 0.f ? (v < 1.f ? v : 1.f) : 0.f;
+  return static_cast<uint32_t>(static_cast<double>(c * unit) + 0.5);
+}
+
 inline float readComponent(const uint8_t* p, int32_t bytes) {
   switch (bytes) {
     case 1:
-      return static_cast<float>(*p) / 255.f;
+      return kByteToFloat[*p];
     case 2: {
       uint16_t v;
       std::memcpy(&v, p, 2);
@@ -39,16 +54,78 @@ inline float readComponent(const uint8_t* p, int32_t bytes) {
 inline void writeComponent(uint8_t* p, int32_t bytes, float v) {
   switch (bytes) {
     case 1:
-      *p = static_cast<uint8_t>(std::lround(std::clamp(v, 0.f, 1.f) * 255.f));
+      *p = static_cast<uint8_t>(quantise(v, 255.f));
       break;
     case 2: {
-      const uint16_t q = static_cast<uint16_t>(std::lround(std::clamp(v, 0.f, 1.f) * 65535.f));
+      const uint16_t q = static_cast<uint16_t>(quantise(v, 65535.f));
       std::memcpy(p, &q, 2);
       break;
     }
     default:
       std::memcpy(p, &v, 4);
       break;
+  }
+}
+
+// RGB to RGB with or without alpha, any depths: what decodePixel and encodePixel do, without
+// their dispatch per pixel.
+template <class S, bool SA, class D, bool DA>
+void convertRGB(const uint8_t* in, uint8_t* out, int32_t count) {
+  constexpr size_t kIn = sizeof(S) * (SA ? 4 : 3), kOut = sizeof(D) * (DA ? 4 : 3);
+  for (int32_t i = 0; i < count; ++i, in += kIn, out += kOut) {
+    float c[4];
+    c[0] = SA ? readComponent(in, sizeof(S)) : 1.f;
+    for (int k = 0; k < 3; ++k)
+      c[k + 1] = readComponent(in + sizeof(S) * (k + (SA ? 1 : 0)), sizeof(S));
+    if constexpr (DA) writeComponent(out, sizeof(D), c[0]);
+    for (int k = 0; k < 3; ++k)
+      writeComponent(out + sizeof(D) * (k + (DA ? 1 : 0)), sizeof(D), c[k + 1]);
+  }
+}
+
+template <class S, bool SA>
+bool convertFromRGB(int32_t dstMode, const uint8_t* in, uint8_t* out, int32_t count) {
+  switch (dstMode) {
+    case 4:
+      convertRGB<S, SA, uint8_t, false>(in, out, count);
+      return true;
+    case 5:
+      convertRGB<S, SA, uint8_t, true>(in, out, count);
+      return true;
+    case 20:
+      convertRGB<S, SA, uint16_t, false>(in, out, count);
+      return true;
+    case 21:
+      convertRGB<S, SA, uint16_t, true>(in, out, count);
+      return true;
+    case 36:
+      convertRGB<S, SA, float, false>(in, out, count);
+      return true;
+    case 37:
+      convertRGB<S, SA, float, true>(in, out, count);
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool convertRGBModes(int32_t srcMode, const uint8_t* in, int32_t dstMode, uint8_t* out,
+                     int32_t count) {
+  switch (srcMode) {
+    case 4:
+      return convertFromRGB<uint8_t, false>(dstMode, in, out, count);
+    case 5:
+      return convertFromRGB<uint8_t, true>(dstMode, in, out, count);
+    case 20:
+      return convertFromRGB<uint16_t, false>(dstMode, in, out, count);
+    case 21:
+      return convertFromRGB<uint16_t, true>(dstMode, in, out, count);
+    case 36:
+      return convertFromRGB<float, false>(dstMode, in, out, count);
+    case 37:
+      return convertFromRGB<float, true>(dstMode, in, out, count);
+    default:
+      return false;
   }
 }
 
@@ -153,6 +230,7 @@ bool convertPixels(int32_t srcMode, const void* src, int32_t dstMode, void* dst,
       for (int c = 0; c < 3; ++c) f[3 * i + c] = static_cast<float>(in[first + c]) / 255.f;
     return true;
   }
+  if (convertRGBModes(srcMode, in, dstMode, out, count)) return true;
   for (int32_t i = 0; i < count; ++i)
     encodePixel(*d, decodePixel(*s, in + i * s->pixelBytes()), out + i * d->pixelBytes());
   return true;

@@ -39,8 +39,13 @@ bool PixelStore::read(int32_t x, int32_t y, int32_t count, void* buffer, int32_t
   const int64_t x0 = std::max<int64_t>(x, 0), x1 = std::min<int64_t>(int64_t{x} + count, width_);
   if (x0 >= x1) return false;
   auto* out = static_cast<uint8_t*>(buffer) + (x0 - x) * dst->pixelBytes();
-  return convertPixels(layout_->mode, row(y) + x0 * layout_->pixelBytes(), mode, out,
-                       static_cast<int32_t>(x1 - x0));
+  const uint8_t* in = row(y) + x0 * layout_->pixelBytes();
+  // In the bitmap's own mode a row read is one copy of the clipped bytes.
+  if (mode == layout_->mode) {
+    std::memcpy(out, in, static_cast<size_t>(x1 - x0) * layout_->pixelBytes());
+    return true;
+  }
+  return convertPixels(layout_->mode, in, mode, out, static_cast<int32_t>(x1 - x0));
 }
 
 bool PixelStore::write(int32_t x, int32_t y, int32_t count, const void* buffer, int32_t mode) {

@@ -52,6 +52,8 @@ class SculptImpl : public host::SculptLibrary {
   // Presses a button of the active tool's description (message 18).
   bool pressButton(host::Document* doc, int32_t buttonId);
   const StrokeStats& lastStroke() const { return last_; }
+  // How often strokes indexed their object from scratch (an unchanged mesh is indexed once).
+  int64_t strokeIndexBuilds() const { return engine_.indexBuilds(); }
   // The tool settings as the host base saw them when it last ran a stroke.
   const host::Settings& lastInputSettings() const { return inputSettings_; }
 

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "hostapp/core/embedded_host.h"
@@ -86,6 +87,50 @@ std::vector<host::Vector> smooth(const std::vector<host::Vector>& path, int32_t 
 }
 }  // namespace
 
+uint64_t geometryFingerprint(const void* data, size_t bytes) {
+  constexpr uint64_t kMul = 0x9E3779B97F4A7C15ull;
+  uint64_t lane[4] = {0x243F6A8885A308D3ull, 0x13198A2E03707344ull, 0xA4093822299F31D0ull,
+                      0x082EFA98EC4E6C89ull};
+  const auto* p = static_cast<const uint8_t*>(data);
+  size_t i = 0;
+  for (; i + 32 <= bytes; i += 32) {
+    for (int k = 0; k < 4; ++k) {
+      uint64_t w;
+      std::memcpy(&w, p + i + 8 * k, 8);
+      lane[k] = (lane[k] ^ w) * kMul;
+      lane[k] ^= lane[k] >> 29;
+    }
+  }
+  uint64_t h = bytes * kMul;
+  for (; i < bytes; ++i) h = (h ^ p[i]) * 0x100000001B3ull;
+  for (int k = 0; k < 4; ++k) h = (h ^ lane[k]) * kMul + static_cast<uint64_t>(k);
+  return h ^ (h >> 31);
+}
+
+void StrokeEngine::prepareIndex(host::PolygonObject* obj, bool wantNeighbour) {
+  const int32_t points = obj->pointCount(), polygons = obj->polygonCount();
+  const uint64_t pointsPrint =
+      geometryFingerprint(obj->points(), sizeof(host::Vector) * static_cast<size_t>(points));
+  const uint64_t polygonsPrint =
+      geometryFingerprint(obj->polygons(), sizeof(host::Polygon) * static_cast<size_t>(polygons));
+  const bool same = index_.object.get() == obj;
+  const bool topology = same && index_.polygons == polygons && index_.points == points &&
+                        index_.polygonsPrint == polygonsPrint;
+  if (!topology || !index_.gridValid || index_.pointsPrint != pointsPrint) {
+    index_.grid.build(*obj);
+    index_.gridValid = true;
+    ++indexBuilds_;
+  }
+  if (!topology) index_.neighbour.reset();
+  if (wantNeighbour && !index_.neighbour)
+    index_.neighbour = host_.scene().buildNeighbour(obj, nullptr);
+  index_.object.set(obj);
+  index_.points = points;
+  index_.polygons = polygons;
+  index_.pointsPrint = pointsPrint;
+  index_.polygonsPrint = polygonsPrint;
+}
+
 const host::Bitmap* brushImage(EmbeddedHost& host, const std::string& path) {
   return static_cast<SculptImpl&>(host.sculpt()).image(path);
 }
@@ -106,10 +151,9 @@ StrokeStats StrokeEngine::run(host::SculptBrushToolData* tool, const BrushParams
   if (!(radiusSquared >= std::numeric_limits<double>::min()) || !std::isfinite(radiusSquared))
     return stats;
 
-  SpatialGrid grid;
-  grid.build(*obj);
-  std::unique_ptr<host::Neighbour> neighbour;
-  if (params.reportsPolygons) neighbour = host_.scene().buildNeighbour(obj, nullptr);
+  prepareIndex(obj, params.reportsPolygons);
+  SpatialGrid& grid = index_.grid;
+  host::Neighbour* neighbour = params.reportsPolygons ? index_.neighbour.get() : nullptr;
   const host::Matrix toObject = inverse(obj->globalMatrix());
   const host::Matrix toWorld = obj->globalMatrix();
 
@@ -179,6 +223,9 @@ StrokeStats StrokeEngine::run(host::SculptBrushToolData* tool, const BrushParams
     const auto a = Clock::now();
     if (moved) {
       grid.build(*obj);  // the brush moved points: what lies under the next dab changed
+      index_.gridValid = true;
+      index_.pointsPrint = geometryFingerprint(
+          obj->points(), sizeof(host::Vector) * static_cast<size_t>(obj->pointCount()));
       moved = false;
     }
     const Sample& s = samples[i];
@@ -194,7 +241,7 @@ StrokeStats StrokeEngine::run(host::SculptBrushToolData* tool, const BrushParams
     dab.flags_ = params.usesModifiers ? input.dabFlags : 0;
     dab.brushMode_ = data.getInt32(10221);
     dab.falloff_ = data.getSpline(10303);
-    dab.neighbour_ = neighbour.get();
+    dab.neighbour_ = neighbour;
     if (params.usesFalloff || params.modifiesPoints) {
       grid.pointsInSphere(dab.centre_, dab.radius_, pointIds);
       for (int32_t p : pointIds) dab.points_.push_back({p, dab.falloffAt(obj->points()[p])});

@@ -2,9 +2,11 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
+#include "host/link.h"
 #include "host/sculpt.h"
 #include "hostapp/sculpt/brush_params.h"
 #include "hostapp/sculpt/spatial_grid.h"
@@ -47,10 +49,31 @@ class StrokeEngine {
   StrokeStats run(host::SculptBrushToolData* tool, const BrushParamsImpl& params,
                   host::Document* doc, host::PolygonObject* obj, host::Settings& data,
                   const StrokeInput& input);
+  // How often a stroke had to index its object's geometry from scratch.
+  int64_t indexBuilds() const { return indexBuilds_; }
 
  private:
+  // What a stroke needs to find the polygons under its dabs, kept across strokes: building it
+  // costs far more than a short stroke, and it only changes when the object's geometry does.
+  struct MeshIndex {
+    host::Link object;
+    int32_t points = -1, polygons = -1;
+    uint64_t pointsPrint = 0, polygonsPrint = 0;
+    bool gridValid = false;
+    SpatialGrid grid;
+    std::unique_ptr<host::Neighbour> neighbour;
+  };
+  // Brings the index up to date with obj, rebuilding only the parts whose input changed.
+  void prepareIndex(host::PolygonObject* obj, bool wantNeighbour);
+  int64_t indexBuilds_ = 0;
+
   EmbeddedHost& host_;
+  MeshIndex index_;
 };
+
+// A fingerprint of bytes, for telling whether an object's geometry changed since it was last
+// indexed: four independent lanes so that it runs near memory speed.
+uint64_t geometryFingerprint(const void* data, size_t bytes);
 
 // Image lookups for stamps and stencils: loaded once per path.
 const host::Bitmap* brushImage(EmbeddedHost& host, const std::string& path);

@@ -1,7 +1,9 @@
 #include "plugin/rast/rasterize.h"
 
+#include <algorithm>
 #include <cmath>
 
+#include "lib/repeated_add.h"
 #include "plugin/rast/blend.h"
 #include "plugin/rast/blur.h"
 #include "plugin/rast/edge_walk.h"
@@ -83,40 +85,107 @@ SpanGeometry spanGeometry(const WalkSpan& span, const float pos[3][3]) {
   return g;
 }
 
-// Opacity of the first `count` pixels of a span; false when none of them is painted.
-bool colourOpacity(const Brush& b, const SpanGeometry& g, int32_t count, float* out) {
-  float tau = 0.f;
+// The span parameter of pixel k: the running sum of k steps, exactly as a walk from pixel 0
+// would leave it.
+inline float tauAt(const SpanGeometry& g, int32_t k) {
+  if (k <= 64) {
+    float tau = 0.f;
+    for (int32_t i = 0; i < k; ++i) tau += g.step;
+    return tau;
+  }
+  return addRepeatedly(0.f, g.step, k);
+}
+
+// The pixels [lo, hi) of the first `count` of a span outside which the brush sphere cannot
+// reach. Along a span d^2 is a quadratic in the pixel index; its roots for a radius widened well
+// beyond the rounding of the single-precision rule, and an index range widened beyond the drift
+// of the running parameter, keep every pixel the rule could paint. False when none can be.
+bool brushReach(const FalloffTable& t, const SpanGeometry& g, int32_t count, int32_t& lo,
+                int32_t& hi) {
+  lo = 0;
+  hi = count;
+  double s[3], d[3], magnitude = 0.0;
+  for (int i = 0; i < 3; ++i) {
+    s[i] = static_cast<double>(g.start[i]) - t.centre[i];
+    d[i] = g.delta[i];
+    magnitude = std::max({magnitude, std::abs(static_cast<double>(t.centre[i])),
+                          std::abs(static_cast<double>(g.start[i])), std::abs(d[i]),
+                          std::abs(static_cast<double>(g.start[i]) + d[i])});
+  }
+  const double r0 = std::sqrt(static_cast<double>(t.radius2));
+  if (!std::isfinite(magnitude) || !std::isfinite(r0)) return true;
+  const double r = r0 + 1e-5 * (4.0 * magnitude + r0);
+  const double a = d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
+  const double b = 2.0 * (s[0] * d[0] + s[1] * d[1] + s[2] * d[2]);
+  const double c = s[0] * s[0] + s[1] * s[1] + s[2] * s[2] - r * r;
+  if (a == 0.0) return c < 0.0;
+  const double disc = b * b - 4.0 * a * c;
+  if (disc < 0.0) return false;
+  const double q = -0.5 * (b + std::copysign(std::sqrt(disc), b));
+  if (q == 0.0) return true;
+  double t0 = q / a, t1 = c / q;
+  if (t0 > t1) std::swap(t0, t1);
+  const double n = static_cast<double>(g.x1 - g.x0);
+  const double margin = 2.0 + n * n * 0x1p-23;
+  const double from = std::floor(t0 * n) - margin, to = std::ceil(t1 * n) + margin + 1.0;
+  if (!(to > 0.0) || !(from < count)) return false;
+  if (from > 0.0) lo = static_cast<int32_t>(from);
+  if (to < count) hi = static_cast<int32_t>(to);
+  return lo < hi;
+}
+
+// Opacity of pixels [lo, hi) of a span; false when none of them is painted.
+bool colourOpacity(const Brush& b, const SpanGeometry& g, int32_t lo, int32_t hi, float* out) {
+  float tau = tauAt(g, lo);
   float p[3];
   switch (b.rule) {
     case OpacityRule::kStrength:
-      for (int32_t k = 0; k < count; ++k) out[k] = b.strength;
+      for (int32_t k = lo; k < hi; ++k) out[k] = b.strength;
       break;
     case OpacityRule::kTable: {
-      // The hot loop of painting: a lookup on the squared distance, no square root.
+      // The hot loop of painting: a lookup on the squared distance, no square root. The
+      // parameters come first, one running sum; the distances then vectorise, lane by lane
+      // the same operations as one pixel at a time.
       const FalloffTable& t = *b.table;
-      for (int32_t k = 0; k < count; ++k) {
-        p[0] = g.start[0] + tau * g.delta[0];
-        p[1] = g.start[1] + tau * g.delta[1];
-        p[2] = g.start[2] + tau * g.delta[2];
-        out[k] = tableOpacity(t, b.strength, p);
+      for (int32_t k = lo; k < hi; ++k) {
+        out[k] = tau;
         tau += g.step;
+      }
+      const float cx = t.centre[0], cy = t.centre[1], cz = t.centre[2];
+      const float sx = g.start[0], sy = g.start[1], sz = g.start[2];
+      const float ex = g.delta[0], ey = g.delta[1], ez = g.delta[2];
+      for (int32_t k = lo; k < hi; ++k) {
+        const float dx = cx - (sx + out[k] * ex), dy = cy - (sy + out[k] * ey),
+                    dz = cz - (sz + out[k] * ez);
+        out[k] = dx * dx + dy * dy + dz * dz;
+      }
+      const float radius2 = t.radius2, scale = t.scale, strength = b.strength;
+      for (int32_t k = lo; k < hi; ++k) {
+        const float d2 = out[k];
+        float o = 0.f;
+        if (d2 >= 0.f && d2 < radius2) {
+          const float at = d2 * scale;
+          if (at < static_cast<float>(kFalloffEntries))
+            o = strength * t.f[static_cast<int32_t>(at)];
+        }
+        out[k] = o;
       }
       break;
     }
     case OpacityRule::kHost:
-      for (int32_t k = 0; k < count; ++k) {
+      for (int32_t k = lo; k < hi; ++k) {
         for (int i = 0; i < 3; ++i) p[i] = g.start[i] + tau * g.delta[i];
         out[k] = b.strength * static_cast<float>(b.dab->falloffAt(toVector(p)));
         tau += g.step;
       }
       break;
     case OpacityRule::kNone:
-      for (int32_t k = 0; k < count; ++k) out[k] = 0.f;
+      for (int32_t k = lo; k < hi; ++k) out[k] = 0.f;
       break;
   }
   if (b.pointTest && b.dab) {
-    tau = 0.f;
-    for (int32_t k = 0; k < count; ++k) {
+    tau = tauAt(g, lo);
+    for (int32_t k = lo; k < hi; ++k) {
       if (out[k] > 0.f) {
         for (int i = 0; i < 3; ++i) p[i] = g.start[i] + tau * g.delta[i];
         if (!b.dab->pointTest(toVector(p))) out[k] = 0.f;
@@ -124,7 +193,7 @@ bool colourOpacity(const Brush& b, const SpanGeometry& g, int32_t count, float* 
       tau += g.step;
     }
   }
-  for (int32_t k = 0; k < count; ++k)
+  for (int32_t k = lo; k < hi; ++k)
     if (out[k] > 0.f) return true;
   return false;
 }
@@ -158,18 +227,19 @@ inline int32_t stampIndex(double v, int32_t size) {
   return i < 0 ? 0 : (i >= size ? size - 1 : i);
 }
 
-// Paints the first `count` pixels of a row segment from the slot's stamp or stencil.
+// Paints `count` pixels of a span from pixel `first` on, held in row, from the slot's stamp or
+// stencil.
 void stampSpan(const Brush& b, const StampSetup& st, const SlotPass& p, const SpanGeometry& g,
-               int32_t y, int32_t count, uint8_t* row) {
+               int32_t y, int32_t first, int32_t count, uint8_t* row) {
   const int32_t w = p.stamp->width(), h = p.stamp->height();
   const double sw = w, sh = h;
   const OpacityRule rule = st.flat ? OpacityRule::kStrength : b.rule;
   const uint8_t* replacement = st.useStampColor ? nullptr : p.color;
   const double dy2 = static_cast<double>(y) - st.vy[2];
   size_t offset = 0;
-  float tau = 0.f;
+  float tau = tauAt(g, first);
   float pos[3];
-  for (int32_t k = 0; k < count; ++k, tau += g.step) {
+  for (int32_t k = first; k < first + count; ++k, tau += g.step) {
     const double dx2 = static_cast<double>(g.x0 + k) - st.vx[2];
     const double l0 = ((st.vy[1] - st.vy[2]) * dx2 + (st.vx[2] - st.vx[1]) * dy2) / st.det;
     const double l1 = ((st.vy[2] - st.vy[0]) * dx2 + (st.vx[0] - st.vx[2]) * dy2) / st.det;
@@ -301,8 +371,12 @@ void rasterize_bary(const host::BrushDab* dab, PaintTarget& target, int32_t slot
     // Only the part of the span the brush reaches is read, blended and written back: the pixels
     // around it would be left as they are anyway.
     int32_t first = 0;
+    // The falloff table paints nothing beyond the brush's radius: pixels past it are not even
+    // looked at.
+    const bool clipped = brush.rule == OpacityRule::kTable && !(stamping && st.flat);
+    if (clipped && !brushReach(*brush.table, g, reach, first, reach)) return;
     if (!stamping) {
-      if (!colourOpacity(brush, g, reach, opacity)) return;
+      if (!colourOpacity(brush, g, first, reach, opacity)) return;
       while (!(opacity[first] > 0.f)) ++first;
       while (!(opacity[reach - 1] > 0.f)) --reach;
     }
@@ -316,7 +390,7 @@ void rasterize_bary(const host::BrushDab* dab, PaintTarget& target, int32_t slot
       if (count <= 0) continue;
       if (!p.bitmap->getPixelRow(x0, span.y, count, row, p.layout.mode)) continue;
       if (stamping) {
-        stampSpan(brush, st, p, g, span.y, count, row);
+        stampSpan(brush, st, p, g, span.y, first, count, row);
       } else if (blur) {
         if (!blurSpan(p, span.y, x0, count, opacity + first, scratch, row)) continue;
       } else {
