@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -26,6 +27,9 @@ struct RunOptions {
   bool checkOnly = false;              // check the job, run nothing
   bool inspect = false;                // print the final scene after the last step
   std::vector<std::string> overrides;  // "STEP.KEY=VALUE"
+  // Given the finished scene when every step succeeded, before the plug-in ends (the paint
+  // window opens on it); its answer is the exit status.
+  std::function<int(JobContext&)> then;
 };
 
 // Reads and runs a job file ("-" reads standard input, whose relative paths resolve from the
