@@ -24,7 +24,7 @@ namespace hostapp {
 namespace {
 
 constexpr int32_t kBarHeight = 24;      // the menu bar at the top, the status bar at the bottom
-constexpr int32_t kPanelWidth = 440;    // the column of docked dialogs on the right
+constexpr int32_t kPanelMin = 300, kPanelMax = 620;  // the column of docked dialogs on the right
 constexpr int32_t kMenuLine = 22;
 constexpr Rgba kBarColor{44, 45, 48, 255};
 constexpr Rgba kBarText{222, 222, 222, 255};
@@ -143,7 +143,7 @@ bool PaintWindow::open(std::string& error) {
 }
 
 host::UiRect PaintWindow::viewport() const {
-  const int32_t right = panels_.empty() ? width_ - 1 : width_ - kPanelWidth - 1;
+  const int32_t right = panels_.empty() ? width_ - 1 : width_ - panelWidth_ - 1;
   return {0, kBarHeight, std::max(right, 0), std::max(height_ - kBarHeight - 1, kBarHeight)};
 }
 
@@ -593,16 +593,20 @@ void PaintWindow::requestClose(const InputRecord& e) {
 void PaintWindow::layoutPanels() {
   std::vector<Panel> next;
   int32_t y = kBarHeight;
+  panelWidth_ = kPanelMin;
+  for (Window* w : host_.uiHost().windows())
+    if (w->isOpen()) panelWidth_ = std::max(panelWidth_, std::min(w->width(), kPanelMax));
+  panelWidth_ = std::min(panelWidth_, std::max(width_ / 2, 1));
   for (Window* w : host_.uiHost().windows()) {
     if (!w->isOpen()) continue;
     Panel p;
     p.window = w;
-    p.x = width_ - kPanelWidth;
+    p.x = width_ - panelWidth_;
     p.y = y;
     Canvas full = w->render();
     // The panel shows the window at the column's width, cut at the bottom of the column.
     const int32_t h = std::min(full.height(), std::max(height_ - kBarHeight - y, 0));
-    p.picture.reset(kPanelWidth, h, Rgba{50, 51, 54, 255});
+    p.picture.reset(panelWidth_, h, Rgba{50, 51, 54, 255});
     p.picture.draw(full, 0, 0);
     if (h > 0) next.push_back(std::move(p));
     y += h;

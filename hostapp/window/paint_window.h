@@ -112,6 +112,7 @@ class PaintWindow {
   bool quit_ = false;
   bool menuOpen_ = false;
   std::vector<Panel> panels_;
+  int32_t panelWidth_ = 0;
   Canvas menuBar_, menuList_, statusBar_;
   std::vector<std::pair<int32_t, std::string>> commands_;
   std::string message_;
