@@ -39,7 +39,8 @@ int usageError(const CLI::ParseError& e) {
     const bool flag = !extras.empty() && extras[0] == '-';
     what = std::string(flag ? "the option " : "the argument ") + extras + " is unknown";
   } else if (e.get_name() == "RequiredError" && what.find("subcommand") != std::string::npos) {
-    what = "a command is needed (demo, run, check, inspect, open, paint, describe, schema or plugins)";
+    what =
+        "a command is needed (demo, run, check, inspect, open, paint, describe, schema or plugins)";
   }
   while (!what.empty() && (what.back() == '.' || what.back() == '\n')) what.pop_back();
   std::cerr << "pigmora: " << what << "; run pigmora --help for the usage.\n";

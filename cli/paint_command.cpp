@@ -47,9 +47,8 @@ double median(std::vector<double> v) {
   return v[v.size() / 2];
 }
 
-int openWindow(const PaintOptions& options, hostapp::EmbeddedHost& host,
-               hostapp::DocumentImpl& doc, const std::string& savePath, std::ostream& out,
-               std::ostream& err) {
+int openWindow(const PaintOptions& options, hostapp::EmbeddedHost& host, hostapp::DocumentImpl& doc,
+               const std::string& savePath, std::ostream& out, std::ostream& err) {
   hostapp::PaintWindowOptions w;
   w.width = options.width;
   w.height = options.height;
@@ -72,8 +71,7 @@ int openWindow(const PaintOptions& options, hostapp::EmbeddedHost& host,
                   "%zu frames, median frame %.1f ms; %lld dabs, median dab to screen %.1f ms; "
                   "%lld texels sent in %lld rectangles and %lld whole textures\n",
                   t.frameMs.size(), median(t.frameMs), static_cast<long long>(t.dabs),
-                  median(t.dabToScreenMs),
-                  static_cast<long long>(window.scene().uploads().texels),
+                  median(t.dabToScreenMs), static_cast<long long>(window.scene().uploads().texels),
                   static_cast<long long>(window.scene().uploads().rectangles),
                   static_cast<long long>(window.scene().uploads().whole));
     out << line;

@@ -15,8 +15,8 @@ struct PaintOptions {
   std::string screenshot;  // --screenshot OUT.png
   std::string save;        // --save: where Ctrl+S writes the document
   int32_t width = 1280, height = 800;
-  int32_t size = 2048;     // the demo scene's texture size
-  bool timing = false;     // print frame and dab-to-screen times when the window closes
+  int32_t size = 2048;  // the demo scene's texture size
+  bool timing = false;  // print frame and dab-to-screen times when the window closes
   bool hidden = false;
 };
 

@@ -22,8 +22,9 @@ constexpr int kBar = 24;
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("pigmora_window_" + std::to_string(getpid()) + "_" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = fs::temp_directory_path() /
+           ("pigmora_window_" + std::to_string(getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
@@ -83,9 +84,8 @@ class WindowTest : public ::testing::Test {
   bool noDisplay_ = false;
 };
 
-#define SKIP_WITHOUT_DISPLAY(run)                                                         \
-  if (noDisplay_) GTEST_SKIP() << "no display could be started for the paint window: " \
-                               << (run).err;
+#define SKIP_WITHOUT_DISPLAY(run) \
+  if (noDisplay_) GTEST_SKIP() << "no display could be started for the paint window: " << (run).err;
 
 std::vector<uint8_t> pixels(const fs::path& file, int& w, int& h, int& channels) {
   auto in = OIIO::ImageInput::open(file.string());
@@ -119,13 +119,17 @@ TEST_F(WindowTest, ReplayedStrokePaintsAsTheHeadlessScreenStrokeAndUndoRestoresI
   for (const auto& [x, y] : strokePath())
     path += std::string(path.empty() ? "" : ", ") + "[" + std::to_string(x) + ", " +
             std::to_string(y - kBar) + "]";
-  const std::string view = "[" + std::to_string(kWidth) + ", " + std::to_string(kHeight - 2 * kBar) + "]";
-  const fs::path headless = writeJob(
-      "headless.json",
-      ",{\"step\": \"save\", \"material\": \"Paint\", \"layer\": \"Paint\", \"file\": \"blank.png\"}"
-      ",{\"step\": \"stroke\", \"object\": \"Ball\", \"camera\": \"Eye\", \"view\": " + view +
-          ", \"screen\": [" + path + "]}"
-          ",{\"step\": \"save\", \"material\": \"Paint\", \"layer\": \"Paint\", \"file\": \"stroke.png\"}");
+  const std::string view =
+      "[" + std::to_string(kWidth) + ", " + std::to_string(kHeight - 2 * kBar) + "]";
+  const fs::path headless =
+      writeJob("headless.json",
+               ",{\"step\": \"save\", \"material\": \"Paint\", \"layer\": \"Paint\", \"file\": "
+               "\"blank.png\"}"
+               ",{\"step\": \"stroke\", \"object\": \"Ball\", \"camera\": \"Eye\", \"view\": " +
+                   view + ", \"screen\": [" + path +
+                   "]}"
+                   ",{\"step\": \"save\", \"material\": \"Paint\", \"layer\": \"Paint\", \"file\": "
+                   "\"stroke.png\"}");
   r = runPigmora("run " + headless.string() + " --out out", {}, dir_);
   ASSERT_EQ(r.status, 0) << r.err;
   std::ofstream(dir_ / "layers.json")
@@ -151,13 +155,13 @@ TEST_F(WindowTest, ReplayedStrokePaintsAsTheHeadlessScreenStrokeAndUndoRestoresI
 TEST_F(WindowTest, ScreenshotShowsTheViewThePaintedModelAndTheDockedPaintView) {
   const fs::path job = writeJob("scene.json", "");
   // Open the Plug-ins menu, take its first entry (the paint view), paint, and look.
-  const fs::path script = writeScript(
-      "dock.json",
-      R"({"t": 0, "type": "down", "button": "left", "x": 20, "y": 10},
+  const fs::path script =
+      writeScript("dock.json",
+                  R"({"t": 0, "type": "down", "button": "left", "x": 20, "y": 10},
          {"t": 10, "type": "up", "button": "left", "x": 20, "y": 10},
          {"t": 20, "type": "down", "button": "left", "x": 40, "y": 35},
          {"t": 30, "type": "up", "button": "left", "x": 40, "y": 35},)" +
-          strokeEvents(40, -150));  // the view is narrower beside the panel
+                      strokeEvents(40, -150));  // the view is narrower beside the panel
   CommandRun r = paint(job.string() + " --script " + script.string() + " --screenshot shot.png");
   SKIP_WITHOUT_DISPLAY(r);
   ASSERT_EQ(r.status, 0) << r.err;
@@ -189,8 +193,8 @@ TEST_F(WindowTest, BadScriptsAreRefusedWithOneSentence) {
   EXPECT_NE(r.status, 0);
   EXPECT_TRUE(contains(r.err, "bad.json")) << r.err;
   EXPECT_TRUE(contains(r.err, "unknown type \"jump\"")) << r.err;
-  const fs::path backwards = writeScript(
-      "backwards.json", R"({"t": 50, "type": "move"}, {"t": 10, "type": "move"})");
+  const fs::path backwards =
+      writeScript("backwards.json", R"({"t": 50, "type": "move"}, {"t": 10, "type": "move"})");
   r = paint(job.string() + " --script " + backwards.string());
   EXPECT_NE(r.status, 0);
   EXPECT_TRUE(contains(r.err, "Event 2")) << r.err;

@@ -203,8 +203,7 @@ void GlScene::buildMeshes() {
         host::Material* mat = used[l];
         b.color = mat->data().getVector(host::kMatColor, {0.8, 0.8, 0.8});
         b.texture = mat->channelEnabled(0) ? host_.paintImpl().textureOf(mat, 0, &doc_) : nullptr;
-        if (b.texture && (b.texture->width() <= 0 || b.texture->height() <= 0))
-          b.texture = nullptr;
+        if (b.texture && (b.texture->width() <= 0 || b.texture->height() <= 0)) b.texture = nullptr;
       }
       b.vertices = static_cast<int32_t>(lists[l].size() / 8);
       glGenVertexArrays(1, &b.vao);
@@ -306,8 +305,8 @@ void GlScene::sync() {
   }
 }
 
-void GlScene::draw(const host::Matrix& camera, double halfFov, int32_t x, int32_t y,
-                   int32_t width, int32_t height) {
+void GlScene::draw(const host::Matrix& camera, double halfFov, int32_t x, int32_t y, int32_t width,
+                   int32_t height) {
   if (width <= 0 || height <= 0) return;
   glViewport(x, y, width, height);
   glScissor(x, y, width, height);
@@ -329,11 +328,10 @@ void GlScene::draw(const host::Matrix& camera, double halfFov, int32_t x, int32_
   const double sx = 1.0 / std::max(halfFov, 1e-6), sy = sx * width / height;
   const double a = (farPlane + nearPlane) / (farPlane - nearPlane),
                b = -2 * farPlane * nearPlane / (farPlane - nearPlane);
-  const double rows[4][4] = {
-      {sx * ax.x, sx * ax.y, sx * ax.z, -sx * host::dot(ax, camera.off)},
-      {sy * ay.x, sy * ay.y, sy * ay.z, -sy * host::dot(ay, camera.off)},
-      {a * az.x, a * az.y, a * az.z, -a * host::dot(az, camera.off) + b},
-      {az.x, az.y, az.z, -host::dot(az, camera.off)}};
+  const double rows[4][4] = {{sx * ax.x, sx * ax.y, sx * ax.z, -sx * host::dot(ax, camera.off)},
+                             {sy * ay.x, sy * ay.y, sy * ay.z, -sy * host::dot(ay, camera.off)},
+                             {a * az.x, a * az.y, a * az.z, -a * host::dot(az, camera.off) + b},
+                             {az.x, az.y, az.z, -host::dot(az, camera.off)}};
   float matrix[16];
   for (int r = 0; r < 4; ++r)
     for (int c = 0; c < 4; ++c) matrix[c * 4 + r] = static_cast<float>(rows[r][c]);

@@ -16,12 +16,14 @@ struct TypeName {
   const char* name;
 };
 constexpr TypeName kTypes[] = {
-    {InputRecord::Type::kMove, "move"},   {InputRecord::Type::kDown, "down"},
-    {InputRecord::Type::kUp, "up"},       {InputRecord::Type::kWheel, "wheel"},
-    {InputRecord::Type::kKey, "key"},     {InputRecord::Type::kResize, "resize"},
+    {InputRecord::Type::kMove, "move"}, {InputRecord::Type::kDown, "down"},
+    {InputRecord::Type::kUp, "up"},     {InputRecord::Type::kWheel, "wheel"},
+    {InputRecord::Type::kKey, "key"},   {InputRecord::Type::kResize, "resize"},
     {InputRecord::Type::kQuit, "quit"}};
 
-const char* buttonName(int32_t b) { return b == 2 ? "right" : b == 3 ? "middle" : "left"; }
+const char* buttonName(int32_t b) {
+  return b == 2 ? "right" : b == 3 ? "middle" : "left";
+}
 
 // One event from its JSON, or a reason why not.
 bool eventOf(const Json& j, InputRecord& e, std::string& why) {
@@ -83,9 +85,8 @@ bool eventOf(const Json& j, InputRecord& e, std::string& why) {
     }
     e.answer = a;
   }
-  for (const auto& [key, flag] : {std::pair<const char*, bool*>{"ctrl", &e.ctrl},
-                                  {"shift", &e.shift},
-                                  {"alt", &e.alt}}) {
+  for (const auto& [key, flag] :
+       {std::pair<const char*, bool*>{"ctrl", &e.ctrl}, {"shift", &e.shift}, {"alt", &e.alt}}) {
     if (!j.contains(key)) continue;
     if (!j[key].is_boolean()) {
       why = std::string("has a \"") + key + "\" that is not true or false";

@@ -23,7 +23,7 @@ namespace hostapp {
 
 namespace {
 
-constexpr int32_t kBarHeight = 24;      // the menu bar at the top, the status bar at the bottom
+constexpr int32_t kBarHeight = 24;  // the menu bar at the top, the status bar at the bottom
 constexpr int32_t kPanelMin = 300, kPanelMax = 620;  // the column of docked dialogs on the right
 constexpr int32_t kMenuLine = 22;
 constexpr Rgba kBarColor{44, 45, 48, 255};
@@ -37,7 +37,7 @@ double nowMs() {
 }
 
 int32_t buttonOf(uint8_t sdlButton) {
-  return sdlButton == SDL_BUTTON_RIGHT ? host::kMouseRight
+  return sdlButton == SDL_BUTTON_RIGHT    ? host::kMouseRight
          : sdlButton == SDL_BUTTON_MIDDLE ? host::kMouseMiddle
                                           : host::kMouseLeft;
 }
@@ -128,12 +128,11 @@ bool PaintWindow::open(std::string& error) {
     camera_.matrix = cam.globalMatrix();
     camera_.halfFov = cam.aperture() * 0.5 / std::max(cam.focalLength(), 1e-6);
     host::Vector lo, hi;
-    camera_.distance =
-        sceneBounds(doc_, lo, hi)
-            ? std::max(host::dot((lo + hi) * 0.5 - camera_.matrix.off,
-                                 host::normalize(camera_.matrix.v3)),
-                       1.0)
-            : 400.0;
+    camera_.distance = sceneBounds(doc_, lo, hi)
+                           ? std::max(host::dot((lo + hi) * 0.5 - camera_.matrix.off,
+                                                host::normalize(camera_.matrix.v3)),
+                                      1.0)
+                           : 400.0;
   } else {
     placeCamera(frameAll(doc_, aspect));
   }
@@ -168,9 +167,13 @@ uint64_t PaintWindow::documentStamp() const {
   return stamp;
 }
 
-bool PaintWindow::modified() const { return documentStamp() != savedStamp_; }
+bool PaintWindow::modified() const {
+  return documentStamp() != savedStamp_;
+}
 
-void PaintWindow::status(const std::string& text) { message_ = text; }
+void PaintWindow::status(const std::string& text) {
+  message_ = text;
+}
 
 bool PaintWindow::nextEvent(InputRecord& e, bool wait) {
   if (!deferred_.empty()) {
@@ -179,7 +182,8 @@ bool PaintWindow::nextEvent(InputRecord& e, bool wait) {
     return true;
   }
   SDL_Event ev;
-  while (scripted_ ? SDL_PollEvent(&ev) : (wait ? SDL_WaitEventTimeout(&ev, 50) : SDL_PollEvent(&ev))) {
+  while (scripted_ ? SDL_PollEvent(&ev)
+                   : (wait ? SDL_WaitEventTimeout(&ev, 50) : SDL_PollEvent(&ev))) {
     wait = false;
     InputRecord r;
     r.t = static_cast<int64_t>(SDL_GetTicks64() - start_);
@@ -454,7 +458,8 @@ void PaintWindow::mouseInPanel(const InputRecord& press, Panel& panel) {
       }
     }
     const bool moved = std::any_of(path.begin(), path.end(), [&](const auto& p) {
-      return std::abs(p.first - path.front().first) > 2 || std::abs(p.second - path.front().second) > 2;
+      return std::abs(p.first - path.front().first) > 2 ||
+             std::abs(p.second - path.front().second) > 2;
     });
     if (press.clicks >= 2)
       win.mouseDoubleClick(id, path.front().first, path.front().second, qualifiersOf(press));
@@ -628,7 +633,8 @@ void PaintWindow::drawBars() {
   if (text.empty()) text = message_;
   statusBar_.reset(std::max(width_, 1), kBarHeight, kBarColor);
   const double bar = host_.events().statusBar();
-  if (bar > 0) statusBar_.fill(width_ - 210, 6, width_ - 210 + static_cast<int32_t>(bar * 2), 17, kAccent);
+  if (bar > 0)
+    statusBar_.fill(width_ - 210, 6, width_ - 210 + static_cast<int32_t>(bar * 2), 17, kAccent);
   font.draw(statusBar_, text, 10, textY, kBarText);
   overlay_->draw(statusBar_, 0, height_ - kBarHeight, width_, height_);
 
@@ -644,7 +650,9 @@ void PaintWindow::drawBars() {
   }
 }
 
-void PaintWindow::frame() { frame(true); }
+void PaintWindow::frame() {
+  frame(true);
+}
 
 void PaintWindow::frame(bool present) {
   const double t0 = nowMs();
@@ -657,8 +665,7 @@ void PaintWindow::frame(bool present) {
   const host::CameraObject& cam = viewCamera();
   const double halfFov = cam.aperture() * 0.5 / std::max(cam.focalLength(), 1e-6);
   if (vp.width() > 0 && vp.height() > 0)
-    scene_->draw(cam.globalMatrix(), halfFov, vp.x1, height_ - 1 - vp.y2, vp.width(),
-                 vp.height());
+    scene_->draw(cam.globalMatrix(), halfFov, vp.x1, height_ - 1 - vp.y2, vp.width(), vp.height());
   for (const Panel& p : panels_) overlay_->draw(p.picture, p.x, p.y, width_, height_);
   drawBars();
   if (!present) return;

@@ -9,9 +9,9 @@ namespace hostapp {
 class DocumentImpl;
 
 struct ViewCamera {
-  host::Matrix matrix;     // x right, y up, z forward
-  double distance = 400;   // to the point the camera orbits about, along z
-  double halfFov = 0.5;    // half the film width over the focal length
+  host::Matrix matrix;    // x right, y up, z forward
+  double distance = 400;  // to the point the camera orbits about, along z
+  double halfFov = 0.5;   // half the film width over the focal length
 
   host::Vector pivot() const;
   // Turns about the pivot: dx pixels turn about the world's up axis, dy about the camera's x
