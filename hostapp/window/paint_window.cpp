@@ -389,7 +389,9 @@ void PaintWindow::paintStroke(const InputRecord& press) {
       }
       if (e.type == InputRecord::Type::kMove) {
         more.push_back({static_cast<double>(e.x - vp.x1), static_cast<double>(e.y - vp.y1), 0});
-        // Take every move that is already waiting, then paint them in one go.
+        // A person's moves come a frame apart, as a replay's do; every move already waiting
+        // is painted in one go.
+        if (scripted_) return true;
         continue;
       }
       if (e.type == InputRecord::Type::kUp && e.button == host::kMouseLeft) {
