@@ -475,6 +475,24 @@ TEST_F(DocumentTest, UnknownChunksAndHooksAreSkippedAndKeptForTheNextSave) {
   EXPECT_TRUE(again == file);
 }
 
+TEST_F(DocumentTest, RenderSettingsGivenTwiceAreReadAndTheLastHolds) {
+  buildScene();
+  doc_->activeRenderData()->data().setInt32(1001, 77);
+  const std::string bytes = save(*doc_);
+  std::string render;
+  for (const Chunk& c : chunksOf(bytes))
+    if (c.type == df::kChunkRender) render = bytes.substr(c.offset, c.end - c.offset);
+  ASSERT_FALSE(render.empty());
+  // "No render settings" first, then the saved ones again: the second must not find them gone.
+  const std::string none = makeChunk(df::kChunkRender, df::kChunkCritical, std::string(1, '\0'));
+  std::string error;
+  std::unique_ptr<hostapp::DocumentImpl> loaded =
+      load(withChunkBeforeEnd(bytes, none + render), error);
+  ASSERT_NE(loaded, nullptr) << error;
+  ASSERT_NE(loaded->activeRenderData(), nullptr);
+  EXPECT_EQ(loaded->activeRenderData()->data().getInt32(1001), 77);
+}
+
 }  // namespace
 
 TEST_F(DocumentTest, CutPreviewImagesAreRefusedWithoutReachingTheImageLibrary) {

@@ -143,7 +143,8 @@ class Reader {
       case kChunkRender: {
         uint8_t has = 0;
         if (r.u8(has) && has) {
-          readSettings(r, doc_->activeRenderData()->data(), links_);
+          // A file may carry the chunk more than once; the last one holds.
+          readSettings(r, doc_->ensureRenderData()->data(), links_);
         } else if (r.ok()) {
           doc_->clearRenderData();
         }

@@ -272,4 +272,9 @@ void DocumentImpl::addTexture(const std::string& path, std::unique_ptr<PaintText
   slot = std::move(tex);
 }
 
+RenderDataImpl* DocumentImpl::ensureRenderData() {
+  if (!renderData_) renderData_ = std::make_unique<RenderDataImpl>();
+  return renderData_.get();
+}
+
 }  // namespace hostapp

@@ -78,6 +78,8 @@ class DocumentImpl : public host::Document {
   RenderDataImpl* activeRenderData() override { return renderData_.get(); }
   // Takes the render settings away (for testing what needs them).
   void clearRenderData() { renderData_.reset(); }
+  // Fresh default render settings, when there are none.
+  RenderDataImpl* ensureRenderData();
 
   bool startUndo() override;
   bool addUndo(int32_t kind, host::Node* node) override;
