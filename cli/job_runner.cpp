@@ -270,6 +270,14 @@ int runJob(const RunOptions& options, Json job, const std::string& label,
       status = kExitJobError;
     }
   }
+  if (status == kExitDone && options.then) {
+    host.events().setEcho(nullptr);
+    host.events().setProgress(nullptr);
+    bar.clear();
+    status = options.then(ctx);
+    host.unload();
+    return status;
+  }
   if (status == kExitDone && options.inspect) {
     const Json report = sceneReport(ctx, ReportOptions());
     out << (options.json ? report.dump(2) + "\n" : reportText(report));

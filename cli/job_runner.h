@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -28,6 +29,9 @@ struct RunOptions {
   bool inspect = false;                // print the final scene after the last step
   std::vector<std::string> overrides;  // "STEP.KEY=VALUE"
   uint64_t maxMemory = 0;              // bytes of textures and images; 0: 3/4 of the machine's
+  // Given the finished scene when every step succeeded, before the plug-in ends (the paint
+  // window opens on it); its answer is the exit status.
+  std::function<int(JobContext&)> then;
 };
 
 // Reads and runs a job file ("-" reads standard input, whose relative paths resolve from the

@@ -12,6 +12,7 @@
 #include "cli/job_schema.h"
 #include "cli/memory_budget.h"
 #include "cli/open_command.h"
+#include "cli/paint_command.h"
 #include "cli/plugins_command.h"
 #include "cli/suggest.h"
 #include "hostapp/core/atomic_file.h"
@@ -40,7 +41,8 @@ int usageError(const CLI::ParseError& e) {
     const bool flag = !extras.empty() && extras[0] == '-';
     what = std::string(flag ? "the option " : "the argument ") + extras + " is unknown";
   } else if (e.get_name() == "RequiredError" && what.find("subcommand") != std::string::npos) {
-    what = "a command is needed (demo, run, check, inspect, open, describe, schema or plugins)";
+    what =
+        "a command is needed (demo, run, check, inspect, open, paint, describe, schema or plugins)";
   }
   while (!what.empty() && (what.back() == '.' || what.back() == '\n')) what.pop_back();
   std::cerr << "pigmora: " << what << "; run pigmora --help for the usage.\n";
@@ -99,6 +101,28 @@ int main(int argc, char** argv) {
   CLI::App* open = app.add_subcommand("open", "Load a saved document and print its scene summary");
   std::string openFile;
   open->add_option("file", openFile, "The document file")->required();
+
+  CLI::App* paint = app.add_subcommand(
+      "paint", "Open the paint window on a job's scene, a saved document or the demo scene");
+  PaintOptions paintOptions;
+  paint->add_option("input", paintOptions.input,
+                    "A job file (.json) or a document; none opens the demo scene");
+  paint->add_option("--script", paintOptions.script, "Replay the input events of a file");
+  paint->add_option("--record", paintOptions.record, "Write the input events to a file");
+  paint->add_option("--screenshot", paintOptions.screenshot,
+                    "Write the window as a PNG when it closes");
+  paint->add_option("--save", paintOptions.save, "Where Ctrl+S saves the document");
+  paint->add_option("--width", paintOptions.width, "Width of the window")
+      ->check(CLI::Range(64, 16384))
+      ->capture_default_str();
+  paint->add_option("--height", paintOptions.height, "Height of the window")
+      ->check(CLI::Range(64, 16384))
+      ->capture_default_str();
+  paint->add_option("--size", paintOptions.size, "Texture size of the demo scene")
+      ->check(CLI::Range(16, 16384))
+      ->capture_default_str();
+  paint->add_flag("--timing", paintOptions.timing, "Print frame and dab-to-screen times");
+  paint->add_flag("--hidden", paintOptions.hidden, "Keep the window off the screen");
 
   CLI::App* schema =
       app.add_subcommand("schema", "Print the job format as a JSON Schema (docs/job.schema.json)");
@@ -159,6 +183,10 @@ int main(int argc, char** argv) {
     return runJob(options, demoJob(demoSize), "demo", data, std::cout, std::cerr);
   }
   if (open->parsed()) return runOpen(plugin, openFile, std::cout, std::cerr);
+  if (paint->parsed()) {
+    paintOptions.pluginPath = plugin;
+    return runPaint(paintOptions, std::cout, std::cerr);
+  }
   options.outDir = outDir;
   options.checkOnly = check->parsed();
   if (!maxMemory.empty() && !parseByteSize(maxMemory, options.maxMemory)) {

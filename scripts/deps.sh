@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libcli11-dev libopenimageio-dev libtinyobjloader-dev libfreetype-dev
   fonts-dejavu-core clang-format libzstd-dev libxxhash-dev clang libclang-rt-14-dev
-  python3 python3-jsonschema)
+  python3 python3-jsonschema libsdl2-dev libepoxy-dev xvfb xauth libgl1-mesa-dri)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -200,7 +200,13 @@ class Raster {
   std::vector<float> depth_;
 };
 
-// Which surface each polygon shows: texture tags in order, the last that covers a polygon wins.
+bool validPolygon(const host::Polygon& p, int32_t points) {
+  auto ok = [points](int32_t i) { return i >= 0 && i < points; };
+  return ok(p.a) && ok(p.b) && ok(p.c) && ok(p.d);
+}
+
+}  // namespace
+
 std::vector<int32_t> polygonSurfaces(host::PolygonObject& obj,
                                      const std::vector<host::Material*>& mats,
                                      std::vector<host::Material*>& used) {
@@ -230,7 +236,6 @@ std::vector<int32_t> polygonSurfaces(host::PolygonObject& obj,
   return out;
 }
 
-// Normals per polygon corner, smoothed over the faces around a point that meet at a small angle.
 std::vector<host::Vector> cornerNormals(const host::PolygonObject& obj,
                                         const std::vector<host::Vector>& world) {
   const int32_t count = obj.polygonCount();
@@ -259,12 +264,20 @@ std::vector<host::Vector> cornerNormals(const host::PolygonObject& obj,
   return out;
 }
 
-bool validPolygon(const host::Polygon& p, int32_t points) {
-  auto ok = [points](int32_t i) { return i >= 0 && i < points; };
-  return ok(p.a) && ok(p.b) && ok(p.c) && ok(p.d);
+void readTextureRgba(const host::PaintBitmap& tex, int32_t x, int32_t y, int32_t width,
+                     int32_t height, uint8_t* rgba) {
+  std::vector<uint8_t> row(static_cast<size_t>(std::max(width, 0)) * 4);
+  for (int32_t j = 0; j < height; ++j) {
+    tex.getPixelRow(x, y + j, width, row.data(), host::kModeARGB8);
+    uint8_t* dst = rgba + static_cast<size_t>(j) * width * 4;
+    for (int32_t i = 0; i < width; ++i) {
+      dst[4 * i] = row[4 * i + 1];
+      dst[4 * i + 1] = row[4 * i + 2];
+      dst[4 * i + 2] = row[4 * i + 3];
+      dst[4 * i + 3] = row[4 * i];
+    }
+  }
 }
-
-}  // namespace
 
 RenderCamera cameraView(const host::CameraObject& camera) {
   return {camera.globalMatrix(), camera.focalLength(), camera.aperture()};
@@ -285,8 +298,9 @@ RenderCamera lookAt(const host::Vector& position, const host::Vector& target, do
   return cam;
 }
 
-RenderCamera editorCamera(const DocumentImpl& doc, double aspect) {
-  host::Vector lo(1e300, 1e300, 1e300), hi(-1e300, -1e300, -1e300);
+bool sceneBounds(const DocumentImpl& doc, host::Vector& lo, host::Vector& hi) {
+  lo = {1e300, 1e300, 1e300};
+  hi = {-1e300, -1e300, -1e300};
   bool any = false;
   for (host::Object* o : doc.allObjects()) {
     if (o->type() != host::kTypePolygonObject) continue;
@@ -299,7 +313,12 @@ RenderCamera editorCamera(const DocumentImpl& doc, double aspect) {
       any = true;
     }
   }
-  if (!any) return lookAt({0, 150, -400}, {0, 0, 0}, 36.0);
+  return any;
+}
+
+RenderCamera editorCamera(const DocumentImpl& doc, double aspect) {
+  host::Vector lo, hi;
+  if (!sceneBounds(doc, lo, hi)) return lookAt({0, 150, -400}, {0, 0, 0}, 36.0);
   const host::Vector centre = (lo + hi) * 0.5;
   const double radius = std::max(host::length(hi - lo) * 0.5, 1e-6);
   const double focal = 36.0;
@@ -336,17 +355,7 @@ bool renderDocument(EmbeddedHost& host, DocumentImpl& doc, const RenderCamera& c
       img.width = tex->width();
       img.height = tex->height();
       img.rgba.resize(static_cast<size_t>(img.width) * img.height * 4);
-      std::vector<uint8_t> row(static_cast<size_t>(img.width) * 4);
-      for (int32_t y = 0; y < img.height; ++y) {
-        tex->getPixelRow(0, y, img.width, row.data(), host::kModeARGB8);
-        uint8_t* dst = &img.rgba[static_cast<size_t>(y) * img.width * 4];
-        for (int32_t x = 0; x < img.width; ++x) {
-          dst[4 * x] = row[4 * x + 1];
-          dst[4 * x + 1] = row[4 * x + 2];
-          dst[4 * x + 2] = row[4 * x + 3];
-          dst[4 * x + 3] = row[4 * x];
-        }
-      }
+      readTextureRgba(*tex, 0, 0, img.width, img.height, img.rgba.data());
     }
     s.texture = &img;
     return s;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "host/host.h"
 #include "hostapp/paint/plain_bitmap.h"
@@ -27,6 +28,23 @@ RenderCamera lookAt(const host::Vector& position, const host::Vector& target, do
 // The editor's view: every polygon object framed from the front, a little from above and the
 // side, for an image of the given aspect (width / height).
 RenderCamera editorCamera(const DocumentImpl& doc, double aspect);
+// The world-space box around every point of the document's polygon objects; false when there
+// are none.
+bool sceneBounds(const DocumentImpl& doc, host::Vector& lo, host::Vector& hi);
+
+// Which material each polygon shows, as an index into `used` (the materials of `materials` the
+// object's texture tags name, in the order met), or -1: texture tags in order, the last that
+// covers a polygon wins.
+std::vector<int32_t> polygonSurfaces(host::PolygonObject& obj,
+                                     const std::vector<host::Material*>& materials,
+                                     std::vector<host::Material*>& used);
+// World-space normals per polygon corner (four per polygon), smoothed over the faces around a
+// point that meet at a small angle.
+std::vector<host::Vector> cornerNormals(const host::PolygonObject& obj,
+                                        const std::vector<host::Vector>& world);
+// A rectangle of a texture (its visible layers flattened) as 8-bit RGBA rows.
+void readTextureRgba(const host::PaintBitmap& tex, int32_t x, int32_t y, int32_t width,
+                     int32_t height, uint8_t* rgba);
 
 struct RenderOptions {
   int32_t width = 800;

@@ -17,23 +17,6 @@ double seconds(Clock::time_point a, Clock::time_point b) {
   return std::chrono::duration<double>(b - a).count();
 }
 
-// Inverse of an affine matrix; identity when it is singular.
-host::Matrix inverse(const host::Matrix& m) {
-  const host::Vector& a = m.v1;
-  const host::Vector& b = m.v2;
-  const host::Vector& c = m.v3;
-  const double det = host::dot(a, host::cross(b, c));
-  if (std::abs(det) < 1e-300) return {};
-  const host::Vector r0 = host::cross(b, c) / det, r1 = host::cross(c, a) / det,
-                     r2 = host::cross(a, b) / det;
-  host::Matrix inv;
-  inv.v1 = {r0.x, r1.x, r2.x};
-  inv.v2 = {r0.y, r1.y, r2.y};
-  inv.v3 = {r0.z, r1.z, r2.z};
-  inv.off = -(inv.v1 * m.off.x + inv.v2 * m.off.y + inv.v3 * m.off.z);
-  return inv;
-}
-
 // Two unit axes on the plane of the normal, turned by the rotation in degrees.
 void planeAxes(const host::Vector& n, double degrees, host::Vector& u, host::Vector& v) {
   const host::Vector ref = std::abs(n.z) < 0.9 ? host::Vector(0, 0, 1) : host::Vector(0, 1, 0);
@@ -45,25 +28,44 @@ void planeAxes(const host::Vector& n, double degrees, host::Vector& u, host::Vec
   v = b * std::cos(r) - a * std::sin(r);
 }
 
-// Samples along a polyline every `step`, starting at its first point.
+// Samples along a polyline every `step`, starting at its first point; fed a point at a time, so
+// that a path that is still growing gives the same samples as the whole of it.
+class Resampler {
+ public:
+  explicit Resampler(double step) : step_(step) {}
+  void add(const host::Vector& p, std::vector<host::Vector>& out) {
+    if (!started_) {
+      started_ = true;
+      last_ = p;
+      out.push_back(p);
+      return;
+    }
+    const host::Vector from = last_;
+    last_ = p;
+    if (!(step_ > 0) || count_ > 1000000) return;  // a runaway path is cut, not followed forever
+    const host::Vector d = p - from;
+    const double len = host::length(d);
+    if (!(len > 0)) return;
+    double t = step_ - carry_;
+    while (t <= len) {
+      out.push_back(from + d * (t / len));
+      t += step_;
+      if (++count_ > 1000000) return;
+    }
+    carry_ = len - (t - step_);
+  }
+
+ private:
+  double step_, carry_ = 0;
+  host::Vector last_;
+  bool started_ = false;
+  int64_t count_ = 0;
+};
+
 std::vector<host::Vector> resample(const std::vector<host::Vector>& path, double step) {
   std::vector<host::Vector> out;
-  if (path.empty()) return out;
-  out.push_back(path[0]);
-  if (!(step > 0)) return out;
-  double carry = 0;
-  for (size_t i = 1; i < path.size(); ++i) {
-    const host::Vector d = path[i] - path[i - 1];
-    const double len = host::length(d);
-    if (!(len > 0)) continue;
-    double t = step - carry;
-    while (t <= len) {
-      out.push_back(path[i - 1] + d * (t / len));
-      t += step;
-      if (out.size() > 1000000) return out;  // a runaway path is cut, not followed forever
-    }
-    carry = len - (t - step);
-  }
+  Resampler r(step);
+  for (const host::Vector& p : path) r.add(p, out);
   return out;
 }
 
@@ -131,6 +133,22 @@ void StrokeEngine::prepareIndex(host::PolygonObject* obj, bool wantNeighbour) {
   index_.polygonsPrint = polygonsPrint;
 }
 
+host::Matrix affineInverse(const host::Matrix& m) {
+  const host::Vector& a = m.v1;
+  const host::Vector& b = m.v2;
+  const host::Vector& c = m.v3;
+  const double det = host::dot(a, host::cross(b, c));
+  if (std::abs(det) < 1e-300) return {};
+  const host::Vector r0 = host::cross(b, c) / det, r1 = host::cross(c, a) / det,
+                     r2 = host::cross(a, b) / det;
+  host::Matrix inv;
+  inv.v1 = {r0.x, r1.x, r2.x};
+  inv.v2 = {r0.y, r1.y, r2.y};
+  inv.v3 = {r0.z, r1.z, r2.z};
+  inv.off = -(inv.v1 * m.off.x + inv.v2 * m.off.y + inv.v3 * m.off.z);
+  return inv;
+}
+
 const host::Bitmap* brushImage(EmbeddedHost& host, const std::string& path) {
   return static_cast<SculptImpl&>(host.sculpt()).image(path);
 }
@@ -154,7 +172,7 @@ StrokeStats StrokeEngine::run(host::SculptBrushToolData* tool, const BrushParams
   prepareIndex(obj, params.reportsPolygons);
   SpatialGrid& grid = index_.grid;
   host::Neighbour* neighbour = params.reportsPolygons ? index_.neighbour.get() : nullptr;
-  const host::Matrix toObject = inverse(obj->globalMatrix());
+  const host::Matrix toObject = affineInverse(obj->globalMatrix());
   const host::Matrix toWorld = obj->globalMatrix();
 
   // Dab centres with their radius in object units.
@@ -175,15 +193,22 @@ StrokeStats StrokeEngine::run(host::SculptBrushToolData* tool, const BrushParams
       else
         ++stats.missed;
     }
-  } else if (input.camera) {
-    const host::Matrix cam = input.camera->globalMatrix();
-    const double w = std::max(input.viewWidth, 1), h = std::max(input.viewHeight, 1);
-    // Half the view width spans half the film width over the focal length at unit depth.
-    const double halfFov =
-        input.camera->aperture() * 0.5 / std::max(input.camera->focalLength(), 1e-6);
-    for (const host::Vector& s : resample(input.path, spacing * radiusSetting)) {
-      const double x = (s.x - w / 2) / (w / 2) * halfFov;
-      const double y = -(s.y - h / 2) / (w / 2) * halfFov;
+  }
+  // A screen path is cast onto the mesh as it comes, a piece at a time for a live stroke.
+  const bool screen = input.space == StrokeInput::Space::kScreen && input.camera;
+  const host::Matrix cam = screen ? input.camera->globalMatrix() : host::Matrix();
+  const double viewW = std::max(input.viewWidth, 1), viewH = std::max(input.viewHeight, 1);
+  // Half the view width spans half the film width over the focal length at unit depth.
+  const double halfFov =
+      screen ? input.camera->aperture() * 0.5 / std::max(input.camera->focalLength(), 1e-6) : 0;
+  Resampler screenSamples(spacing * radiusSetting);
+  std::vector<host::Vector> resampled;
+  auto castScreen = [&](const std::vector<host::Vector>& points) {
+    resampled.clear();
+    for (const host::Vector& p : points) screenSamples.add(p, resampled);
+    for (const host::Vector& s : resampled) {
+      const double x = (s.x - viewW / 2) / (viewW / 2) * halfFov;
+      const double y = -(s.y - viewH / 2) / (viewW / 2) * halfFov;
       const host::Vector dirWorld = cam.transformDirection({x, y, 1.0});
       const host::Vector origin = toObject * cam.off;
       const host::Vector dir = toObject.transformDirection(dirWorld);
@@ -195,12 +220,14 @@ StrokeStats StrokeEngine::run(host::SculptBrushToolData* tool, const BrushParams
       // Pixels to object units at the depth of the hit.
       const double depth =
           host::length(toWorld * hit.point - cam.off) / host::length(host::Vector(x, y, 1));
-      const double unitsPerPixel = depth * halfFov / (w / 2);
+      const double unitsPerPixel = depth * halfFov / (viewW / 2);
       // Face the normal towards the camera.
       if (host::dot(hit.normal, dir) > 0) hit.normal = -hit.normal;
       samples.push_back({hit, radiusSetting * unitsPerPixel});
     }
-  }
+  };
+  if (screen) castScreen(input.path);
+  bool live = screen && static_cast<bool>(input.more);
 
   tool->strokeStart(doc, data);
   if (params.undoPoints && params.modifiesPoints) {
@@ -219,7 +246,15 @@ StrokeStats StrokeEngine::run(host::SculptBrushToolData* tool, const BrushParams
   std::vector<int32_t> pointIds;
   double engine = seconds(t0, Clock::now()), brush = 0;
   bool moved = false;
-  for (size_t i = 0; i < samples.size(); ++i) {
+  for (size_t i = 0; i < samples.size() || live; ++i) {
+    if (i == samples.size()) {
+      // The dabs so far are done: wait for more of the live stroke.
+      std::vector<host::Vector> more;
+      live = input.more(more);
+      castScreen(more);
+      --i;
+      continue;
+    }
     const auto a = Clock::now();
     if (moved) {
       grid.build(*obj);  // the brush moved points: what lies under the next dab changed

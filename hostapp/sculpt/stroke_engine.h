@@ -29,6 +29,11 @@ struct StrokeInput {
   std::optional<double> radius, strength, spacing;
   // Told after each dab how many of the stroke's dabs are done.
   std::function<void(int32_t done, int32_t total)> progress;
+  // A screen stroke the user is still drawing: asked for more of the path each time the dabs of
+  // what has come so far are done. It appends the new points and answers false once the stroke
+  // has ended (the points appended with that answer still count). The dabs are the same as those
+  // of the whole path given at once.
+  std::function<bool(std::vector<host::Vector>& more)> more;
 };
 
 struct StrokeStats {
@@ -74,6 +79,9 @@ class StrokeEngine {
 // A fingerprint of bytes, for telling whether an object's geometry changed since it was last
 // indexed: four independent lanes so that it runs near memory speed.
 uint64_t geometryFingerprint(const void* data, size_t bytes);
+
+// The inverse of an affine matrix; the identity when it is singular.
+host::Matrix affineInverse(const host::Matrix& m);
 
 // Image lookups for stamps and stencils: loaded once per path.
 const host::Bitmap* brushImage(EmbeddedHost& host, const std::string& path);

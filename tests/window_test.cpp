@@ -1,0 +1,206 @@
+// The paint window driven as a person drives it: recorded input replayed under a virtual display
+// (Xvfb with Mesa's software OpenGL), its results compared with the same work done headless.
+#include <gtest/gtest.h>
+
+#include <OpenImageIO/imageio.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/cli_run.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kWidth = 640, kHeight = 480;
+// The menu bar and the status bar take 24 pixels each; the view fills the rest.
+constexpr int kBar = 24;
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("pigmora_window_" + std::to_string(getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // A sphere with a 256 x 256 colour layer, seen through a scene camera, with the paint brush.
+  std::string sceneSteps() const {
+    return R"({"step": "object", "name": "Ball", "primitive": "sphere", "radius": 100,
+                "segments": 32, "rings": 16},
+              {"step": "material", "name": "Paint", "channels": {"color": {"size": 256,
+                "mode": "argb8", "fill": [230, 230, 230], "layers": ["Paint"]}}},
+              {"step": "texture_tag", "object": "Ball", "material": "Paint"},
+              {"step": "camera", "name": "Eye", "position": [0, 0, -400], "target": [0, 0, 0]},
+              {"step": "view", "camera": "Eye"},
+              {"step": "tool", "id": 1035414, "settings": {"radius": 10, "strength": 1}},
+              {"step": "painter", "colors": {"color": {"primary": [0.8, 0.1, 0.1]}},
+               "texture": {"material": "Paint", "channel": "color"}})";
+  }
+  fs::path writeJob(const std::string& name, const std::string& extra) const {
+    const fs::path p = dir_ / name;
+    std::ofstream(p) << "{\"steps\": [" << sceneSteps() << extra << "]}";
+    return p;
+  }
+  fs::path writeScript(const std::string& name, const std::string& events) const {
+    const fs::path p = dir_ / name;
+    std::ofstream(p) << "[" << events << "]";
+    return p;
+  }
+  // Runs the window; false (and the test skips) when no display can be opened.
+  CommandRun paint(const std::string& args) {
+    CommandRun r = runPigmora("paint --width " + std::to_string(kWidth) + " --height " +
+                                  std::to_string(kHeight) + " " + args,
+                              {}, dir_);
+    if (r.status == 3 && contains(r.err, "display")) noDisplay_ = true;
+    return r;
+  }
+  // The stroke of the replays: window pixels, with the press and the release.
+  static std::vector<std::pair<int, int>> strokePath() {
+    return {{260, 230}, {290, 250}, {320, 262}, {350, 258}, {380, 240}};
+  }
+  static std::string strokeEvents(int t = 0, int dx = 0) {
+    const auto path = strokePath();
+    std::string e;
+    for (size_t i = 0; i < path.size(); ++i) {
+      const char* type = i == 0 ? "down" : i + 1 == path.size() ? "up" : "move";
+      e += std::string(i ? "," : "") + "{\"t\": " + std::to_string(t += 16) + ", \"type\": \"" +
+           type + "\", \"button\": \"left\", \"x\": " + std::to_string(path[i].first + dx) +
+           ", \"y\": " + std::to_string(path[i].second) + "}";
+    }
+    return e;
+  }
+  static std::string saveKey(int t) {
+    return ",{\"t\": " + std::to_string(t) + ", \"type\": \"key\", \"key\": \"s\", \"ctrl\": true}";
+  }
+
+  fs::path dir_;
+  bool noDisplay_ = false;
+};
+
+#define SKIP_WITHOUT_DISPLAY(run) \
+  if (noDisplay_) GTEST_SKIP() << "no display could be started for the paint window: " << (run).err;
+
+std::vector<uint8_t> pixels(const fs::path& file, int& w, int& h, int& channels) {
+  auto in = OIIO::ImageInput::open(file.string());
+  if (!in) return {};
+  const OIIO::ImageSpec& spec = in->spec();
+  w = spec.width;
+  h = spec.height;
+  channels = spec.nchannels;
+  std::vector<uint8_t> out(static_cast<size_t>(w) * h * channels);
+  in->read_image(0, 0, 0, channels, OIIO::TypeDesc::UINT8, out.data());
+  return out;
+}
+
+TEST_F(WindowTest, ReplayedStrokePaintsAsTheHeadlessScreenStrokeAndUndoRestoresIt) {
+  const fs::path job = writeJob("scene.json", "");
+  // Painted in the window, saved with Ctrl+S.
+  const fs::path painted = writeScript("paint.json", strokeEvents() + saveKey(200));
+  CommandRun r = paint(job.string() + " --script " + painted.string() + " --save painted.pigmora");
+  SKIP_WITHOUT_DISPLAY(r);
+  ASSERT_EQ(r.status, 0) << r.err;
+  // Painted, undone, saved.
+  const fs::path undone = writeScript(
+      "undo.json", strokeEvents() +
+                       ",{\"t\": 150, \"type\": \"key\", \"key\": \"z\", \"ctrl\": true}" +
+                       saveKey(200));
+  r = paint(job.string() + " --script " + undone.string() + " --save undone.pigmora");
+  ASSERT_EQ(r.status, 0) << r.err;
+
+  // The same stroke headless: the path in the view's pixels, the view below the menu bar.
+  std::string path;
+  for (const auto& [x, y] : strokePath())
+    path += std::string(path.empty() ? "" : ", ") + "[" + std::to_string(x) + ", " +
+            std::to_string(y - kBar) + "]";
+  const std::string view =
+      "[" + std::to_string(kWidth) + ", " + std::to_string(kHeight - 2 * kBar) + "]";
+  const fs::path headless =
+      writeJob("headless.json",
+               ",{\"step\": \"save\", \"material\": \"Paint\", \"layer\": \"Paint\", \"file\": "
+               "\"blank.png\"}"
+               ",{\"step\": \"stroke\", \"object\": \"Ball\", \"camera\": \"Eye\", \"view\": " +
+                   view + ", \"screen\": [" + path +
+                   "]}"
+                   ",{\"step\": \"save\", \"material\": \"Paint\", \"layer\": \"Paint\", \"file\": "
+                   "\"stroke.png\"}");
+  r = runPigmora("run " + headless.string() + " --out out", {}, dir_);
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::ofstream(dir_ / "layers.json")
+      << R"({"steps": [{"step": "load_document", "file": "painted.pigmora"},
+            {"step": "save", "material": "Paint", "layer": "Paint", "file": "window.png"},
+            {"step": "load_document", "file": "undone.pigmora"},
+            {"step": "save", "material": "Paint", "layer": "Paint", "file": "undone.png"}]})";
+  r = runPigmora("run layers.json --out out", {}, dir_);
+  ASSERT_EQ(r.status, 0) << r.err;
+
+  int w = 0, h = 0, c = 0;
+  const auto window = pixels(dir_ / "out/window.png", w, h, c);
+  const auto stroke = pixels(dir_ / "out/stroke.png", w, h, c);
+  const auto blank = pixels(dir_ / "out/blank.png", w, h, c);
+  const auto restored = pixels(dir_ / "out/undone.png", w, h, c);
+  ASSERT_EQ(w, 256);
+  ASSERT_FALSE(stroke.empty());
+  EXPECT_NE(stroke, blank) << "the headless stroke painted nothing";
+  EXPECT_EQ(window, stroke) << "the window's stroke differs from the same screen path headless";
+  EXPECT_EQ(restored, blank) << "undo in the window did not restore the layer bit for bit";
+}
+
+TEST_F(WindowTest, ScreenshotShowsTheViewThePaintedModelAndTheDockedPaintView) {
+  const fs::path job = writeJob("scene.json", "");
+  // Open the Plug-ins menu, take its first entry (the paint view), paint, and look.
+  const fs::path script =
+      writeScript("dock.json",
+                  R"({"t": 0, "type": "down", "button": "left", "x": 20, "y": 10},
+         {"t": 10, "type": "up", "button": "left", "x": 20, "y": 10},
+         {"t": 20, "type": "down", "button": "left", "x": 40, "y": 35},
+         {"t": 30, "type": "up", "button": "left", "x": 40, "y": 35},)" +
+                      strokeEvents(40, -150));  // the view is narrower beside the panel
+  CommandRun r = paint(job.string() + " --script " + script.string() + " --screenshot shot.png");
+  SKIP_WITHOUT_DISPLAY(r);
+  ASSERT_EQ(r.status, 0) << r.err;
+  int w = 0, h = 0, c = 0;
+  const auto shot = pixels(dir_ / "shot.png", w, h, c);
+  ASSERT_EQ(w, kWidth);
+  ASSERT_EQ(h, kHeight);
+  auto at = [&](int x, int y, int k) { return shot[(static_cast<size_t>(y) * w + x) * c + k]; };
+  // The backdrop's top corner is a blue-grey, lighter than its bottom corner.
+  EXPECT_GT(at(5, kBar + 5, 2), at(5, kBar + 5, 0));
+  EXPECT_GT(at(5, kBar + 5, 2), at(5, kHeight - kBar - 5, 2));
+  // The panel fills the right half at most and starts with its title bar.
+  int panelLeft = -1;
+  for (int x = kWidth - 1; x > kWidth / 2 - 2; --x)
+    if (at(x, kHeight / 2, 0) == at(kWidth - 1, kHeight / 2, 0)) panelLeft = x;
+  EXPECT_GE(panelLeft, kWidth / 2 - 1) << "no docked panel on the right";
+  // Some red of the stroke shows where the view's sphere is, at most a few pixels off.
+  int red = 0;
+  for (int y = kBar; y < kHeight - kBar; ++y)
+    for (int x = 0; x < kWidth / 2; ++x)
+      if (at(x, y, 0) > 120 && at(x, y, 1) < 80 && at(x, y, 2) < 80) ++red;
+  EXPECT_GT(red, 50) << "the painted stroke does not show in the view";
+}
+
+TEST_F(WindowTest, BadScriptsAreRefusedWithOneSentence) {
+  const fs::path job = writeJob("scene.json", "");
+  const fs::path bad = writeScript("bad.json", R"({"t": 0, "type": "jump"})");
+  CommandRun r = paint(job.string() + " --script " + bad.string());
+  EXPECT_NE(r.status, 0);
+  EXPECT_TRUE(contains(r.err, "bad.json")) << r.err;
+  EXPECT_TRUE(contains(r.err, "unknown type \"jump\"")) << r.err;
+  const fs::path backwards =
+      writeScript("backwards.json", R"({"t": 50, "type": "move"}, {"t": 10, "type": "move"})");
+  r = paint(job.string() + " --script " + backwards.string());
+  EXPECT_NE(r.status, 0);
+  EXPECT_TRUE(contains(r.err, "Event 2")) << r.err;
+  r = paint("missing.pigmora");
+  EXPECT_NE(r.status, 0);
+  EXPECT_TRUE(contains(r.err, "missing.pigmora")) << r.err;
+}
+
+}  // namespace
