@@ -23,14 +23,20 @@ for mode in argb8 rgb16 agreyf grey8; do
   materials+="{\"step\": \"material\", \"name\": \"$mode\", \"channels\": {\"color\": {\"size\": [12, 7], \"mode\": \"$mode\", \"fill\": [30, 160, 90]}}},"
   materials+="{\"step\": \"texture_tag\", \"object\": \"Card\", \"material\": \"$mode\"},"
 done
+# One stroke into each texture, so that every seed has more than a flat fill in it.
+strokes=""
+for mode in argb8 rgb16 agreyf grey8; do
+  strokes+="{\"step\": \"painter\", \"colors\": {\"color\": {\"primary\": [0.9, 0.2, 0.1]}}, \"texture\": {\"material\": \"$mode\", \"channel\": \"color\"}},"
+  strokes+="{\"step\": \"stroke\", \"uv\": [[0.1, 0.2], [0.9, 0.8]]},"
+done
+strokes=${strokes%,}
 cat >"$work/job.json" <<JOB
 {"steps": [
   {"step": "object", "name": "Card", "primitive": "grid", "size": 10, "columns": 2, "rows": 2},
   $materials
   {"step": "document", "active_object": "Card", "mode": 7},
   {"step": "tool", "id": 1035414, "settings": {"radius": 2.0, "strength": 0.7}},
-  {"step": "painter", "colors": {"color": {"primary": [0.9, 0.2, 0.1]}}},
-  {"step": "stroke", "uv": [[0.1, 0.2], [0.9, 0.8]]}
+  $strokes
   $saves
 ]}
 JOB
