@@ -333,6 +333,12 @@ def splatter_stamp(seed, size=128):
     return pixel
 
 
+def hidden_grey(rgba):
+    """Fully transparent pixels carry a dark neutral grey: painting ignores them, and a preview
+    that shows colour only (the content browser's) then shows the stamp's shape."""
+    return (60, 60, 60, 0) if rgba[3] < 0.5 else rgba
+
+
 def leaf(x, y, size=128):
     """A green leaf along the diagonal, with a pale midrib."""
     u = ((x - size / 2) + (y - size / 2)) / (size * 0.7)   # along the leaf
@@ -340,14 +346,14 @@ def leaf(x, y, size=128):
     width = 0.42 * max(0.0, 1 - u * u) ** 0.8
     alpha = 255 * (1 - smooth(width - 0.03, width, abs(v))) if abs(u) < 1 else 0
     rib = 1 - smooth(0.0, 0.025, abs(v))
-    return mix((50, 130, 40), (190, 220, 150), rib) + (alpha,)
+    return hidden_grey(mix((50, 130, 40), (190, 220, 150), rib) + (alpha,))
 
 
 def ring(x, y, size=128):
     """An orange ring with soft inner and outer edges."""
     r = math.hypot(x - (size - 1) / 2, y - (size - 1) / 2) / (size / 2)
     alpha = smooth(0.45, 0.55, r) * (1 - smooth(0.8, 0.9, r))
-    return (240, 140, 30, 255 * alpha)
+    return hidden_grey((240, 140, 30, 255 * alpha))
 
 
 def bricks(x, y, size=256):
