@@ -1,6 +1,7 @@
 // Runs arbitrary bytes as a job, as `pigmora run` does: parsed, checked against the steps' keys,
 // and run step by step in a fresh host, with a memory budget of 32 MiB so that every input
 // finishes in milliseconds. Each input ends in a status of the program's own, never a crash.
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -10,6 +11,13 @@
 #include <string>
 
 #include "cli/job_runner.h"
+
+// Each run loads and frees the plug-in; held open once here, it stays mapped between runs, so
+// that the fuzzer's coverage counters inside it stay valid.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  if (!dlopen(PIGMORA_PLUGIN_PATH, RTLD_NOW | RTLD_NODELETE)) std::abort();
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace pigmora::cli;
