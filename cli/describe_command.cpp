@@ -72,7 +72,7 @@ void printSettings(const SettingsScope& scope, const std::map<int32_t, int32_t>&
   }
 }
 
-void printStep(const StepSpec& step, bool json, std::ostream& out) {
+void printStep(const StepRule& step, bool json, std::ostream& out) {
   if (json) {
     out << schemaOf(step.keys, step.help).dump(2) << "\n";
     return;
@@ -99,7 +99,7 @@ int runDescribe(const std::string& pluginPath, const std::string& what, bool jso
   // "document" and "world" name both settings and steps; the settings are what is asked for.
   const bool owner =
       what == "prefs" || what == "preferences" || what == "document" || what == "world";
-  if (const StepSpec* step = owner ? nullptr : stepTable().find(what)) {
+  if (const StepRule* step = owner ? nullptr : stepTable().find(what)) {
     printStep(*step, json, out);
     return kExitDone;
   }

@@ -71,15 +71,15 @@ bool checkJobForm(const Json& job, JobProblem& problem) {
       return fail(problem, index, "?",
                   "every step must be an object whose \"step\" names what it does");
     const std::string name = step["step"].get<std::string>();
-    const StepSpec* spec = table.find(name);
-    if (const auto retired = retiredSteps().find(name); !spec && retired != retiredSteps().end())
+    const StepRule* rule = table.find(name);
+    if (const auto retired = retiredSteps().find(name); !rule && retired != retiredSteps().end())
       return fail(problem, index, name, retired->second);
-    if (!spec)
+    if (!rule)
       return fail(problem, index, name,
                   "there is no step named " + quoted(name) + didYouMean(name, table.names()));
     Json keys = step;
     keys.erase("step");
-    if (!checkValue(spec->keys, keys, "", error)) return fail(problem, index, name, error);
+    if (!checkValue(rule->keys, keys, "", error)) return fail(problem, index, name, error);
   }
   return checkNames(steps, problem);
 }
@@ -119,11 +119,11 @@ bool checkJobSettings(hostapp::EmbeddedHost& host, const Json& job, JobProblem& 
                         std::to_string(step["id"].get<int64_t>()) + " (its buttons: " + list + ")");
       }
     }
-    const StepSpec* spec = table.find(name);
-    for (const Field& f : spec->keys.fields) {
-      if (!f.spec.settings || !step.contains(f.name)) continue;
+    const StepRule* rule = table.find(name);
+    for (const Field& f : rule->keys.fields) {
+      if (!f.rule.settings || !step.contains(f.name)) continue;
       try {
-        checkSettings(scopeOf(host, *f.spec.settings, tool ? tool : kPaintBrush), step[f.name],
+        checkSettings(scopeOf(host, *f.rule.settings, tool ? tool : kPaintBrush), step[f.name],
                       f.name);
       } catch (const StepError& e) {
         return fail(problem, index, name, e.what());

@@ -51,19 +51,19 @@ double secondsSince(std::chrono::steady_clock::time_point t0) {
 
 }  // namespace
 
-void StepTable::add(std::string name, std::string help, Spec keys, StepFunction run) {
-  StepSpec spec{name, std::move(help), std::move(keys), run};
-  steps_[std::move(name)] = std::move(spec);
+void StepTable::add(std::string name, std::string help, Rule keys, StepFunction run) {
+  StepRule rule{name, std::move(help), std::move(keys), run};
+  steps_[std::move(name)] = std::move(rule);
 }
 
-const StepSpec* StepTable::find(const std::string& name) const {
+const StepRule* StepTable::find(const std::string& name) const {
   auto it = steps_.find(name);
   return it == steps_.end() ? nullptr : &it->second;
 }
 
 std::vector<std::string> StepTable::names() const {
   std::vector<std::string> out;
-  for (const auto& [name, spec] : steps_) out.push_back(name);
+  for (const auto& [name, rule] : steps_) out.push_back(name);
   return out;
 }
 
@@ -83,8 +83,8 @@ const StepTable& stepTable() {
   return table;
 }
 
-const Spec& jobKeys() {
-  static const Spec keys =
+const Rule& jobKeys() {
+  static const Rule keys =
       object({req("steps", listOf(anything()), "The steps, carried out in order."),
               opt("description", text(), "What the job does, for its readers."),
               opt("output", text(),

@@ -8,8 +8,8 @@ Json jobSchema() {
   const StepTable& table = stepTable();
   Json defs = Json::object();
   Json dispatch = Json::array();
-  for (const auto& [name, spec] : table.steps()) {
-    Json s = schemaOf(spec.keys, spec.help);
+  for (const auto& [name, rule] : table.steps()) {
+    Json s = schemaOf(rule.keys, rule.help);
     s["properties"]["step"] = {{"const", name}};
     Json required = s.contains("required") ? s["required"] : Json::array();
     required.insert(required.begin(), "step");

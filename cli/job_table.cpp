@@ -29,7 +29,7 @@ std::vector<std::string> quotedAll(const std::vector<std::string>& words) {
   return out;
 }
 
-std::string rangeText(const Spec& s) {
+std::string rangeText(const Rule& s) {
   if (s.minimum && s.maximum) {
     return " from " + numberText(*s.minimum) + (s.exclusiveMinimum ? " (not included)" : "") +
            " to " + numberText(*s.maximum);
@@ -39,16 +39,16 @@ std::string rangeText(const Spec& s) {
   return {};
 }
 
-std::string expectation(const Spec& s) {
+std::string expectation(const Rule& s) {
   if (!s.expect.empty()) return s.expect;
   switch (s.kind) {
-    case Spec::Kind::kAny:
+    case Rule::Kind::kAny:
       return "a value";
-    case Spec::Kind::kString:
+    case Rule::Kind::kString:
       return s.words.empty() ? "a string" : "one of " + orList(quotedAll(s.words));
-    case Spec::Kind::kNumber:
+    case Rule::Kind::kNumber:
       return "a number" + rangeText(s);
-    case Spec::Kind::kInteger: {
+    case Rule::Kind::kInteger: {
       if (!s.wholes.empty()) {
         std::vector<std::string> v;
         for (int64_t w : s.wholes) v.push_back(std::to_string(w));
@@ -56,34 +56,34 @@ std::string expectation(const Spec& s) {
       }
       return "a whole number" + rangeText(s);
     }
-    case Spec::Kind::kBool:
+    case Rule::Kind::kBool:
       return "true or false";
-    case Spec::Kind::kNull:
+    case Rule::Kind::kNull:
       return "null";
-    case Spec::Kind::kList:
+    case Rule::Kind::kList:
       return "a list of " + expectation(s.items[0]);
-    case Spec::Kind::kObject:
+    case Rule::Kind::kObject:
       return "an object";
-    case Spec::Kind::kMap:
+    case Rule::Kind::kMap:
       return s.channelKeys ? "an object keyed by channel"
              : s.settings  ? "an object of settings by id or name"
                            : "an object";
-    case Spec::Kind::kAnyOf: {
+    case Rule::Kind::kAnyOf: {
       std::vector<std::string> parts;
-      for (const Spec& c : s.items) parts.push_back(expectation(c));
+      for (const Rule& c : s.items) parts.push_back(expectation(c));
       return orList(parts);
     }
   }
   return "a value";
 }
 
-bool inRange(const Spec& s, double v) {
+bool inRange(const Rule& s, double v) {
   if (s.minimum && (s.exclusiveMinimum ? !(v > *s.minimum) : !(v >= *s.minimum))) return false;
   if (s.maximum && !(v <= *s.maximum)) return false;
   return true;
 }
 
-std::string wrong(const Spec& s, const Json& value, const std::string& path) {
+std::string wrong(const Rule& s, const Json& value, const std::string& path) {
   return quoted(path) + " must be " + expectation(s) + ", not " + shown(value);
 }
 
@@ -111,7 +111,7 @@ bool settingKeyForm(const std::string& key) {
   return true;
 }
 
-bool checkObject(const Spec& s, const Json& value, const std::string& path, std::string& error) {
+bool checkObject(const Rule& s, const Json& value, const std::string& path, std::string& error) {
   std::vector<std::string> known;
   for (const Field& f : s.fields) known.push_back(f.name);
   for (auto it = value.begin(); it != value.end(); ++it) {
@@ -162,13 +162,13 @@ bool checkObject(const Spec& s, const Json& value, const std::string& path, std:
   }
   for (const Field& f : s.fields) {
     auto it = value.find(f.name);
-    if (it != value.end() && !checkValue(f.spec, *it, keyPath(path, f.name), error)) return false;
+    if (it != value.end() && !checkValue(f.rule, *it, keyPath(path, f.name), error)) return false;
   }
   return true;
 }
 
-Spec ofKind(Spec::Kind kind) {
-  Spec s;
+Rule ofKind(Rule::Kind kind) {
+  Rule s;
   s.kind = kind;
   return s;
 }
@@ -191,119 +191,119 @@ std::string numberText(double v) {
   return buf;
 }
 
-Spec text() {
-  return ofKind(Spec::Kind::kString);
+Rule text() {
+  return ofKind(Rule::Kind::kString);
 }
 
-Spec word(std::vector<std::string> allowed) {
-  Spec s = text();
+Rule word(std::vector<std::string> allowed) {
+  Rule s = text();
   s.words = std::move(allowed);
   return s;
 }
 
-Spec number() {
-  return ofKind(Spec::Kind::kNumber);
+Rule number() {
+  return ofKind(Rule::Kind::kNumber);
 }
 
-Spec whole() {
-  return ofKind(Spec::Kind::kInteger);
+Rule whole() {
+  return ofKind(Rule::Kind::kInteger);
 }
 
-Spec wholeOf(std::vector<int64_t> allowed) {
-  Spec s = whole();
+Rule wholeOf(std::vector<int64_t> allowed) {
+  Rule s = whole();
   s.wholes = std::move(allowed);
   return s;
 }
 
-Spec flag() {
-  return ofKind(Spec::Kind::kBool);
+Rule flag() {
+  return ofKind(Rule::Kind::kBool);
 }
 
-Spec nothing() {
-  return ofKind(Spec::Kind::kNull);
+Rule nothing() {
+  return ofKind(Rule::Kind::kNull);
 }
 
-Spec anything() {
-  return Spec();
+Rule anything() {
+  return Rule();
 }
 
-Spec listOf(Spec item, size_t minItems, size_t maxItems) {
-  Spec s = ofKind(Spec::Kind::kList);
+Rule listOf(Rule item, size_t minItems, size_t maxItems) {
+  Rule s = ofKind(Rule::Kind::kList);
   s.items.push_back(std::move(item));
   s.minItems = minItems;
   s.maxItems = maxItems;
   return s;
 }
 
-Spec anyOf(std::vector<Spec> choices) {
-  Spec s = ofKind(Spec::Kind::kAnyOf);
+Rule anyOf(std::vector<Rule> choices) {
+  Rule s = ofKind(Rule::Kind::kAnyOf);
   s.items = std::move(choices);
   return s;
 }
 
-Spec object(std::vector<Field> fields) {
-  Spec s = ofKind(Spec::Kind::kObject);
+Rule object(std::vector<Field> fields) {
+  Rule s = ofKind(Rule::Kind::kObject);
   s.fields = std::move(fields);
   return s;
 }
 
-Spec channelMap(Spec value) {
-  Spec s = ofKind(Spec::Kind::kMap);
+Rule channelMap(Rule value) {
+  Rule s = ofKind(Rule::Kind::kMap);
   s.channelKeys = true;
   s.items.push_back(std::move(value));
   return s;
 }
 
-Spec mapOf(Spec value) {
-  Spec s = ofKind(Spec::Kind::kMap);
+Rule mapOf(Rule value) {
+  Rule s = ofKind(Rule::Kind::kMap);
   s.items.push_back(std::move(value));
   return s;
 }
 
-Spec settingsOf(SettingsOwner owner) {
-  Spec s = ofKind(Spec::Kind::kMap);
+Rule settingsOf(SettingsOwner owner) {
+  Rule s = ofKind(Rule::Kind::kMap);
   s.settings = owner;
   s.items.push_back(anything());
   return s;
 }
 
-Field opt(std::string name, Spec spec, std::string help) {
-  return Field{std::move(name), std::move(spec), std::move(help), false};
+Field opt(std::string name, Rule rule, std::string help) {
+  return Field{std::move(name), std::move(rule), std::move(help), false};
 }
 
-Field req(std::string name, Spec spec, std::string help) {
-  return Field{std::move(name), std::move(spec), std::move(help), true};
+Field req(std::string name, Rule rule, std::string help) {
+  return Field{std::move(name), std::move(rule), std::move(help), true};
 }
 
-Spec vec3() {
+Rule vec3() {
   return listOf(number(), 3, 3).described("[x, y, z]");
 }
 
-Spec vec23() {
+Rule vec23() {
   return listOf(number(), 2, 3).described("[x, y] or [x, y, z]");
 }
 
-Spec colour01() {
+Rule colour01() {
   return listOf(number().between(0, 1), 3, 3)
       .described("a colour [r, g, b] with components from 0 to 1");
 }
 
-Spec colour255() {
+Rule colour255() {
   return listOf(number().between(0, 255), 3, 3)
       .described("a colour [r, g, b] with components from 0 to 255");
 }
 
-Spec pathOf(size_t dims) {
+Rule pathOf(size_t dims) {
   return listOf(dims == 2 ? listOf(number(), 2, 2) : listOf(number(), 2, 3), 1)
       .described(dims == 2 ? "a list of [x, y] points" : "a list of [x, y, z] points");
 }
 
-Spec channelName() {
+Rule channelName() {
   return anyOf({word(channelKeys()), whole().between(0, 13)})
       .described("a channel name (\"color\", \"bump\" ...) or a number from 0 to 13");
 }
 
-Spec colorModeName() {
+Rule colorModeName() {
   std::vector<std::string> names;
   std::vector<int64_t> numbers;
   for (const auto& [mode, name] : paintableModes()) {
@@ -316,28 +316,28 @@ Spec colorModeName() {
           "agrey16, grey16, argbf, rgbf, agreyf or greyf, or its number)");
 }
 
-Spec layerName() {
+Rule layerName() {
   return anyOf({whole().from(0), text()}).described("a layer index from 0 or a layer name");
 }
 
-Spec indexList() {
+Rule indexList() {
   return listOf(whole().from(0)).described("a list of whole numbers from 0");
 }
 
-Spec nameList() {
+Rule nameList() {
   return listOf(text()).described("a list of names");
 }
 
-Spec pixelSize() {
+Rule pixelSize() {
   return listOf(whole().between(1, 16384), 2, 2)
       .described("[width, height] with whole numbers from 1 to 16384");
 }
 
-bool checkValue(const Spec& s, const Json& value, const std::string& path, std::string& error) {
+bool checkValue(const Rule& s, const Json& value, const std::string& path, std::string& error) {
   switch (s.kind) {
-    case Spec::Kind::kAny:
+    case Rule::Kind::kAny:
       return true;
-    case Spec::Kind::kString: {
+    case Rule::Kind::kString: {
       if (!value.is_string()) break;
       if (s.words.empty()) return true;
       const std::string v = value.get<std::string>();
@@ -346,12 +346,12 @@ bool checkValue(const Spec& s, const Json& value, const std::string& path, std::
       error = wrong(s, value, path) + didYouMean(v, s.words);
       return false;
     }
-    case Spec::Kind::kNumber:
+    case Rule::Kind::kNumber:
       if (!value.is_number() || !std::isfinite(value.get<double>()) ||
           !inRange(s, value.get<double>()))
         break;
       return true;
-    case Spec::Kind::kInteger: {
+    case Rule::Kind::kInteger: {
       if (!value.is_number_integer()) break;
       if (!s.wholes.empty()) {
         for (int64_t w : s.wholes)
@@ -361,13 +361,13 @@ bool checkValue(const Spec& s, const Json& value, const std::string& path, std::
       if (!inRange(s, static_cast<double>(value.get<int64_t>()))) break;
       return true;
     }
-    case Spec::Kind::kBool:
+    case Rule::Kind::kBool:
       if (!value.is_boolean()) break;
       return true;
-    case Spec::Kind::kNull:
+    case Rule::Kind::kNull:
       if (!value.is_null()) break;
       return true;
-    case Spec::Kind::kList: {
+    case Rule::Kind::kList: {
       if (!value.is_array() || value.size() < s.minItems || value.size() > s.maxItems) break;
       for (size_t i = 0; i < value.size(); ++i) {
         if (!checkValue(s.items[0], value[i], path + "[" + std::to_string(i) + "]", error)) {
@@ -378,10 +378,10 @@ bool checkValue(const Spec& s, const Json& value, const std::string& path, std::
       }
       return true;
     }
-    case Spec::Kind::kObject:
+    case Rule::Kind::kObject:
       if (!value.is_object()) break;
       return checkObject(s, value, path, error);
-    case Spec::Kind::kMap: {
+    case Rule::Kind::kMap: {
       if (!value.is_object()) break;
       for (auto it = value.begin(); it != value.end(); ++it) {
         if (s.channelKeys && !channelKeyValid(it.key())) {
@@ -398,26 +398,26 @@ bool checkValue(const Spec& s, const Json& value, const std::string& path, std::
       }
       return true;
     }
-    case Spec::Kind::kAnyOf: {
+    case Rule::Kind::kAnyOf: {
       std::string inner;
-      for (const Spec& c : s.items) {
+      for (const Rule& c : s.items) {
         if (checkValue(c, value, path, inner)) return true;
       }
       // With one choice of the value's own kind, its message is the more precise one.
-      const Spec* sameKind = nullptr;
+      const Rule* sameKind = nullptr;
       int kinds = 0;
-      for (const Spec& c : s.items) {
-        const bool fits = (c.kind == Spec::Kind::kString && value.is_string()) ||
-                          (c.kind == Spec::Kind::kObject && value.is_object()) ||
-                          (c.kind == Spec::Kind::kList && value.is_array());
+      for (const Rule& c : s.items) {
+        const bool fits = (c.kind == Rule::Kind::kString && value.is_string()) ||
+                          (c.kind == Rule::Kind::kObject && value.is_object()) ||
+                          (c.kind == Rule::Kind::kList && value.is_array());
         if (fits) {
           sameKind = &c;
           ++kinds;
         }
       }
-      if (kinds == 1 && (sameKind->kind != Spec::Kind::kString || !sameKind->words.empty())) {
+      if (kinds == 1 && (sameKind->kind != Rule::Kind::kString || !sameKind->words.empty())) {
         checkValue(*sameKind, value, path, error);
-        if (sameKind->kind == Spec::Kind::kString) {
+        if (sameKind->kind == Rule::Kind::kString) {
           error = wrong(s, value, path) + didYouMean(value.get<std::string>(), sameKind->words);
         }
         return false;
@@ -429,40 +429,40 @@ bool checkValue(const Spec& s, const Json& value, const std::string& path, std::
   return false;
 }
 
-Json schemaOf(const Spec& s, const std::string& help) {
+Json schemaOf(const Rule& s, const std::string& help) {
   Json j = Json::object();
   switch (s.kind) {
-    case Spec::Kind::kAny:
+    case Rule::Kind::kAny:
       break;
-    case Spec::Kind::kString:
+    case Rule::Kind::kString:
       j["type"] = "string";
       if (!s.words.empty()) j["enum"] = s.words;
       break;
-    case Spec::Kind::kNumber:
-    case Spec::Kind::kInteger:
-      j["type"] = s.kind == Spec::Kind::kNumber ? "number" : "integer";
+    case Rule::Kind::kNumber:
+    case Rule::Kind::kInteger:
+      j["type"] = s.kind == Rule::Kind::kNumber ? "number" : "integer";
       if (!s.wholes.empty()) j["enum"] = s.wholes;
       if (s.minimum) j[s.exclusiveMinimum ? "exclusiveMinimum" : "minimum"] = *s.minimum;
       if (s.maximum) j["maximum"] = *s.maximum;
       break;
-    case Spec::Kind::kBool:
+    case Rule::Kind::kBool:
       j["type"] = "boolean";
       break;
-    case Spec::Kind::kNull:
+    case Rule::Kind::kNull:
       j["type"] = "null";
       break;
-    case Spec::Kind::kList:
+    case Rule::Kind::kList:
       j["type"] = "array";
       j["items"] = schemaOf(s.items[0]);
       if (s.minItems > 0) j["minItems"] = s.minItems;
       if (s.maxItems != std::numeric_limits<size_t>::max()) j["maxItems"] = s.maxItems;
       break;
-    case Spec::Kind::kObject: {
+    case Rule::Kind::kObject: {
       j["type"] = "object";
       Json props = Json::object();
       Json required = Json::array();
       for (const Field& f : s.fields) {
-        props[f.name] = schemaOf(f.spec, f.help);
+        props[f.name] = schemaOf(f.rule, f.help);
         if (f.required) required.push_back(f.name);
       }
       j["properties"] = props;
@@ -488,7 +488,7 @@ Json schemaOf(const Spec& s, const std::string& help) {
       }
       break;
     }
-    case Spec::Kind::kMap:
+    case Rule::Kind::kMap:
       j["type"] = "object";
       if (s.channelKeys) {
         std::vector<std::string> names = channelKeys();
@@ -497,11 +497,11 @@ Json schemaOf(const Spec& s, const std::string& help) {
       } else if (s.settings) {
         j["propertyNames"] = {{"pattern", "^(-?[0-9]+|[a-z][a-z0-9_]*)$"}};
       }
-      if (s.items[0].kind != Spec::Kind::kAny) j["additionalProperties"] = schemaOf(s.items[0]);
+      if (s.items[0].kind != Rule::Kind::kAny) j["additionalProperties"] = schemaOf(s.items[0]);
       break;
-    case Spec::Kind::kAnyOf: {
+    case Rule::Kind::kAnyOf: {
       Json choices = Json::array();
-      for (const Spec& c : s.items) choices.push_back(schemaOf(c));
+      for (const Rule& c : s.items) choices.push_back(schemaOf(c));
       j["anyOf"] = choices;
       break;
     }

@@ -38,11 +38,11 @@ bool parseByteSize(const std::string& text, uint64_t& bytes) {
 uint64_t materialStepBytes(const Json& step) {
   if (!step.contains("channels") || !step["channels"].is_object()) return 0;
   uint64_t total = 0;
-  for (const auto& [key, spec] : step["channels"].items()) {
-    if (!spec.is_object() || spec.contains("file")) continue;
+  for (const auto& [key, entry] : step["channels"].items()) {
+    if (!entry.is_object() || entry.contains("file")) continue;
     uint64_t width = 1024, height = 1024;
-    if (spec.contains("size")) {
-      const Json& size = spec["size"];
+    if (entry.contains("size")) {
+      const Json& size = entry["size"];
       if (size.is_number_unsigned()) {
         width = height = size.get<uint64_t>();
       } else if (size.is_array() && size.size() == 2 && size[0].is_number_unsigned() &&
@@ -54,9 +54,9 @@ uint64_t materialStepBytes(const Json& step) {
     // Sizes past the largest texture are refused by the step itself.
     if (width > 65536 || height > 65536) continue;
     int32_t mode = host::kModeARGB8;
-    if (spec.contains("mode")) {
+    if (entry.contains("mode")) {
       try {
-        mode = colorModeOf(spec["mode"]);
+        mode = colorModeOf(entry["mode"]);
       } catch (const StepError&) {
         continue;
       }
@@ -64,7 +64,7 @@ uint64_t materialStepBytes(const Json& step) {
     const hostapp::ModeLayout* layout = hostapp::modeLayout(mode);
     if (!layout) continue;
     const uint64_t layers =
-        1 + (spec.contains("layers") && spec["layers"].is_array() ? spec["layers"].size() : 0);
+        1 + (entry.contains("layers") && entry["layers"].is_array() ? entry["layers"].size() : 0);
     total += width * height * static_cast<uint64_t>(layout->pixelBytes()) * layers;
   }
   return total;

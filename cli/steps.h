@@ -15,22 +15,22 @@ namespace pigmora::cli {
 
 using StepFunction = std::string (*)(JobContext& ctx, const Json& step);
 
-struct StepSpec {
+struct StepRule {
   std::string name;
   std::string help;  // one sentence for the schema and `pigmora describe`
-  Spec keys;         // an object of the step's keys; the key "step" itself is implied
+  Rule keys;         // an object of the step's keys; the key "step" itself is implied
   StepFunction run = nullptr;
 };
 
 class StepTable {
  public:
-  void add(std::string name, std::string help, Spec keys, StepFunction run);
-  const StepSpec* find(const std::string& name) const;
+  void add(std::string name, std::string help, Rule keys, StepFunction run);
+  const StepRule* find(const std::string& name) const;
   std::vector<std::string> names() const;
-  const std::map<std::string, StepSpec>& steps() const { return steps_; }
+  const std::map<std::string, StepRule>& steps() const { return steps_; }
 
  private:
-  std::map<std::string, StepSpec> steps_;
+  std::map<std::string, StepRule> steps_;
 };
 
 // Scene building: object, selection, material, texture_tag, camera, document, select.
@@ -55,6 +55,6 @@ void addInspectSteps(StepTable& table);
 const StepTable& stepTable();
 
 // The keys of a job file itself: "steps", "description", "output".
-const Spec& jobKeys();
+const Rule& jobKeys();
 
 }  // namespace pigmora::cli

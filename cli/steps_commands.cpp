@@ -269,9 +269,9 @@ std::string dialogStep(JobContext& ctx, const Json& step) {
 }  // namespace
 
 void addCommandSteps(StepTable& t) {
-  const Spec answers =
+  const Rule answers =
       listOf(word({"yes", "no", "ok"})).described("a list of \"yes\", \"no\" or \"ok\"");
-  const Spec command = anyOf({whole(), text()}).described("a command's id or its name");
+  const Rule command = anyOf({whole(), text()}).described("a command's id or its name");
   t.add("command", "Runs a command the plug-in registered, by id or by name, when it is enabled.",
         object({opt("id", whole(), "The command's plug-in id."),
                 opt("name", text(), "The command's name."),

@@ -199,8 +199,8 @@ std::string bookmarkPreviewsStep(JobContext& ctx, const Json& step) {
 }  // namespace
 
 void addDocumentSteps(StepTable& t) {
-  const Spec none = object({});
-  const Spec bookmark =
+  const Rule none = object({});
+  const Rule bookmark =
       object({opt("id", whole(), "The bookmark's id."),
               opt("index", whole().from(0), "The bookmark's place in the list, from 0.")})
           .oneOf({"id", "index"});

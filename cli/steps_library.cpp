@@ -124,7 +124,7 @@ std::string libraryStep(JobContext& ctx, const Json& step) {
 }  // namespace
 
 void addLibrarySteps(StepTable& t) {
-  const Spec layer = object({req("material", text(), "The material."),
+  const Rule layer = object({req("material", text(), "The material."),
                              opt("channel", channelName(), "The channel (color)."),
                              opt("layer", layerName(), "The layer (the active one).")});
   t.add("library",

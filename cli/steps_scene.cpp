@@ -180,12 +180,12 @@ std::string materialStep(JobContext& ctx, const Json& step) {
   if (!channels.is_object()) throw StepError("\"channels\" must map channel names to textures");
   for (auto it = channels.begin(); it != channels.end(); ++it) {
     const int32_t channel = channelOf(Json(it.key()));
-    const Json& spec = it.value();
-    if (!spec.is_object())
+    const Json& entry = it.value();
+    if (!entry.is_object())
       throw StepError("the channel \"" + it.key() + "\" must be described by an object");
-    if (spec.contains("file")) {
+    if (entry.contains("file")) {
       // An existing image: the channel links it and the host opens it when it is painted.
-      const std::filesystem::path file = ctx.inputFile(stringOf(spec, "file"));
+      const std::filesystem::path file = ctx.inputFile(stringOf(entry, "file"));
       mat->enableChannel(channel, true);
       mat->channel(channel)->data().setFilename(host::kChannelFile,
                                                 std::filesystem::absolute(file).string());
@@ -195,8 +195,8 @@ std::string materialStep(JobContext& ctx, const Json& step) {
       continue;
     }
     int32_t width = 1024, height = 1024;
-    if (spec.contains("size")) {
-      const Json& size = spec["size"];
+    if (entry.contains("size")) {
+      const Json& size = entry["size"];
       if (size.is_array() && size.size() == 2 && size[0].is_number_integer() &&
           size[1].is_number_integer()) {
         width = wholeOf(size[0], "\"size\"");
@@ -210,15 +210,15 @@ std::string materialStep(JobContext& ctx, const Json& step) {
     if (width < 1 || height < 1 || width > kMaxTextureSize || height > kMaxTextureSize)
       throw StepError("the texture size " + std::to_string(width) + " x " + std::to_string(height) +
                       " is outside 1 to " + std::to_string(kMaxTextureSize));
-    const int32_t mode = spec.contains("mode") ? colorModeOf(spec["mode"]) : host::kModeARGB8;
+    const int32_t mode = entry.contains("mode") ? colorModeOf(entry["mode"]) : host::kModeARGB8;
     host::Vector fill(255, 255, 255);
-    const bool filled = !spec.contains("fill") || !spec["fill"].is_null();
-    if (spec.contains("fill") && filled) fill = vectorOf(spec["fill"], "\"fill\"");
+    const bool filled = !entry.contains("fill") || !entry["fill"].is_null();
+    if (entry.contains("fill") && filled) fill = vectorOf(entry["fill"], "\"fill\"");
     host::PaintTexture* tex =
         builder.addTexture(mat, channel, width, height, mode, filled ? &fill : nullptr);
     if (!tex) throw StepError("the texture of the channel \"" + it.key() + "\" could not be made");
-    if (spec.contains("layers")) {
-      const Json& layers = spec["layers"];
+    if (entry.contains("layers")) {
+      const Json& layers = entry["layers"];
       if (!layers.is_array()) throw StepError("\"layers\" must be a list of layer names");
       for (const Json& layer : layers) {
         if (!layer.is_string()) throw StepError("\"layers\" must be a list of layer names");
@@ -457,7 +457,7 @@ void addSceneSteps(StepTable& t) {
                 opt("parameters", settingsOf(SettingsOwner::kDocument),
                     "Document parameters by id or name (pigmora describe document).")}),
         documentStep);
-  const Spec indicesOrAll =
+  const Rule indicesOrAll =
       anyOf({indexList(), word({"all"})}).described("a list of indices or \"all\"");
   t.add("select", "Selects objects, materials, and an object's polygons, points or edges.",
         object({opt("objects", nameList(), "Objects to select (the others are deselected)."),

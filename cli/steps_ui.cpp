@@ -573,7 +573,7 @@ void addUiSteps(StepTable& t) {
   const Field cell =
       opt("cell", anyOf({whole().from(0), text()}).described("an index or a caption"),
           "A cell by its index from 0 or its caption.");
-  const Spec pixel = listOf(number(), 2, 2).described("[x, y]");
+  const Rule pixel = listOf(number(), 2, 2).described("[x, y]");
   const Field at = opt(
       "at", pixel, "A pixel [x, y] inside the cell (its centre), or of the area without a cell.");
   const Field keys = opt("keys", listOf(word({"shift", "ctrl", "alt"})), "Modifier keys held.");
@@ -595,7 +595,7 @@ void addUiSteps(StepTable& t) {
                 req("entry", text(), "The entry's text; a submenu's entry as \"Submenu/Entry\".")}),
         menuStep);
   t.add("ui_drag", "Drags with the left button held through points of a cell.",
-        object({window, tab, area, req("cell", cell.spec, cell.help),
+        object({window, tab, area, req("cell", cell.rule, cell.help),
                 opt("uv",
                     listOf(listOf(number().between(0, 1), 2, 2), 2)
                         .described("a list of two or more [u, v] points from 0 to 1"),
@@ -621,11 +621,11 @@ void addUiSteps(StepTable& t) {
         panelStep);
   t.add("ui_drag_cell",
         "Drags a cell of a window (a content browser image) onto a cell of another window.",
-        object({window, tab, area, req("cell", cell.spec, cell.help), at,
+        object({window, tab, area, req("cell", cell.rule, cell.help), at,
                 opt("to_window", anyOf({whole(), text()}).described("a window's title or id"),
                     "The window dropped on (the material view)."),
                 opt("to_area", whole(), "Its user area by gadget id (the first showing cells)."),
-                req("to_cell", cell.spec, "The cell dropped on, by its index from 0 or caption."),
+                req("to_cell", cell.rule, "The cell dropped on, by its index from 0 or caption."),
                 opt("to_at", pixel, "A pixel [x, y] inside that cell (its centre).")}),
         dragCellStep);
   t.add("content_folders", "Chooses the folders the content browser shows, as the preferences do.",

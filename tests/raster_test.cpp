@@ -747,8 +747,8 @@ TEST_F(RasterTest, AllChannelsAndSecondaryColours) {
 }
 
 TEST_F(StampTest, PerChannelStampsComeFromTheSampledChannels) {
-  host::PaintBitmap* spec = makeLayer(40, 40, host::kModeRGB8);
-  useSlot(8, spec, {1, 1, 1});
+  host::PaintBitmap* specular = makeLayer(40, 40, host::kModeRGB8);
+  useSlot(8, specular, {1, 1, 1});
   stampTriangle();
   auto* registry = pigmora::PaintMaterialRegistry::instance();
   ASSERT_NE(registry, nullptr);
@@ -759,7 +759,7 @@ TEST_F(StampTest, PerChannelStampsComeFromTheSampledChannels) {
   target_->perChannelStamps = 1;
   target_->stampOn = 1;
   pigmora::rasterize_bary(&dab_, *target_, 0, 0);
-  EXPECT_EQ(pixel(spec, 5, 9, host::kModeRGB8), (std::vector<double>{9, 99, 199}));
+  EXPECT_EQ(pixel(specular, 5, 9, host::kModeRGB8), (std::vector<double>{9, 99, 199}));
   EXPECT_EQ(at(5, 9), (std::vector<double>{0, 0, 0})) << "a slot without its own stamp is skipped";
   registry->freeSampledChannels();
 }

@@ -187,8 +187,11 @@ class Raster {
     const double fill = std::max(0.0, host::dot(n, fillLight_));
     const double diffuse = 0.28 + 0.78 * key + 0.22 * fill;
     const host::Vector half = host::normalize(keyLight_ - eye);
-    const double spec = key > 0 ? 0.18 * std::pow(std::max(0.0, host::dot(n, half)), 40.0) : 0.0;
-    auto channel = [&](float a) { return static_cast<float>(std::min(1.0, a * diffuse + spec)); };
+    const double highlight =
+        key > 0 ? 0.18 * std::pow(std::max(0.0, host::dot(n, half)), 40.0) : 0.0;
+    auto channel = [&](float a) {
+      return static_cast<float>(std::min(1.0, a * diffuse + highlight));
+    };
     return {channel(albedo.r), channel(albedo.g), channel(albedo.b)};
   }
 

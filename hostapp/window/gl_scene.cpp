@@ -51,8 +51,8 @@ void main() {
   vec3 albedo = uTextured ? texture(uTexture, vUv).rgb : uColor;
   float key = max(dot(n, -uKey), 0.0);
   float fill = max(dot(n, -uFill), 0.0);
-  float spec = pow(max(dot(reflect(uKey, n), toEye), 0.0), 24.0);
-  vec3 lit = albedo * (0.22 + 0.78 * key + 0.25 * fill) + vec3(0.12 * spec);
+  float highlight = pow(max(dot(reflect(uKey, n), toEye), 0.0), 24.0);
+  vec3 lit = albedo * (0.22 + 0.78 * key + 0.25 * fill) + vec3(0.12 * highlight);
   fragColor = vec4(min(lit, vec3(1.0)), 1.0);
 }
 )";
