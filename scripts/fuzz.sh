@@ -32,7 +32,10 @@ for program in build-fuzz/bin/fuzz/*; do
   extra=()
   if [ -f "fuzz/$name.dict" ]; then extra+=(-dict="fuzz/$name.dict"); fi
   echo "fuzz.sh: $name for $seconds s"
-  if ! "$program" "$corpus" "${extra[@]}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  # One allocation above 2 GiB is a finding; the process as a whole may grow further, since the
+  # sanitizer keeps freed memory in quarantine across runs.
+  if ! "$program" "$corpus" "${extra[@]}" -max_total_time="$seconds" -timeout=10 \
+    -rss_limit_mb=4096 -malloc_limit_mb=2048 \
     -artifact_prefix=build-fuzz/crashes/"$name"- -print_final_stats=1; then
     echo "fuzz.sh: $name found a failing input; see build-fuzz/crashes/." >&2
     status=1
