@@ -18,6 +18,7 @@
 #include "hostapp/sculpt/sculpt_impl.h"
 #include "hostapp/sculpt/stroke_engine.h"
 #include "plugin/paintchannels.h"
+#include "support/layer_snapshot.h"
 #include "support/plugin_host.h"
 
 namespace {
@@ -27,20 +28,7 @@ constexpr int32_t kStampOn = 10601;
 // Bleed, fill the current layer, fill the UV islands.
 constexpr int32_t kCommands[] = {1037976, 1037977, 1037978};
 
-using Pixels = std::vector<uint8_t>;
-
-std::vector<Pixels> snapshot(const std::vector<host::PaintTexture*>& textures) {
-  std::vector<Pixels> out;
-  for (host::PaintTexture* tex : textures)
-    for (host::PaintBitmap* l = tex->firstLayer(); l; l = l->next()) {
-      const size_t row = size_t(pigmora::bytesPerPixel(l->colorMode())) * l->width();
-      Pixels p(row * l->height());
-      for (int32_t y = 0; y < l->height(); ++y)
-        l->getPixelRow(0, y, l->width(), p.data() + row * y, l->colorMode());
-      out.push_back(std::move(p));
-    }
-  return out;
-}
+using Pixels = LayerPixels;
 
 struct Outcome {
   int64_t allocations = 0;
@@ -80,7 +68,7 @@ Outcome runScenario(int64_t failAt) {
   host.sculptImpl()
       .toolData(doc, kPaintBrush)
       ->setFilename(host::kBrushStamp, PIGMORA_DATA_DIR "/brushes/star_stamp.png");
-  const std::vector<Pixels> start = snapshot(textures);
+  const std::vector<Pixels> start = layerSnapshot(textures);
 
   const int64_t before = host.memory().count();
   if (failAt > 0) host.memory().failAt(failAt);
@@ -100,12 +88,12 @@ Outcome runScenario(int64_t failAt) {
   for (int32_t command : kCommands) host.registration().callCommand(command, 0);
   outcome.allocations = host.memory().count() - before;
   host.memory().failAt(0);
-  outcome.painted = snapshot(textures);
+  outcome.painted = layerSnapshot(textures);
   outcome.start = start;
 
   while (doc->undo()) {
   }
-  outcome.undoneExactly = snapshot(textures) == start;
+  outcome.undoneExactly = layerSnapshot(textures) == start;
   host.unload();
   return outcome;
 }

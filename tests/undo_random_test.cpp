@@ -17,6 +17,7 @@
 #include "hostapp/sculpt/sculpt_impl.h"
 #include "hostapp/sculpt/stroke_engine.h"
 #include "plugin/paintchannels.h"
+#include "support/layer_snapshot.h"
 #include "support/plugin_host.h"
 
 namespace {
@@ -29,7 +30,7 @@ constexpr int32_t kFillCommands[] = {1037976, 1037977, 1038000, 1037978};
 constexpr int32_t kDabBlur = 4;
 constexpr int32_t kDabSecondary = 1;
 
-using Pixels = std::vector<uint8_t>;
+using Pixels = LayerPixels;
 
 int64_t envOr(const char* name, int64_t fallback) {
   const char* v = std::getenv(name);
@@ -63,18 +64,7 @@ class RandomUndo : public PluginHostTest {
     host_.settings().world()->setInt32(1018, 100000);
   }
 
-  std::vector<Pixels> snapshot() const {
-    std::vector<Pixels> out;
-    for (host::PaintTexture* tex : textures_)
-      for (host::PaintBitmap* l = tex->firstLayer(); l; l = l->next()) {
-        const size_t row = size_t(pigmora::bytesPerPixel(l->colorMode())) * l->width();
-        Pixels p(row * l->height());
-        for (int32_t y = 0; y < l->height(); ++y)
-          l->getPixelRow(0, y, l->width(), p.data() + row * y, l->colorMode());
-        out.push_back(std::move(p));
-      }
-    return out;
-  }
+  std::vector<Pixels> snapshot() const { return layerSnapshot(textures_); }
 
   // One random action of the user; true when it made an undo step.
   bool randomAction(std::mt19937& rng) {

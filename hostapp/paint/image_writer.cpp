@@ -49,7 +49,7 @@ class AtomicFileProxy : public OIIO::Filesystem::IOProxy {
 
 }  // namespace
 
-bool writeImageRows(const std::string& path, const OIIO::ImageSpec& spec, OIIO::TypeDesc rowType,
+bool writeImageRows(const std::string& path, const OIIO::ImageSpec& format, OIIO::TypeDesc rowType,
                     const std::function<const void*(int32_t y)>& row, std::string& error) {
   auto fail = [&](const std::string& why) {
     error = "The image " + path + " could not be written: " + trimmed(why) + ".";
@@ -58,18 +58,18 @@ bool writeImageRows(const std::string& path, const OIIO::ImageSpec& spec, OIIO::
   auto out = OIIO::ImageOutput::create(path);
   if (!out) return fail(OIIO::geterror());
   // BMP holds no grey with alpha: such rows are written as RGBA with the grey in each colour.
-  OIIO::ImageSpec fileSpec = spec;
+  OIIO::ImageSpec fileFormat = format;
   std::function<const void*(int32_t)> fileRow = row;
   std::vector<uint8_t> wide;
-  if (spec.nchannels == 2 && std::string(out->format_name()) == "bmp") {
-    fileSpec.nchannels = 4;
-    fileSpec.channelnames = {"R", "G", "B", "A"};
-    fileSpec.alpha_channel = 3;
+  if (format.nchannels == 2 && std::string(out->format_name()) == "bmp") {
+    fileFormat.nchannels = 4;
+    fileFormat.channelnames = {"R", "G", "B", "A"};
+    fileFormat.alpha_channel = 3;
     const size_t sample = rowType.size();
-    wide.resize(static_cast<size_t>(spec.width) * 4 * sample);
+    wide.resize(static_cast<size_t>(format.width) * 4 * sample);
     fileRow = [&, sample](int32_t y) -> const void* {
       const auto* narrow = static_cast<const uint8_t*>(row(y));
-      for (size_t x = 0; x < static_cast<size_t>(spec.width); ++x)
+      for (size_t x = 0; x < static_cast<size_t>(format.width); ++x)
         for (size_t c = 0; c < 4; ++c)
           std::memcpy(&wide[(x * 4 + c) * sample], &narrow[(x * 2 + (c == 3 ? 1 : 0)) * sample],
                       sample);
@@ -85,12 +85,12 @@ bool writeImageRows(const std::string& path, const OIIO::ImageSpec& spec, OIIO::
   const bool byName = std::string(out->format_name()) == "tiff";
   if (!byName && (!out->supports("ioproxy") || !out->set_ioproxy(&proxy)))
     return fail("the image library cannot write this format to a checked file");
-  if (!out->open(byName ? file.temporaryPath() : path, fileSpec)) return fail(out->geterror());
-  const auto stride = static_cast<OIIO::stride_t>(fileSpec.nchannels * rowType.size());
+  if (!out->open(byName ? file.temporaryPath() : path, fileFormat)) return fail(out->geterror());
+  const auto stride = static_cast<OIIO::stride_t>(fileFormat.nchannels * rowType.size());
   bool ok = true;
   // Rows go on after a failed write to the file: an encoder left short of rows may give up in a
   // way that ends the process.
-  for (int32_t y = 0; y < spec.height && ok; ++y)
+  for (int32_t y = 0; y < format.height && ok; ++y)
     ok = out->write_scanline(y, 0, rowType, fileRow(y), stride);
   why = ok ? "" : out->geterror();
   if (!out->close() && ok) {

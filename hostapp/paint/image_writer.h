@@ -10,10 +10,10 @@
 
 namespace hostapp {
 
-// Writes `spec.height` rows of `rowType` samples to `path`; `row(y)` gives row y, packed, with as
-// many channels as the spec. False with `error` set to one sentence naming the file on failure;
-// the old file is then untouched and no temporary is left.
-bool writeImageRows(const std::string& path, const OIIO::ImageSpec& spec, OIIO::TypeDesc rowType,
+// Writes `format.height` rows of `rowType` samples to `path`; `row(y)` gives row y, packed, with
+// as many channels as `format` has. False with `error` set to one sentence naming the file on
+// failure; the old file is then untouched and no temporary is left.
+bool writeImageRows(const std::string& path, const OIIO::ImageSpec& format, OIIO::TypeDesc rowType,
                     const std::function<const void*(int32_t y)>& row, std::string& error);
 
 }  // namespace hostapp

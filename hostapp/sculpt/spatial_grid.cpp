@@ -127,13 +127,7 @@ void SpatialGrid::build(const host::PolygonObject& obj) {
       int64_t entries = 0;
       for (int32_t i = 0; i < nq && entries <= budget; ++i) {
         if (!validPolygon_[static_cast<size_t>(i)]) continue;
-        const host::Polygon& p = polys[i];
-        host::Vector plo = pts[p.a], phi = pts[p.a];
-        for (int k = 1; k < 4; ++k) {
-          plo = vmin(plo, pts[p.corner(k)]);
-          phi = vmax(phi, pts[p.corner(k)]);
-        }
-        cellRange(plo, phi, from, to);
+        polygonCells(pts, polys[i], from, to);
         entries += int64_t{to[0] - from[0] + 1} * (to[1] - from[1] + 1) * (to[2] - from[2] + 1);
       }
       if (entries <= budget) break;
@@ -154,18 +148,22 @@ void SpatialGrid::build(const host::PolygonObject& obj) {
   }
   for (int32_t i = 0; i < nq; ++i) {
     if (!validPolygon_[static_cast<size_t>(i)]) continue;
-    const host::Polygon& p = polys[i];
-    host::Vector plo = pts[p.a], phi = pts[p.a];
-    for (int k = 1; k < 4; ++k) {
-      plo = vmin(plo, pts[p.corner(k)]);
-      phi = vmax(phi, pts[p.corner(k)]);
-    }
-    cellRange(plo, phi, from, to);
+    polygonCells(pts, polys[i], from, to);
     for (int32_t z = from[2]; z <= to[2]; ++z)
       for (int32_t y = from[1]; y <= to[1]; ++y)
         for (int32_t x = from[0]; x <= to[0]; ++x)
           cells_[static_cast<size_t>(cellIndex(x, y, z))].polygons.push_back(i);
   }
+}
+
+void SpatialGrid::polygonCells(const host::Vector* pts, const host::Polygon& p, int32_t from[3],
+                               int32_t to[3]) const {
+  host::Vector lo = pts[p.a], hi = pts[p.a];
+  for (int k = 1; k < 4; ++k) {
+    lo = vmin(lo, pts[p.corner(k)]);
+    hi = vmax(hi, pts[p.corner(k)]);
+  }
+  cellRange(lo, hi, from, to);
 }
 
 void SpatialGrid::cellRange(const host::Vector& lo, const host::Vector& hi, int32_t from[3],

@@ -43,6 +43,9 @@ class SpatialGrid {
   int64_t cellIndex(int32_t x, int32_t y, int32_t z) const {
     return (int64_t{z} * dims_[1] + y) * dims_[0] + x;
   }
+  // The cells the bounding box of polygon `p` covers.
+  void polygonCells(const host::Vector* pts, const host::Polygon& p, int32_t from[3],
+                    int32_t to[3]) const;
   void cellRange(const host::Vector& lo, const host::Vector& hi, int32_t from[3],
                  int32_t to[3]) const;
 
