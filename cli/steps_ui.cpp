@@ -144,7 +144,7 @@ Target targetOf(hostapp::Window& w, const Json& step, bool needCell) {
     }
     if (index >= items.size())
       throw StepError("the area has no cell " + c.dump() + " (it shows " +
-                      std::to_string(items.size()) + " cells)");
+                      std::to_string(items.size()) + (items.size() == 1 ? " cell)" : " cells)"));
     t.cell = items[index].rect;
     t.onCell = true;
     t.what = "cell " + std::to_string(index) +
@@ -343,7 +343,7 @@ std::string openStep(JobContext& ctx, const Json& step) {
       quoted(w->title()) + " " + std::to_string(w->width()) + " x " + std::to_string(w->height());
   const Snapshot now = snapshot(ctx, w);
   for (const auto& [gid, text] : now.texts) summary += ", " + quoted(text);
-  summary += ", " + std::to_string(now.cells.size()) + " cells";
+  summary += ", " + std::to_string(now.cells.size()) + (now.cells.size() == 1 ? " cell" : " cells");
   // What the window said in the status bar while it filled itself.
   const auto& history = ctx.host.events().statusHistory();
   std::string said;
