@@ -16,8 +16,11 @@ cmake --build build-fuzz -j 2 --target fuzzers
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 mkdir -p build-fuzz/crashes
-status=0
-for program in build-fuzz/bin/fuzz/*; do
+# Two programs run at a time, one a core; each writes its log to build-fuzz/logs/ and the log
+# is shown when it ends.
+mkdir -p build-fuzz/logs
+fuzz_one() {
+  local program=$1 name corpus pattern seed
   name=$(basename "$program")
   corpus=build-fuzz/corpus/$name
   mkdir -p "$corpus"
@@ -29,16 +32,44 @@ for program in build-fuzz/bin/fuzz/*; do
       done
     done <"fuzz/$name.seeds"
   fi
-  extra=()
+  local extra=()
   if [ -f "fuzz/$name.dict" ]; then extra+=(-dict="fuzz/$name.dict"); fi
-  echo "fuzz.sh: $name for $seconds s"
   # One allocation above 2 GiB is a finding; the process as a whole may grow further, since the
   # sanitizer keeps freed memory in quarantine across runs.
-  if ! "$program" "$corpus" "${extra[@]}" -max_total_time="$seconds" -timeout=10 \
+  "$program" "$corpus" "${extra[@]}" -max_total_time="$seconds" -timeout=10 \
     -rss_limit_mb=4096 -malloc_limit_mb=2048 \
-    -artifact_prefix=build-fuzz/crashes/"$name"- -print_final_stats=1; then
+    -artifact_prefix=build-fuzz/crashes/"$name"- -print_final_stats=1 \
+    >"build-fuzz/logs/$name.log" 2>&1
+}
+report() {
+  local name=$1 result=$2
+  echo "fuzz.sh: $name ran for $seconds s:"
+  grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb)|DONE' \
+    "build-fuzz/logs/$name.log" | sed 's/^/  /' || true
+  if [ "$result" -ne 0 ]; then
+    tail -n 60 "build-fuzz/logs/$name.log" >&2
     echo "fuzz.sh: $name found a failing input; see build-fuzz/crashes/." >&2
     status=1
+  fi
+}
+status=0
+programs=(build-fuzz/bin/fuzz/*)
+for ((i = 0; i < ${#programs[@]}; i += 2)); do
+  first=${programs[i]}
+  second=${programs[i + 1]:-}
+  fuzz_one "$first" &
+  first_pid=$!
+  if [ -n "$second" ]; then
+    fuzz_one "$second" &
+    second_pid=$!
+  fi
+  result=0
+  wait "$first_pid" || result=$?
+  report "$(basename "$first")" "$result"
+  if [ -n "$second" ]; then
+    result=0
+    wait "$second_pid" || result=$?
+    report "$(basename "$second")" "$result"
   fi
 done
 exit $status
