@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "tests/support/cli_run.h"
+#include "tests/support/test_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -28,13 +29,7 @@ CommandRun run(const std::string& args) {
 
 class JobsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("pigmora_jobs_" + std::to_string(getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
+  void SetUp() override { dir_ = freshTestFolder("pigmora_jobs"); }
   void TearDown() override { fs::remove_all(dir_); }
 
   CommandRun runExample(const std::string& job) {
