@@ -441,6 +441,17 @@ TEST_F(JobsTest, BookmarkedDocumentIsSavedReloadedAndPaintedFurther) {
       << open.out;
   EXPECT_TRUE(contains(open.out, "bookmark 2 (id 3): offset (60, 60, -420)")) << open.out;
 
+  // The same document as JSON: the whole scene report, with the bookmarks in their order.
+  const CommandRun asJson = run("open --json " + out("continued.pigmora").string());
+  ASSERT_EQ(asJson.status, 0) << asJson.err;
+  const nlohmann::json report = nlohmann::json::parse(asJson.out);
+  EXPECT_EQ(report["objects"].size(), 5u);
+  EXPECT_EQ(report["materials"].size(), 2u);
+  const nlohmann::json& marks = report["document"]["bookmarks"];
+  ASSERT_EQ(marks.size(), 3u);
+  EXPECT_EQ(marks[2]["id"], 3);
+  EXPECT_EQ(marks[2]["offset"], nlohmann::json::array({60.0, 60.0, -420.0}));
+
   // A document cut short is refused in one sentence that names it.
   const std::string whole = slurp(out("continued.pigmora"));
   std::ofstream(out("cut.pigmora"), std::ios::binary) << whole.substr(0, whole.size() / 2);
