@@ -305,9 +305,7 @@ Json commandsJson(JobContext& ctx) {
 // The camera bookmarks the plug-in keeps in the document, in their order.
 Json bookmarksJson(JobContext& ctx) {
   Json out = Json::array();
-  pigmora::ManagerSceneHook* marks = bookmarksOf(*ctx.doc);
-  for (size_t i = 0; marks && i < marks->count(); ++i) {
-    const pigmora::CameraBookmark* b = marks->at(i);
+  for (const pigmora::CameraBookmark* b : bookmarkList(*ctx.doc)) {
     out.push_back({{"id", b->id},
                    {"offset", vec(b->matrix.off)},
                    {"axes", Json::array({vec(b->matrix.v1), vec(b->matrix.v2), vec(b->matrix.v3)})},
