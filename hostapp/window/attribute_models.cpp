@@ -16,8 +16,8 @@ namespace {
 constexpr int32_t kPreferences = 1037934;
 constexpr int32_t kPreferencesPage = 1037935;
 constexpr const char* kChannelNames[14] = {
-    "Color", "Luminance", "Transparency", "Reflection",     "Environment", "Fog",       "Bump",
-    "Alpha", "Specular",  "Specular Color", "Glow", "Displacement", "Diffusion", "Normal"};
+    "Color", "Luminance", "Transparency",   "Reflection", "Environment",  "Fog",       "Bump",
+    "Alpha", "Specular",  "Specular Color", "Glow",       "Displacement", "Diffusion", "Normal"};
 
 // A row for a described parameter, without its value.
 AttributeRow rowFor(const host::DescriptionParameter& p) {
@@ -206,10 +206,10 @@ bool ToolAttributes::change(const AttributeRow& row, const host::Value& value) {
       double brightness = 1.0;
       painter.color(slot, channel, old, brightness);
       const host::Vector& v = value.toVector();
-      painter.setColor(slot, channel,
-                       {std::clamp(v.x, 0.0, 1.0), std::clamp(v.y, 0.0, 1.0),
-                        std::clamp(v.z, 0.0, 1.0)},
-                       brightness);
+      painter.setColor(
+          slot, channel,
+          {std::clamp(v.x, 0.0, 1.0), std::clamp(v.y, 0.0, 1.0), std::clamp(v.z, 0.0, 1.0)},
+          brightness);
       return true;
     }
     default:

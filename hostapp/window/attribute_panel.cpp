@@ -126,9 +126,8 @@ AttributePanel::Hit AttributePanel::hit(int32_t x, int32_t y) const {
     } else if (row.kind == RowKind::kColor) {
       for (int32_t c = 0; c < 3; ++c) {
         const host::UiRect bar = colorBar(top, c);
-        if (x >= bar.x1 - 2 && x <= bar.x2 + 2) h.part = c == 0 ? Part::kRed
-                                                       : c == 1 ? Part::kGreen
-                                                                : Part::kBlue;
+        if (x >= bar.x1 - 2 && x <= bar.x2 + 2)
+          h.part = c == 0 ? Part::kRed : c == 1 ? Part::kGreen : Part::kBlue;
       }
     } else if (row.kind == RowKind::kCurve) {
       if (curveOf(top).contains(x, y)) h.part = Part::kCurve;
@@ -170,7 +169,8 @@ void AttributePanel::draw(Canvas& c, Font& font, int32_t height) {
         const int32_t bx = kControlX, by = top + 5;
         c.fill(bx, by, bx + 11, by + 11, kField);
         c.frame(bx, by, bx + 11, by + 11, kEdge);
-        if (row.value.toBool()) c.fill(bx + 3, by + 3, bx + 8, by + 8, row.enabled ? kAccent : kDim);
+        if (row.value.toBool())
+          c.fill(bx + 3, by + 3, bx + 8, by + 8, row.enabled ? kAccent : kDim);
         break;
       }
       case RowKind::kSlider: {
@@ -216,8 +216,9 @@ void AttributePanel::draw(Canvas& c, Font& font, int32_t height) {
         for (int32_t k = 0; k < 3; ++k) {
           const host::UiRect b = colorBar(top, k);
           c.fill(b.x1, b.y1, b.x2, b.y2, kField);
-          const int32_t end = b.x1 + static_cast<int32_t>(std::lround(
-                                         std::clamp(parts[k], 0.0, 1.0) * (b.width() - 1)));
+          const int32_t end =
+              b.x1 +
+              static_cast<int32_t>(std::lround(std::clamp(parts[k], 0.0, 1.0) * (b.width() - 1)));
           c.fill(b.x1, b.y1, end, b.y2, tints[k]);
           c.frame(b.x1, b.y1, b.x2, b.y2, channel(0.4));
         }

@@ -125,9 +125,8 @@ bool PaintWindow::open(std::string& error) {
   // A narrow window leaves its width to the view; Tab shows the panel all the same.
   showAttributes_ = width_ >= 3 * AttributePanel::kWidth;
   // The dialogs' popup menus are drawn here and answered with the mouse.
-  host_.uiHost().setLiveMenu([this](const host::PopupMenu& menu) {
-    return pickMenu(menu.entries(), mouseX_, mouseY_);
-  });
+  host_.uiHost().setLiveMenu(
+      [this](const host::PopupMenu& menu) { return pickMenu(menu.entries(), mouseX_, mouseY_); });
 
   // The view shows what the document's view shows; the editor camera is framed for this
   // window's shape when no one has placed it yet.
@@ -155,8 +154,7 @@ bool PaintWindow::open(std::string& error) {
 host::UiRect PaintWindow::viewport() const {
   const int32_t left = attributeWidth();
   const int32_t right = panels_.empty() ? width_ - 1 : width_ - panelWidth_ - 1;
-  return {left, kBarHeight, std::max(right, left),
-          std::max(height_ - kBarHeight - 1, kBarHeight)};
+  return {left, kBarHeight, std::max(right, left), std::max(height_ - kBarHeight - 1, kBarHeight)};
 }
 
 host::CameraObject& PaintWindow::viewCamera() {

@@ -150,7 +150,8 @@ void PaintWindow::mouseInAttributes(const InputRecord& press) {
       }
       const int32_t pick = pickMenu(entries, attributes_.barOf(row, top).x1, press.y + 10);
       if (pick > 0 && pick <= static_cast<int32_t>(row.choices.size()))
-        changeAttribute(row, host::Value::ofInt32(row.choices[static_cast<size_t>(pick - 1)].first));
+        changeAttribute(row,
+                        host::Value::ofInt32(row.choices[static_cast<size_t>(pick - 1)].first));
       break;
     }
     case RowKind::kSlider: {
@@ -228,7 +229,8 @@ void PaintWindow::wheelInAttributes(const InputRecord& e) {
     const AttributeRow row = attributes_.rows()[static_cast<size_t>(hit.row)];
     if (!row.enabled) return;
     const double v = row.value.toReal();
-    double next = row.logScale ? v * std::pow(1.1, e.wheel) : v + e.wheel * (row.max - row.min) / 100;
+    double next =
+        row.logScale ? v * std::pow(1.1, e.wheel) : v + e.wheel * (row.max - row.min) / 100;
     if (row.whole) next = std::round(next) == v ? v + (e.wheel > 0 ? 1 : -1) : std::round(next);
     changeAttribute(row, host::Value::ofReal(std::clamp(next, row.min, row.max)));
     return;
