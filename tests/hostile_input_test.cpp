@@ -22,6 +22,7 @@
 #include "hostapp/sculpt/spatial_grid.h"
 #include "tests/support/cli_run.h"
 #include "tests/support/plugin_host.h"
+#include "tests/support/test_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -34,11 +35,7 @@ class HostileInput : public PluginHostTest {
  protected:
   void SetUp() override {
     PluginHostTest::SetUp();
-    dir_ = fs::temp_directory_path() /
-           ("pigmora_hostile_input_" + std::to_string(getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    dir_ = freshTestFolder("pigmora_hostile_input");
   }
   void TearDown() override {
     fs::remove_all(dir_);

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "tests/support/cli_run.h"
+#include "tests/support/test_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -78,10 +79,7 @@ bool onlyOwnLines(const std::string& err) {
 class HostileJobs : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("pigmora_hostile_" + std::to_string(getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
+    dir_ = freshTestFolder("pigmora_hostile");
     fs::create_directories(dir_ / "out");
   }
   void TearDown() override { fs::remove_all(dir_); }

@@ -1,6 +1,7 @@
 // The paint window driven as a person drives it: recorded input replayed under a virtual display
 // (Xvfb with Mesa's software OpenGL), its results compared with the same work done headless.
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <OpenImageIO/imageio.h>
 
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "tests/support/cli_run.h"
+#include "tests/support/test_folder.h"
 
 namespace {
 
@@ -21,13 +23,7 @@ constexpr int kBar = 24;
 
 class WindowTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("pigmora_window_" + std::to_string(getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
+  void SetUp() override { dir_ = freshTestFolder("pigmora_window"); }
   void TearDown() override { fs::remove_all(dir_); }
 
   // A sphere with a 256 x 256 colour layer, seen through a scene camera, with the paint brush.
@@ -257,6 +253,38 @@ TEST_F(WindowTest, RightClickMenuOfTheDockedPaintViewRunsTheEntryPicked) {
   r = runPigmora("open menu.pigmora", {}, dir_);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(contains(r.out, "2 materials")) << r.out;
+}
+
+TEST_F(WindowTest, ClickInTheDockedPaintViewSelectsTheCellsMaterial) {
+  const fs::path job = writeJob("scene.json", "");
+  // The paint view docked from the Plug-ins menu, then, in one run, a left click on its only
+  // material cell; the other run docks it and clicks nothing. The job itself selects no material.
+  const std::string dock = R"(
+      {"t": 0, "type": "down", "button": "left", "x": 20, "y": 10},
+      {"t": 10, "type": "up", "button": "left", "x": 20, "y": 10},
+      {"t": 20, "type": "down", "button": "left", "x": 40, "y": 35},
+      {"t": 30, "type": "up", "button": "left", "x": 40, "y": 35})";
+  const std::string click = R"(,
+      {"t": 40, "type": "down", "button": "left", "x": 580, "y": 160},
+      {"t": 50, "type": "up", "button": "left", "x": 580, "y": 160})";
+  for (const bool clicked : {false, true}) {
+    const std::string name = clicked ? "clicked" : "docked";
+    const fs::path script =
+        writeScript(name + ".json", dock + (clicked ? click : std::string()) + saveKey(80));
+    CommandRun r =
+        paint(job.string() + " --script " + script.string() + " --save " + name + ".pigmora",
+              kWidth, 600);
+    SKIP_WITHOUT_DISPLAY(r);
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = runPigmora("open --json " + name + ".pigmora", {}, dir_);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const nlohmann::json report = nlohmann::json::parse(r.out);
+    ASSERT_EQ(report["materials"].size(), 1u);
+    EXPECT_EQ(report["materials"][0]["selected"], clicked) << name;
+    EXPECT_EQ(report["document"]["active_material"],
+              clicked ? nlohmann::json("Paint") : nlohmann::json())
+        << name;
+  }
 }
 
 TEST_F(WindowTest, BadScriptsAreRefusedWithOneSentence) {
