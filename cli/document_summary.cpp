@@ -46,6 +46,13 @@ pigmora::ManagerSceneHook* bookmarksOf(hostapp::DocumentImpl& doc) {
   return node ? static_cast<pigmora::ManagerSceneHook*>(node->nodeData()) : nullptr;
 }
 
+std::vector<const pigmora::CameraBookmark*> bookmarkList(hostapp::DocumentImpl& doc) {
+  std::vector<const pigmora::CameraBookmark*> out;
+  pigmora::ManagerSceneHook* marks = bookmarksOf(doc);
+  for (size_t i = 0; marks && i < marks->count(); ++i) out.push_back(marks->at(i));
+  return out;
+}
+
 std::string describeMatrix(const host::Matrix& m) {
   return "offset " + vec(m.off) + ", axes " + vec(m.v1) + " " + vec(m.v2) + " " + vec(m.v3);
 }
@@ -55,8 +62,8 @@ std::vector<std::string> describeDocument(hostapp::DocumentImpl& doc) {
   int32_t materials = 0, layers = 0;
   for (host::Material* m = doc.firstMaterial(); m; m = m->next()) ++materials;
   for (const auto& [path, tex] : doc.textures()) layers += tex->layerCount();
-  pigmora::ManagerSceneHook* marks = bookmarksOf(doc);
-  const size_t bookmarks = marks ? marks->count() : 0;
+  const std::vector<const pigmora::CameraBookmark*> marks = bookmarkList(doc);
+  const size_t bookmarks = marks.size();
   std::vector<std::string> out;
   out.push_back(std::to_string(objects.size()) + " objects, " + std::to_string(materials) +
                 " materials, " + std::to_string(doc.textures().size()) + " textures with " +
@@ -96,7 +103,7 @@ std::vector<std::string> describeDocument(hostapp::DocumentImpl& doc) {
     out.push_back(line);
   }
   for (size_t i = 0; i < bookmarks; ++i) {
-    const pigmora::CameraBookmark* b = marks->at(i);
+    const pigmora::CameraBookmark* b = marks[i];
     out.push_back("  bookmark " + std::to_string(i) + " (id " + std::to_string(b->id) +
                   "): " + describeMatrix(b->matrix) +
                   (b->preview ? ", preview " + std::to_string(b->preview->width()) + "x" +

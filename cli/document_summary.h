@@ -13,13 +13,17 @@ class DocumentImpl;
 }
 namespace pigmora {
 class ManagerSceneHook;
-}
+struct CameraBookmark;
+}  // namespace pigmora
 
 namespace pigmora::cli {
 
 // The plug-in's bookmark hook of the document, or null when the plug-in made none. Its
 // operations run the plug-in's own code through the instance the host holds.
 pigmora::ManagerSceneHook* bookmarksOf(hostapp::DocumentImpl& doc);
+
+// The document's camera bookmarks in their order; none when the plug-in made no hook.
+std::vector<const pigmora::CameraBookmark*> bookmarkList(hostapp::DocumentImpl& doc);
 
 // One line for the counts, then one per object (indented by depth), material, texture with its
 // layers, and bookmark.

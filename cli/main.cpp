@@ -101,6 +101,8 @@ int main(int argc, char** argv) {
   CLI::App* open = app.add_subcommand("open", "Load a saved document and print its scene summary");
   std::string openFile;
   open->add_option("file", openFile, "The document file")->required();
+  bool openJson = false;
+  open->add_flag("--json", openJson, "Machine-readable output: the whole scene report as JSON");
 
   CLI::App* paint = app.add_subcommand(
       "paint", "Open the paint window on a job's scene, a saved document or the demo scene");
@@ -182,7 +184,7 @@ int main(int argc, char** argv) {
     options.outDir = demoOut;
     return runJob(options, demoJob(demoSize), "demo", data, std::cout, std::cerr);
   }
-  if (open->parsed()) return runOpen(plugin, openFile, std::cout, std::cerr);
+  if (open->parsed()) return runOpen(plugin, openFile, openJson, std::cout, std::cerr);
   if (paint->parsed()) {
     paintOptions.pluginPath = plugin;
     return runPaint(paintOptions, std::cout, std::cerr);

@@ -1,4 +1,5 @@
-// `pigmora open FILE`: load a saved document and print its scene summary.
+// `pigmora open FILE [--json]`: load a saved document and print its scene summary, or with
+// --json the whole scene report a job's print step gives.
 #pragma once
 
 #include <ostream>
@@ -7,7 +8,7 @@
 namespace pigmora::cli {
 
 // Returns the exit status.
-int runOpen(const std::string& pluginPath, const std::string& file, std::ostream& out,
+int runOpen(const std::string& pluginPath, const std::string& file, bool json, std::ostream& out,
             std::ostream& err);
 
 }  // namespace pigmora::cli

@@ -11,6 +11,7 @@
 #include "hostapp/scene/document.h"
 #include "hostapp/sculpt/sculpt_impl.h"
 #include "hostapp/settings/prefs_window.h"
+#include "plugin/managerscenehook.h"
 
 namespace pigmora::cli {
 
@@ -20,7 +21,8 @@ constexpr int32_t kPreferences = 1037934;
 constexpr int32_t kPreferencesPage = 1037935;
 
 Json vec(const host::Vector& v) {
-  return {v.x, v.y, v.z};
+  auto plain = [](double c) { return c == 0 ? 0.0 : c; };  // no "-0"
+  return {plain(v.x), plain(v.y), plain(v.z)};
 }
 
 Json indices(const host::Selection& s) {
@@ -300,6 +302,19 @@ Json commandsJson(JobContext& ctx) {
   return list;
 }
 
+// The camera bookmarks the plug-in keeps in the document, in their order.
+Json bookmarksJson(JobContext& ctx) {
+  Json out = Json::array();
+  for (const pigmora::CameraBookmark* b : bookmarkList(*ctx.doc)) {
+    out.push_back({{"id", b->id},
+                   {"offset", vec(b->matrix.off)},
+                   {"axes", Json::array({vec(b->matrix.v1), vec(b->matrix.v2), vec(b->matrix.v3)})},
+                   {"preview", b->preview ? Json::array({b->preview->width(), b->preview->height()})
+                                          : Json()}});
+  }
+  return out;
+}
+
 Json documentJson(JobContext& ctx) {
   Json objects = Json::array();
   for (host::Object* o : ctx.doc->selectedObjects()) objects.push_back(o->name());
@@ -310,7 +325,8 @@ Json documentJson(JobContext& ctx) {
       {"active_object", ctx.doc->activeObject() ? Json(ctx.doc->activeObject()->name()) : Json()},
       {"active_material",
        ctx.doc->activeMaterial() ? Json(ctx.doc->activeMaterial()->name()) : Json()},
-      {"selected_objects", objects}};
+      {"selected_objects", objects},
+      {"bookmarks", bookmarksJson(ctx)}};
 }
 
 bool wholeRun(const Json& a) {

@@ -1,7 +1,5 @@
 #include "host/selection.h"
 
-#include <bit>
-
 namespace host {
 
 bool Selection::select(int32_t i) {
@@ -38,32 +36,14 @@ void Selection::selectAll(int32_t count) {
 
 std::vector<Selection::Segment> Selection::segments() const {
   std::vector<Segment> out;
-  for (size_t w = 0; w < bits_.size(); ++w) {
-    uint64_t word = bits_[w];
-    while (word) {
-      const int bit = std::countr_zero(word);
-      const int32_t index = static_cast<int32_t>(w * 64 + bit);
-      if (!out.empty() && out.back().last == index - 1) {
-        out.back().last = index;
-      } else {
-        out.push_back({index, index});
-      }
-      word &= word - 1;
-    }
-  }
+  forEachSegment([&out](const Segment& seg) { out.push_back(seg); });
   return out;
 }
 
 std::vector<int32_t> Selection::indices() const {
   std::vector<int32_t> out;
   out.reserve(static_cast<size_t>(count_));
-  for (size_t w = 0; w < bits_.size(); ++w) {
-    uint64_t word = bits_[w];
-    while (word) {
-      out.push_back(static_cast<int32_t>(w * 64 + std::countr_zero(word)));
-      word &= word - 1;
-    }
-  }
+  forEachIndex([&out](int32_t i) { out.push_back(i); });
   return out;
 }
 

@@ -15,6 +15,10 @@ class OwnedArray {
   OwnedArray() = default;
   OwnedArray(const OwnedArray&) = delete;
   OwnedArray& operator=(const OwnedArray&) = delete;
+  OwnedArray(OwnedArray&& o) noexcept : items_(o.items_), size_(o.size_), capacity_(o.capacity_) {
+    o.items_ = nullptr;
+    o.size_ = o.capacity_ = 0;
+  }
   ~OwnedArray() { clear(); }
 
   size_t size() const { return size_; }

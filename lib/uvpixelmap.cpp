@@ -15,12 +15,10 @@ int32_t tilesFor(int32_t pixels) {
 }
 }  // namespace
 
-UVPixelMap::UVPixelMap(int32_t mode) : idMode_(mode != 0) {
-  tiles_.max_load_factor(0.65f);
-}
+UVPixelMap::UVPixelMap(int32_t mode) : idMode_(mode != 0) {}
 
 UVPixelMap::~UVPixelMap() {
-  for (auto& [key, tile] : tiles_) host::destroyArray(tile);
+  tiles_.forEach([](uint64_t, uint64_t* tile) { host::destroyArray(tile); });
 }
 
 uint64_t UVPixelMap::tileKey(int32_t x, int32_t y) {
@@ -32,13 +30,16 @@ uint64_t* UVPixelMap::cell(int32_t x, int32_t y, bool create) {
   if (x < 0 || y < 0 || (x >> 6) >= tilesFor(width_) || (y >> 6) >= tilesFor(height_))
     return nullptr;
   const uint64_t key = tileKey(x, y);
-  auto it = tiles_.find(key);
-  uint64_t* tile = it == tiles_.end() ? nullptr : it->second;
+  uint64_t* const* known = tiles_.find(key);
+  uint64_t* tile = known ? *known : nullptr;
   if (!tile) {
     if (!create) return nullptr;
     tile = host::makeArray<uint64_t>(kCells);
     if (!tile) return nullptr;
-    tiles_[key] = tile;
+    if (!tiles_.insert(key, tile)) {
+      host::destroyArray(tile);
+      return nullptr;
+    }
   }
   return tile + (x & 63) + 64 * (y & 63);
 }
@@ -71,7 +72,7 @@ void UVPixelMap::rasterisePolygon(int32_t index, const host::Polygon* polygons,
 }
 
 void UVPixelMap::reset(host::PolygonObject* obj, int32_t width, int32_t height) {
-  for (auto& [key, tile] : tiles_) std::memset(tile, 0, kCells * sizeof(uint64_t));
+  tiles_.forEach([](uint64_t, uint64_t* tile) { std::memset(tile, 0, kCells * sizeof(uint64_t)); });
   lastObject_.set(obj);
   width_ = std::max(width, 0);
   height_ = std::max(height, 0);
@@ -80,7 +81,7 @@ void UVPixelMap::reset(host::PolygonObject* obj, int32_t width, int32_t height) 
 void UVPixelMap::build(host::PolygonObject* obj, int32_t width, int32_t height,
                        host::SelectionTag* selTag, host::UVWTag* uvw,
                        const host::Selection* selection) {
-  for (auto& [key, tile] : tiles_) std::memset(tile, 0, kCells * sizeof(uint64_t));
+  tiles_.forEach([](uint64_t, uint64_t* tile) { std::memset(tile, 0, kCells * sizeof(uint64_t)); });
   lastObject_.set(obj);
   if (!obj) return;
   width_ = std::max(width, 0);

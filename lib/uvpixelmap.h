@@ -4,9 +4,9 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 
 #include "host/host.h"
+#include "lib/host_map.h"
 #include "plugin/paintmaterials.h"
 
 namespace pigmora {
@@ -53,7 +53,7 @@ class UVPixelMap {
   void set(int32_t y, int32_t x0, int32_t x1, uint64_t value);
 
   bool idMode_;
-  std::unordered_map<uint64_t, uint64_t*> tiles_;  // 4096 cells each, host memory
+  HostMap<uint64_t, uint64_t*> tiles_;  // 4096 cells each, host memory
   host::Link lastObject_;
   int32_t width_ = 0, height_ = 0;
 };
@@ -66,14 +66,13 @@ void forEachMappedPolygon(int32_t polygonCount, host::SelectionTag* selTag,
     double u = 0, v = 0;
     bool offsets = false;
     parseUdimName(selTag->name(), tile, u, v, offsets);
-    for (const auto& seg : selTag->selection().segments()) {
-      if (seg.last < seg.first) continue;
-      for (int32_t i = seg.first; i <= seg.last && i < polygonCount; ++i)
-        fn(i, offsets ? tile : 0, static_cast<float>(u), static_cast<float>(v));
-    }
+    selTag->selection().forEachIndex([&](int32_t i) {
+      if (i < polygonCount) fn(i, offsets ? tile : 0, static_cast<float>(u), static_cast<float>(v));
+    });
   } else if (selection && selection->count() > 0) {
-    for (int32_t i : selection->indices())
+    selection->forEachIndex([&](int32_t i) {
       if (i < polygonCount) fn(i, 0, 0.f, 0.f);
+    });
   } else {
     for (int32_t i = 0; i < polygonCount; ++i) fn(i, 0, 0.f, 0.f);
   }

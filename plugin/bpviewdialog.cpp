@@ -85,7 +85,8 @@ host::PolygonObject* asPolygonObject(host::Object* obj) {
 }
 
 // Stores `now` in `kept` when they differ; answers whether they did.
-bool storeIfChanged(HostArray<host::Material*>* kept, const std::vector<host::Material*>& now) {
+template <class List>
+bool storeIfChanged(HostArray<host::Material*>* kept, const List& now) {
   if (!kept) return false;
   bool same = kept->size() == now.size();
   for (size_t i = 0; same && i < now.size(); ++i) same = (*kept)[i] == now[i];
@@ -274,7 +275,8 @@ void BPViewDialog::layerAction(int32_t id) {
   host::Paint& paint = host::api().paint();
   doc->startUndo();
   library::beginUndoStep();
-  std::vector<host::PaintTexture*> touched;
+  // Textures that got a new layer; one that finds no room here is told at once.
+  HostArray<host::PaintTexture*> touched;
   if (host::PolygonObject* obj = asPolygonObject(doc->activeObject())) {
     for (host::TextureTag* tag : textureTags(obj)) {
       host::Material* mat = tag->material();
@@ -292,7 +294,7 @@ void BPViewDialog::layerAction(int32_t id) {
           target = tex->addLayer(name, kNewLayerMode);
           if (target) {
             doc->addUndo(host::kUndoNew, target);
-            touched.push_back(tex);
+            if (!touched.push(tex)) tex->layerChanged(1);
           }
         }
         host::SelectionTag* sel = restrictionSelectionTag(obj, tag);
@@ -353,9 +355,12 @@ bool BPViewDialog::coreMessage(int32_t id, const host::Settings& msg) {
     rebuild(id);
     return true;
   } else {
-    std::vector<host::Material*> materials;
-    for (host::TextureTag* tag : textureTags(poly)) materials.push_back(tag->material());
-    if (storeIfChanged(objectMaterials_, materials)) {
+    HostArray<host::Material*> materials;
+    bool listed = true;
+    for (host::TextureTag* tag : textureTags(poly))
+      listed = listed && materials.push(tag->material());
+    // A list that could not be made counts as a change: the dialog is rebuilt rather than stale.
+    if (!listed || storeIfChanged(objectMaterials_, materials)) {
       rebuild(id);
       return true;
     }

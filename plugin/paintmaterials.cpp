@@ -51,28 +51,6 @@ bool udimTileOffsets(int32_t number, double& u, double& v) {
   return true;
 }
 
-std::vector<host::TextureTag*> textureTags(host::Object* object) {
-  std::vector<host::TextureTag*> out;
-  if (!object) return out;
-  for (int32_t i = 0; i < object->tagCount(); ++i) {
-    host::Tag* tag = object->tagAt(i);
-    if (tag && tag->type() == host::kTypeTextureTag)
-      out.push_back(static_cast<host::TextureTag*>(tag));
-  }
-  return out;
-}
-
-std::vector<host::SelectionTag*> selectionTags(host::Object* object) {
-  std::vector<host::SelectionTag*> out;
-  if (!object) return out;
-  for (int32_t i = 0; i < object->tagCount(); ++i) {
-    host::Tag* tag = object->tagAt(i);
-    if (tag && tag->type() == host::kTypePolygonSelectionTag)
-      out.push_back(static_cast<host::SelectionTag*>(tag));
-  }
-  return out;
-}
-
 // ---------------------------------------------------------------------------------------------
 // PaintTarget
 
@@ -238,9 +216,7 @@ void PaintMaterialRegistry::shutdown() {
 }
 
 PaintMaterialRegistry::PaintMaterialRegistry(host::Link* geometry, host::Link* tagOwner)
-    : geometryLink_(geometry), tagOwnerLink_(tagOwner) {
-  targets_.max_load_factor(0.65f);
-}
+    : geometryLink_(geometry), tagOwnerLink_(tagOwner) {}
 
 PaintMaterialRegistry::~PaintMaterialRegistry() {
   host::destroy(geometryLink_);
@@ -259,7 +235,7 @@ void PaintMaterialRegistry::freeSampledChannels() {
 }
 
 void PaintMaterialRegistry::dropAllTargets() {
-  for (auto& [mat, target] : targets_) host::destroy(target);
+  targets_.forEach([](host::Material*, PaintTarget* target) { host::destroy(target); });
   targets_.clear();
 }
 
@@ -267,13 +243,12 @@ PaintTarget* PaintMaterialRegistry::targetForPolygon(int32_t polygon) const {
   if (polygon < 0 || static_cast<size_t>(polygon) >= polygonMap_.size()) return nullptr;
   host::Material* mat = polygonMap_[static_cast<size_t>(polygon)];
   if (!mat) return nullptr;
-  auto it = targets_.find(mat);
-  return it == targets_.end() ? nullptr : it->second;
+  PaintTarget* const* target = targets_.find(mat);
+  return target ? *target : nullptr;
 }
 
 PaintTarget* PaintMaterialRegistry::targetForMaterial(host::Material* material) {
-  auto it = targets_.find(material);
-  if (it != targets_.end() && it->second) return it->second;
+  if (PaintTarget** known = targets_.find(material); known && *known) return *known;
   PaintTarget* target = host::make<PaintTarget>();
   if (target) {
     target->material = material;
@@ -283,14 +258,19 @@ PaintTarget* PaintMaterialRegistry::targetForMaterial(host::Material* material) 
       target = nullptr;
     }
   }
-  targets_[material] = target;
+  // Without room in the map the target could never be found or freed: give it up.
+  if (!targets_.insert(material, target)) {
+    host::destroy(target);
+    return nullptr;
+  }
   return target;
 }
 
 void PaintMaterialRegistry::mapPolygon(int32_t polygon, host::Material* material) {
   if (polygon < 0) return;
   const size_t index = static_cast<size_t>(polygon);
-  if (index >= polygonMap_.size()) polygonMap_.resize(index + 1, nullptr);
+  // Without memory for the map the polygon stays unmapped, and painting it is skipped.
+  if (index >= polygonMap_.size() && !polygonMap_.resize(index + 1, nullptr)) return;
   polygonMap_[index] = material;
 }
 
@@ -339,10 +319,9 @@ void PaintMaterialRegistry::rebuild(const ToolContext* tool, host::PolygonObject
       if (target) target->parseUdim(restriction);
       for (host::SelectionTag* sel : selectionTags(geometry)) {
         if (sel->name() != restriction) continue;
-        for (const auto& seg : sel->selection().segments()) {
-          const int32_t last = std::min(seg.last, polygonCount - 1);
-          for (int32_t i = seg.first; i <= last; ++i) mapPolygon(i, mat);
-        }
+        sel->selection().forEachIndex([&](int32_t i) {
+          if (i < polygonCount) mapPolygon(i, mat);
+        });
       }
     } else {
       for (int32_t i = 0; i < polygonCount; ++i) mapPolygon(i, mat);
@@ -360,8 +339,8 @@ void PaintMaterialRegistry::refresh(const ToolContext* tool, host::PolygonObject
   for (host::TextureTag* tag : textureTags(tagOwner)) {
     host::Material* mat = tag->material();
     if (!mat) continue;
-    auto it = targets_.find(mat);
-    if (it == targets_.end() || !it->second) {
+    PaintTarget** known = targets_.find(mat);
+    if (!known || !*known) {
       dropAllTargets();
       rebuild(tool, geometry, tagOwner);
       return;
@@ -373,14 +352,11 @@ void PaintMaterialRegistry::refresh(const ToolContext* tool, host::PolygonObject
     rebuild(tool, geometry, tagOwner);
     return;
   }
-  for (auto it = targets_.begin(); it != targets_.end();) {
-    if (refreshTarget(it->second, it->first, tool)) {
-      ++it;
-    } else {
-      host::destroy(it->second);
-      it = targets_.erase(it);
-    }
-  }
+  targets_.eraseIf([&](host::Material* mat, PaintTarget* target) {
+    if (refreshTarget(target, mat, tool)) return false;
+    host::destroy(target);
+    return true;
+  });
 }
 
 void PaintMaterialRegistry::copyToolSettings(PaintTarget& target, const ToolContext& tool) const {
@@ -472,8 +448,8 @@ bool PaintMaterialRegistry::loadChannels(PaintTarget& target, host::Material* ma
 }
 
 void PaintMaterialRegistry::updateAllStrength(const ToolContext& tool) {
-  for (auto& [mat, target] : targets_) {
-    if (!target) continue;
+  targets_.forEach([&tool](host::Material*, PaintTarget* target) {
+    if (!target) return;
     if (target->fixedStrength && tool.settings)
       target->strength = tool.settings->getReal(kSettingFixedStrengthValue);
     else
@@ -482,12 +458,13 @@ void PaintMaterialRegistry::updateAllStrength(const ToolContext& tool) {
     target->falloff.centre[1] = static_cast<float>(tool.centre.y);
     target->falloff.centre[2] = static_cast<float>(tool.centre.z);
     if (static_cast<float>(tool.radius) != target->falloff.radius) target->falloff.enabled = 0;
-  }
+  });
 }
 
 void PaintMaterialRegistry::flushAll() {
-  for (auto& [mat, target] : targets_)
+  targets_.forEach([](host::Material*, PaintTarget* target) {
     if (target) target->flushDirty();
+  });
 }
 
 int32_t PaintMaterialRegistry::activeChannelOfSelection() const {
@@ -495,13 +472,14 @@ int32_t PaintMaterialRegistry::activeChannelOfSelection() const {
   if (!selected) return -1;
   host::Document* doc = host::api().scene().activeDocument();
   if (!doc) return 0;
-  for (const auto& [mat, target] : targets_) {
+  int32_t found = -1;
+  targets_.forEach([&](host::Material*, PaintTarget* target) {
     host::Material* m = target ? target->materialLink.getAs<host::Material>() : nullptr;
-    if (!m) continue;
-    for (int32_t i = 0; i < kChannelCount; ++i)
-      if (m->channel(i) && host::api().paint().textureOf(m, i, doc) == selected) return i;
-  }
-  return -1;
+    if (!m || found >= 0) return;
+    for (int32_t i = 0; i < kChannelCount && found < 0; ++i)
+      if (m->channel(i) && host::api().paint().textureOf(m, i, doc) == selected) found = i;
+  });
+  return found;
 }
 
 void PaintMaterialRegistry::updateTextures() {

@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
-#include <vector>
 
 #include "host/host.h"
 #include "host/link.h"
+#include "lib/host_array.h"
+#include "lib/host_map.h"
 #include "plugin/paintchannels.h"
 #include "plugin/rast/raster_types.h"
 
@@ -171,8 +171,8 @@ class PaintMaterialRegistry {
   void mapPolygon(int32_t polygon, host::Material* material);
   void copyToolSettings(PaintTarget& target, const ToolContext& tool) const;
 
-  std::unordered_map<host::Material*, PaintTarget*> targets_;
-  std::vector<host::Material*> polygonMap_;  // polygon index -> material, null when unmapped
+  HostMap<host::Material*, PaintTarget*> targets_;
+  HostArray<host::Material*> polygonMap_;  // polygon index -> material, null when unmapped
   std::unique_ptr<host::Bitmap> sampled_[kChannelCount];
   host::Link* geometryLink_;
   host::Link* tagOwnerLink_;
@@ -181,9 +181,50 @@ class PaintMaterialRegistry {
   int32_t updateMode_ = kTextureUpdateNever;
 };
 
+// The tags of one type on an object, in tag order, walked in place (nothing is allocated). The
+// object's tags must not be added or removed during the walk.
+template <class T, int32_t Type>
+class TagsOfType {
+ public:
+  class Iterator {
+   public:
+    Iterator(host::Object* object, int32_t index) : object_(object), index_(index) { skip(); }
+    T* operator*() const { return static_cast<T*>(object_->tagAt(index_)); }
+    Iterator& operator++() {
+      ++index_;
+      skip();
+      return *this;
+    }
+    bool operator!=(const Iterator& o) const { return index_ != o.index_; }
+
+   private:
+    void skip() {
+      if (!object_) return;
+      while (index_ < object_->tagCount()) {
+        host::Tag* tag = object_->tagAt(index_);
+        if (tag && tag->type() == Type) return;
+        ++index_;
+      }
+    }
+    host::Object* object_;
+    int32_t index_;
+  };
+  explicit TagsOfType(host::Object* object) : object_(object) {}
+  Iterator begin() const { return Iterator(object_, 0); }
+  Iterator end() const { return Iterator(nullptr, object_ ? object_->tagCount() : 0); }
+
+ private:
+  host::Object* object_;
+};
+
 // Walks the texture tags of an object in tag order.
-std::vector<host::TextureTag*> textureTags(host::Object* object);
+inline TagsOfType<host::TextureTag, host::kTypeTextureTag> textureTags(host::Object* object) {
+  return TagsOfType<host::TextureTag, host::kTypeTextureTag>(object);
+}
 // Walks the polygon selection tags of an object in tag order.
-std::vector<host::SelectionTag*> selectionTags(host::Object* object);
+inline TagsOfType<host::SelectionTag, host::kTypePolygonSelectionTag> selectionTags(
+    host::Object* object) {
+  return TagsOfType<host::SelectionTag, host::kTypePolygonSelectionTag>(object);
+}
 
 }  // namespace pigmora

@@ -42,8 +42,12 @@ bool selectIslandEdges(host::Document* doc) {
   doc->addUndo(host::kUndoChangeSelection, obj);
   std::unique_ptr<host::Neighbour> neighbour = host::api().scene().buildNeighbour(obj, nullptr);
   UVIslandList islands;
-  findUVIslands(islands, static_cast<host::UVWTag*>(obj->tag(host::kTypeUVWTag)), obj,
-                neighbour.get(), nullptr, nullptr);
+  // Without the memory for the islands the selection is left as it was.
+  if (!findUVIslands(islands, static_cast<host::UVWTag*>(obj->tag(host::kTypeUVWTag)), obj,
+                     neighbour.get(), nullptr, nullptr)) {
+    doc->endUndo();
+    return false;
+  }
   const int32_t mode = doc->data().getInt32(host::kDocMode);
   host::Selection* sel = mode == kModePoints     ? &obj->pointSelection()
                          : mode == kModeEdges    ? &obj->edgeSelection()
@@ -54,8 +58,8 @@ bool selectIslandEdges(host::Document* doc) {
     return false;
   }
   sel->deselectAll();
-  for (const UVIsland& island : islands) {
-    for (const UVBorderEdge& e : island.borders) {
+  for (const UVIsland* island : islands) {
+    for (const UVBorderEdge& e : island->borders) {
       if (mode == kModePoints) {
         const host::Polygon& p = obj->polygons()[e.polygon];
         for (int k = 0; k < 4; ++k) sel->select(p.corner(k));
@@ -74,15 +78,10 @@ bool selectIslandEdges(host::Document* doc) {
 void flipUVsVertical(host::Document* doc) {
   if (!doc) return;
   doc->startUndo();
-  std::vector<host::Object*> objects;
-  if (host::Object* active = doc->activeObject())
-    objects.push_back(active);
-  else
-    objects = doc->selectedObjects();
-  for (host::Object* o : objects) {
-    if (o->type() != host::kTypePolygonObject) continue;
+  auto flip = [doc](host::Object* o) {
+    if (!o || o->type() != host::kTypePolygonObject) return;
     auto* uvw = static_cast<host::UVWTag*>(o->tag(host::kTypeUVWTag));
-    if (!uvw) continue;
+    if (!uvw) return;
     doc->addUndo(host::kUndoChange, uvw);
     auto* obj = static_cast<host::PolygonObject*>(o);
     const int32_t count = std::min(obj->polygonCount(), uvw->count());
@@ -92,7 +91,11 @@ void flipUVsVertical(host::Document* doc) {
       uvw->set(i, uv);
     }
     obj->message(host::kMessageUpdate, nullptr);
-  }
+  };
+  if (host::Object* active = doc->activeObject())
+    flip(active);
+  else
+    for (host::Object* o : doc->selectedObjects()) flip(o);
   // The group is closed before the views redraw, so that they show the flip as one undo step.
   doc->endUndo();
   host::api().events().drawViews(host::kDrawFlagsFull);

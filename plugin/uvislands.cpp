@@ -16,14 +16,14 @@ bool sameUVW(const host::Vector& x, const host::Vector& y) {
 }
 
 // Maps the polygons one texture tag assigns to its material.
-void mapTag(std::vector<host::Material*>& map, host::PolygonObject* obj, host::TextureTag* tag) {
+void mapTag(HostArray<host::Material*>& map, host::PolygonObject* obj, host::TextureTag* tag) {
   host::Material* mat = tag->material();
   if (!mat) return;
   const int32_t count = obj->polygonCount();
   if (host::SelectionTag* sel = restrictionSelectionTag(obj, tag)) {
-    for (const auto& seg : sel->selection().segments())
-      for (int32_t i = seg.first; i <= seg.last && i < count; ++i)
-        map[static_cast<size_t>(i)] = mat;
+    sel->selection().forEachIndex([&](int32_t i) {
+      if (i < count) map[static_cast<size_t>(i)] = mat;
+    });
   } else {
     std::fill(map.begin(), map.end(), mat);
   }
@@ -45,20 +45,22 @@ host::SelectionTag* restrictionSelectionTag(host::PolygonObject* obj, host::Text
   return nullptr;
 }
 
-std::vector<host::Material*> polygonMaterials(host::PolygonObject* obj) {
-  std::vector<host::Material*> map(static_cast<size_t>(obj ? obj->polygonCount() : 0), nullptr);
+bool polygonMaterials(HostArray<host::Material*>& map, host::PolygonObject* obj) {
+  if (!map.assign(static_cast<size_t>(obj ? obj->polygonCount() : 0), nullptr)) return false;
   for (host::TextureTag* tag : textureTags(obj)) mapTag(map, obj, tag);
-  return map;
+  return true;
 }
 
-void findUVIslands(UVIslandList& list, host::UVWTag* uvw, host::PolygonObject* obj,
+bool findUVIslands(UVIslandList& list, host::UVWTag* uvw, host::PolygonObject* obj,
                    const host::Neighbour* neighbour, const host::Selection* selection,
                    host::TextureTag* tag) {
   list.clear();
-  if (!uvw || !obj || !neighbour || obj->polygonCount() <= 0) return;
+  if (!uvw || !obj || !neighbour || obj->polygonCount() <= 0) return true;
   const int32_t count = obj->polygonCount(), pointCount = obj->pointCount();
   const host::Polygon* polys = obj->polygons();
-  std::vector<uint64_t> visited((static_cast<size_t>(count) + 63) / 64, 0);
+  HostArray<uint64_t> visited;
+  HostArray<host::Material*> material;
+  if (!visited.assign((static_cast<size_t>(count) + 63) / 64, 0)) return false;
   auto testAndSet = [&visited](int32_t i) {
     uint64_t& word = visited[static_cast<size_t>(i) >> 6];
     const uint64_t bit = uint64_t{1} << (i & 63);
@@ -67,12 +69,14 @@ void findUVIslands(UVIslandList& list, host::UVWTag* uvw, host::PolygonObject* o
     return was;
   };
 
-  std::vector<host::Material*> material(static_cast<size_t>(count), nullptr);
   if (!tag) {
-    material = polygonMaterials(obj);
+    if (!polygonMaterials(material, obj)) return false;
+  } else if (!material.assign(static_cast<size_t>(count), nullptr)) {
+    return false;
   } else if (selection) {
-    for (int32_t i : selection->indices())
+    selection->forEachIndex([&](int32_t i) {
       if (i < count) material[static_cast<size_t>(i)] = tag->material();
+    });
   } else {
     mapTag(material, obj, tag);
   }
@@ -93,7 +97,11 @@ void findUVIslands(UVIslandList& list, host::UVWTag* uvw, host::PolygonObject* o
     return hasS && hasT;
   };
 
-  std::vector<int32_t> stack;
+  auto fail = [&list] {
+    list.clear();
+    return false;
+  };
+  HostArray<int32_t> stack;
   for (int32_t i = 0; i < count; ++i) {
     if (selection && !selection->isSelected(i)) {
       testAndSet(i);
@@ -102,13 +110,13 @@ void findUVIslands(UVIslandList& list, host::UVWTag* uvw, host::PolygonObject* o
     if (testAndSet(i)) continue;
     // Polygons with point indices out of range belong to no island.
     if (!validCorners(polys[i], pointCount)) continue;
-    UVIsland island;
+    UVIsland* made = list.emplace();
+    if (!made || !stack.assign(1, i)) return fail();
+    UVIsland& island = *made;
     bool linked = false;
-    stack.assign(1, i);
     while (!stack.empty()) {
-      const int32_t p = stack.back();
-      stack.pop_back();
-      island.polygons.push_back(p);
+      const int32_t p = stack.pop();
+      if (!island.polygons.push(p)) return fail();
       host::Material* mp = material[static_cast<size_t>(p)];
       if (!linked) {
         island.material.set(mp);
@@ -120,16 +128,17 @@ void findUVIslands(UVIslandList& list, host::UVWTag* uvw, host::PolygonObject* o
         const int s = k, t = (k + 1) % sides;
         const int32_t q = neighbour->sideNeighbour(p, k);
         if (continuous(p, q, s, t)) {
-          if (material[static_cast<size_t>(q)] == mp && !testAndSet(q)) stack.push_back(q);
-        } else {
-          island.borders.push_back({poly.corner(s), poly.corner(t), p, q, k});
+          if (material[static_cast<size_t>(q)] == mp && !testAndSet(q) && !stack.push(q))
+            return fail();
+        } else if (!island.borders.push({poly.corner(s), poly.corner(t), p, q, k})) {
+          return fail();
         }
       }
     }
-    list.push_back(std::move(island));
   }
 
-  for (UVIsland& island : list) {
+  for (UVIsland* each : list) {
+    UVIsland& island = *each;
     double su = 0, sv = 0;
     for (int32_t p : island.polygons) {
       if (p >= uvCount) continue;
@@ -148,6 +157,7 @@ void findUVIslands(UVIslandList& list, host::UVWTag* uvw, host::PolygonObject* o
                             10 * static_cast<int32_t>(std::floor(mv))
                       : 0;
   }
+  return true;
 }
 
 }  // namespace pigmora

@@ -3,9 +3,10 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "host/host.h"
+#include "lib/host_array.h"
+#include "lib/owned_array.h"
 
 namespace pigmora {
 
@@ -17,23 +18,25 @@ struct UVBorderEdge {
 };
 
 struct UVIsland {
-  std::vector<int32_t> polygons;  // in the order the island grew
-  host::Link material;            // empty when its polygons have none
-  int32_t tile = 0;               // the UDIM tile of its UV centre
-  std::vector<UVBorderEdge> borders;
+  HostArray<int32_t> polygons;  // in the order the island grew
+  host::Link material;          // empty when its polygons have none
+  int32_t tile = 0;             // the UDIM tile of its UV centre
+  HostArray<UVBorderEdge> borders;
 };
 
-using UVIslandList = std::vector<UVIsland>;
+using UVIslandList = OwnedArray<UVIsland>;
 
 // The polygon selection tag named by the texture tag's restriction, or null.
 host::SelectionTag* restrictionSelectionTag(host::PolygonObject* obj, host::TextureTag* tag);
 
-// Polygon index -> material (null for none), from the object's texture tags in tag order.
-std::vector<host::Material*> polygonMaterials(host::PolygonObject* obj);
+// Polygon index -> material (null for none), from the object's texture tags in tag order; false
+// (and `map` empty) when memory runs out.
+bool polygonMaterials(HostArray<host::Material*>& map, host::PolygonObject* obj);
 
 // Finds the islands of the object's polygons (of `selection` when given); materials come from
-// all texture tags, or from `tag` alone when one is given.
-void findUVIslands(UVIslandList& list, host::UVWTag* uvw, host::PolygonObject* obj,
+// all texture tags, or from `tag` alone when one is given. When memory runs out the list is left
+// empty and the result is false, so that callers skip their work rather than do part of it.
+bool findUVIslands(UVIslandList& list, host::UVWTag* uvw, host::PolygonObject* obj,
                    const host::Neighbour* neighbour, const host::Selection* selection,
                    host::TextureTag* tag);
 

@@ -1,13 +1,11 @@
 // Allocation failure on every path of a representative scenario: it runs once to count its
-// allocations N, then again with allocation k refused, for k across 1 .. N. No run may crash or
+// allocations N, then again with allocation k refused, for every k from 1 to N. No run may crash or
 // leak, and no layer may be corrupted: undoing everything gives every layer back as it started,
 // or, where the refused allocation was an undo step (which then records nothing until the next
 // one begins), every layer is either unchanged or exactly as the run without failures painted it.
-// PIGMORA_SWEEP_ALL=1 refuses every k; by default about 150 evenly spread ones are tried.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -17,7 +15,9 @@
 #include "hostapp/scene/document.h"
 #include "hostapp/sculpt/sculpt_impl.h"
 #include "hostapp/sculpt/stroke_engine.h"
+#include "lib/host_map.h"
 #include "plugin/paintchannels.h"
+#include "plugin/uvislands.h"
 #include "support/layer_snapshot.h"
 #include "support/plugin_host.h"
 
@@ -103,10 +103,8 @@ TEST(AllocationSweep, EveryRefusedAllocationEndsCleanlyAndUndoesExactly) {
   ASSERT_GT(clean.allocations, 20) << "the scenario allocates too little to be representative";
   EXPECT_TRUE(clean.undoneExactly);
   const int64_t n = clean.allocations;
-  const bool all = std::getenv("PIGMORA_SWEEP_ALL") != nullptr;
-  const int64_t stride = all ? 1 : std::max<int64_t>(1, n / 150);
-  std::cout << "[ sweep    ] N = " << n << " allocations, refusing every " << stride << "\n";
-  for (int64_t k = 1; k <= n; k += stride) {
+  std::cout << "[ sweep    ] N = " << n << " allocations, each refused in turn\n";
+  for (int64_t k = 1; k <= n; ++k) {
     const Outcome o = runScenario(k);
     bool sound = o.undoneExactly;
     if (!sound && o.painted.size() == clean.painted.size()) {
@@ -115,6 +113,57 @@ TEST(AllocationSweep, EveryRefusedAllocationEndsCleanlyAndUndoesExactly) {
         sound = sound && (o.painted[i] == o.start[i] || o.painted[i] == clean.painted[i]);
     }
     EXPECT_TRUE(sound) << "allocation " << k << " of " << n << " refused";
+  }
+}
+
+// The containers the plug-in keeps in host memory: a refused growth leaves them as they were.
+class HostContainers : public PluginHostTest {};
+
+TEST_F(HostContainers, MapKeepsEveryEntryThroughGrowthRemovalAndARefusedGrowth) {
+  pigmora::HostMap<int64_t, int32_t> map;
+  // 1000 keys force several growths past the 16-slot start at load factor 0.65.
+  for (int64_t k = 0; k < 1000; ++k) ASSERT_TRUE(map.insert(k * 7919, static_cast<int32_t>(k)));
+  for (int64_t k = 0; k < 1000; k += 2) EXPECT_TRUE(map.erase(k * 7919));
+  EXPECT_FALSE(map.erase(-1));
+  EXPECT_EQ(map.size(), 500u);
+  for (int64_t k = 0; k < 1000; ++k) {
+    const int32_t* v = map.find(k * 7919);
+    if (k % 2) {
+      ASSERT_NE(v, nullptr) << k;
+      EXPECT_EQ(*v, k);
+    } else {
+      EXPECT_EQ(v, nullptr) << k;
+    }
+  }
+  // Fill up to the next growth, then refuse it: the insert fails and nothing is lost.
+  int64_t next = 1000;
+  host_.memory().failFrom(1);
+  while (map.insert(next * 7919, 1)) ++next;
+  host_.memory().failFrom(0);
+  EXPECT_EQ(map.find(next * 7919), nullptr);
+  EXPECT_EQ(map.size(), static_cast<size_t>(500 + next - 1000));
+  size_t seen = 0;
+  map.forEach([&](int64_t key, int32_t) { seen += key % 7919 == 0; });
+  EXPECT_EQ(seen, map.size());
+}
+
+TEST_F(HostContainers, IslandsWithoutMemoryAreNoneAndSaySo) {
+  host::PolygonObject* obj = builder().addMesh("Card", hostapp::gridMesh(6, 6, 10));
+  auto neighbour = host_.scene().buildNeighbour(obj, nullptr);
+  auto* uvw = static_cast<host::UVWTag*>(obj->tag(host::kTypeUVWTag));
+  pigmora::UVIslandList list;
+  ASSERT_TRUE(pigmora::findUVIslands(list, uvw, obj, neighbour.get(), nullptr, nullptr));
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0]->polygons.size(), 36u);
+  // Every allocation from the k-th on is refused: the list is empty, never a part of an island.
+  for (int64_t k = 1; k <= 6; ++k) {
+    host_.memory().failFrom(k);
+    const bool found = pigmora::findUVIslands(list, uvw, obj, neighbour.get(), nullptr, nullptr);
+    host_.memory().failFrom(0);
+    // The walk needs more than six blocks (bits, materials, the list, the island, its stack,
+    // its polygons and borders), so each of these refusals hits it.
+    EXPECT_FALSE(found) << k;
+    EXPECT_TRUE(list.empty()) << k;
   }
 }
 

@@ -23,6 +23,7 @@
 #include "plugin/preferences.h"
 #include "support/cli_run.h"
 #include "support/plugin_host.h"
+#include "support/test_folder.h"
 
 namespace {
 
@@ -39,11 +40,7 @@ class ContentTest : public PluginHostTest {
  protected:
   void SetUp() override {
     PluginHostTest::SetUp();
-    root_ = fs::temp_directory_path() /
-            ("content_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-             "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root_);
-    fs::create_directories(root_);
+    root_ = freshTestFolder("content_test");
     host_.events().setProgress(
         [this](const std::string& text, double percent) { progress_.emplace_back(text, percent); });
   }

@@ -1,7 +1,6 @@
 // Material and UDIM creation: the six creation commands, run by id as the host runs them, and the
 // creation functions the views call.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <limits>
@@ -12,6 +11,7 @@
 #include "plugin/commands/material_creation.h"
 #include "support/plugin_host.h"
 #include "support/scene_snapshot.h"
+#include "support/test_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -56,10 +56,7 @@ class CreateTest : public PluginHostTest {
   }
   // A document folder of its own for textures written to disk.
   fs::path useFolder() {
-    folder_ = fs::temp_directory_path() /
-              ("pigmora_create_" + std::to_string(getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
+    folder_ = freshTestFolder("pigmora_create");
     fs::create_directories(folder_ / "doc");
     doc_->data().setFilename(host::kDocPath, (folder_ / "doc").string());
     return folder_ / "doc";

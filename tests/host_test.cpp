@@ -2,7 +2,6 @@
 // scene tree, links, neighbourhoods and plain bitmaps.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +16,7 @@
 #include "hostapp/scene/objects.h"
 #include "hostapp/scene/scene_builder.h"
 #include "hostapp/scene/scene_impl.h"
+#include "tests/support/test_folder.h"
 
 namespace {
 
@@ -241,12 +241,7 @@ Bytes rgbaTga(int32_t w, int32_t h, const Bytes& rgba) {
 
 class ImageFileTest : public HostTest {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("pigmora_images_" + std::to_string(getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
-  }
+  void SetUp() override { dir_ = freshTestFolder("pigmora_images"); }
   void TearDown() override { std::filesystem::remove_all(dir_); }
   std::string write(const std::string& name, const Bytes& bytes) {
     const std::string path = (dir_ / name).string();

@@ -297,7 +297,7 @@ TEST_F(IdentityTest, UVIslandsOfASphereAndABox) {
     // Each face of the box is its own island; the sphere is one piece cut by its seam.
     ASSERT_EQ(islands.size(), box ? 6u : 1u);
     size_t polygons = 0;
-    for (const auto& island : islands) polygons += island.polygons.size();
+    for (const auto* island : islands) polygons += island->polygons.size();
     EXPECT_EQ(polygons, static_cast<size_t>(obj_->polygonCount()));
   }
 }

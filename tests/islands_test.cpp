@@ -22,7 +22,7 @@ class IslandsTest : public PluginHostTest {
   }
   static size_t borderCount(const pigmora::UVIslandList& list) {
     size_t n = 0;
-    for (const auto& i : list) n += i.borders.size();
+    for (const auto* i : list) n += i->borders.size();
     return n;
   }
 };
@@ -31,10 +31,10 @@ TEST_F(IslandsTest, BoxWithOneShellPerFaceHasSixIslandsAllBorders) {
   host::PolygonObject* box = builder().addMesh("box", hostapp::uvBox(2, 2, 2));
   const auto list = islands(box);
   ASSERT_EQ(list.size(), 6u);
-  for (const auto& island : list) {
-    EXPECT_EQ(island.polygons.size(), 1u);
-    ASSERT_EQ(island.borders.size(), 4u);
-    for (const auto& b : island.borders) EXPECT_GE(b.across, 0) << "every side meets another face";
+  for (const auto* island : list) {
+    EXPECT_EQ(island->polygons.size(), 1u);
+    ASSERT_EQ(island->borders.size(), 4u);
+    for (const auto& b : island->borders) EXPECT_GE(b.across, 0) << "every side meets another face";
   }
 }
 
@@ -62,11 +62,11 @@ TEST_F(IslandsTest, MaterialSplitMakesTwoIslandsWithoutABorderOnTheSplit) {
   b.addTextureTag(obj, right, "R");
   const auto list = islands(obj);
   ASSERT_EQ(list.size(), 2u);
-  EXPECT_EQ(list[0].material.get(), left);
-  EXPECT_EQ(list[1].material.get(), right);
+  EXPECT_EQ(list[0]->material.get(), left);
+  EXPECT_EQ(list[1]->material.get(), right);
   EXPECT_EQ(borderCount(list), 6u);
-  for (const auto& island : list)
-    for (const auto& e : island.borders) EXPECT_EQ(e.across, -1);
+  for (const auto* island : list)
+    for (const auto& e : island->borders) EXPECT_EQ(e.across, -1);
 }
 
 TEST_F(IslandsTest, TriangleThirdSideIsSideTwoFromCToA) {
@@ -76,8 +76,8 @@ TEST_F(IslandsTest, TriangleThirdSideIsSideTwoFromCToA) {
   mesh.uvs = {{{0, 0, 0}, {0, 1, 0}, {1, 1, 0}, {1, 1, 0}}};
   const auto list = islands(builder().addMesh("tri", mesh));
   ASSERT_EQ(list.size(), 1u);
-  ASSERT_EQ(list[0].borders.size(), 3u);
-  const auto& third = list[0].borders[2];
+  ASSERT_EQ(list[0]->borders.size(), 3u);
+  const auto& third = list[0]->borders[2];
   EXPECT_EQ(third.side, 2);
   EXPECT_EQ(third.a, 2);
   EXPECT_EQ(third.b, 0);
@@ -87,11 +87,11 @@ TEST_F(IslandsTest, TileNumberComesFromTheMeanUV) {
   hostapp::MeshData mesh = hostapp::gridMesh(1, 1, 1.0);
   for (auto& uv : mesh.uvs)
     for (int k = 0; k < 4; ++k) uv.corner(k) = uv.corner(k) + host::Vector(2, 1, 0);
-  EXPECT_EQ(islands(builder().addMesh("t1013", mesh))[0].tile, 1013);
+  EXPECT_EQ(islands(builder().addMesh("t1013", mesh))[0]->tile, 1013);
   hostapp::MeshData straddle = hostapp::gridMesh(1, 1, 1.0);
   // u from 0.6 to 1.6: the mean 1.1 lies in the second column.
   straddle.uvs[0] = {{0.6, 0.2, 0}, {0.6, 0.8, 0}, {1.6, 0.8, 0}, {1.6, 0.2, 0}};
-  EXPECT_EQ(islands(builder().addMesh("straddle", straddle))[0].tile, 1002);
+  EXPECT_EQ(islands(builder().addMesh("straddle", straddle))[0]->tile, 1002);
 }
 
 TEST_F(IslandsTest, SelectionLimitsTheSearch) {
@@ -101,7 +101,7 @@ TEST_F(IslandsTest, SelectionLimitsTheSearch) {
   sel.select(1);
   const auto list = islands(obj, &sel);
   ASSERT_EQ(list.size(), 1u);
-  EXPECT_EQ(list[0].polygons.size(), 2u);
+  EXPECT_EQ(list[0]->polygons.size(), 2u);
 }
 
 TEST(FlipV, MirrorsInsideTheUnitRow) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/support/cli_run.h"
+#include "tests/support/test_folder.h"
 
 namespace fs = std::filesystem;
 using Json = nlohmann::json;
@@ -23,13 +24,7 @@ const std::string kGrid =
 
 class JobFormatTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("pigmora_format_" + std::to_string(getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
+  void SetUp() override { dir_ = freshTestFolder("pigmora_format"); }
   void TearDown() override { fs::remove_all(dir_); }
 
   fs::path write(const std::string& json, const std::string& name = "job.json") {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "tests/support/cli_run.h"
+#include "tests/support/test_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -28,13 +29,7 @@ CommandRun run(const std::string& args) {
 
 class JobsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("pigmora_jobs_" + std::to_string(getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
+  void SetUp() override { dir_ = freshTestFolder("pigmora_jobs"); }
   void TearDown() override { fs::remove_all(dir_); }
 
   CommandRun runExample(const std::string& job) {
@@ -440,6 +435,17 @@ TEST_F(JobsTest, BookmarkedDocumentIsSavedReloadedAndPaintedFurther) {
       contains(open.out, "5 objects, 2 materials, 2 textures with 3 layers, 3 camera bookmarks"))
       << open.out;
   EXPECT_TRUE(contains(open.out, "bookmark 2 (id 3): offset (60, 60, -420)")) << open.out;
+
+  // The same document as JSON: the whole scene report, with the bookmarks in their order.
+  const CommandRun asJson = run("open --json " + out("continued.pigmora").string());
+  ASSERT_EQ(asJson.status, 0) << asJson.err;
+  const nlohmann::json report = nlohmann::json::parse(asJson.out);
+  EXPECT_EQ(report["objects"].size(), 5u);
+  EXPECT_EQ(report["materials"].size(), 2u);
+  const nlohmann::json& marks = report["document"]["bookmarks"];
+  ASSERT_EQ(marks.size(), 3u);
+  EXPECT_EQ(marks[2]["id"], 3);
+  EXPECT_EQ(marks[2]["offset"], nlohmann::json::array({60.0, 60.0, -420.0}));
 
   // A document cut short is refused in one sentence that names it.
   const std::string whole = slurp(out("continued.pigmora"));

@@ -1,7 +1,6 @@
 // The Megascans importer, driven through the embedded host: descriptions read from asset folders
 // on disk, and materials made in the host's document.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -12,6 +11,7 @@
 #include "lib/json/json.h"
 #include "lib/megascan/megascanimporter.h"
 #include "support/plugin_host.h"
+#include "support/test_folder.h"
 
 namespace {
 
@@ -51,11 +51,7 @@ class MegascansTest : public PluginHostTest {
  protected:
   void SetUp() override {
     PluginHostTest::SetUp();
-    root_ = fs::temp_directory_path() /
-            ("pigmora_megascans_" + std::to_string(::getpid()) + "_" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root_);
-    fs::create_directories(root_);
+    root_ = freshTestFolder("pigmora_megascans");
   }
   void TearDown() override {
     fs::remove_all(root_);

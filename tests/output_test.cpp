@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/support/cli_run.h"
+#include "tests/support/test_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -57,13 +58,7 @@ const std::string kGradientScene = R"(
 
 class OutputTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("pigmora_output_" + std::to_string(getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
+  void SetUp() override { dir_ = freshTestFolder("pigmora_output"); }
   void TearDown() override { fs::remove_all(dir_); }
 
   CommandRun runJob(const std::string& steps) {

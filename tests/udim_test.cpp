@@ -1,6 +1,5 @@
 // The UDIM loader, driven through its window as the user drives it.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -13,6 +12,7 @@
 #include "plugin/preferences.h"
 #include "support/plugin_host.h"
 #include "support/scene_snapshot.h"
+#include "support/test_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -27,11 +27,7 @@ class UdimTest : public PluginHostTest {
  protected:
   void SetUp() override {
     PluginHostTest::SetUp();
-    folder_ = fs::temp_directory_path() /
-              ("pigmora_udim_" + std::to_string(getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
+    folder_ = freshTestFolder("pigmora_udim");
   }
   void TearDown() override {
     PluginHostTest::TearDown();

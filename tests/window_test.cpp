@@ -54,9 +54,9 @@ class WindowTest : public ::testing::Test {
     return p;
   }
   // Runs the window; false (and the test skips) when no display can be opened.
-  CommandRun paint(const std::string& args) {
-    CommandRun r = runPigmora("paint --width " + std::to_string(kWidth) + " --height " +
-                                  std::to_string(kHeight) + " " + args,
+  CommandRun paint(const std::string& args, int width = kWidth, int height = kHeight) {
+    CommandRun r = runPigmora("paint --width " + std::to_string(width) + " --height " +
+                                  std::to_string(height) + " " + args,
                               {}, dir_);
     if (r.status == 3 && contains(r.err, "display")) noDisplay_ = true;
     return r;
@@ -184,6 +184,79 @@ TEST_F(WindowTest, ScreenshotShowsTheViewThePaintedModelAndTheDockedPaintView) {
     for (int x = 0; x < kWidth / 2; ++x)
       if (at(x, y, 0) > 120 && at(x, y, 1) < 80 && at(x, y, 2) < 80) ++red;
   EXPECT_GT(red, 50) << "the painted stroke does not show in the view";
+}
+
+TEST_F(WindowTest, RadiusTypedInTheToolPanelPaintsAsTheSameRadiusSetByAJob) {
+  // In a window 960 wide the tool panel takes the left 280 pixels. Its rows start 28 pixels
+  // below the menu bar, 22 pixels each: the tool, then the radius, whose number box is right.
+  constexpr int kW = 960, kH = 600, kPanel = 280;
+  const fs::path job = writeJob("scene.json", "");
+  std::string keys;
+  int t = 10;
+  for (const char* k : {"backspace", "backspace", "backspace", "3", "0", "return"})
+    keys += ",{\"t\": " + std::to_string(t += 5) + ", \"type\": \"key\", \"key\": \"" + k + "\"}";
+  const fs::path script =
+      writeScript("panel.json", R"({"t": 0, "type": "down", "button": "left", "x": 240, "y": 85},
+                       {"t": 5, "type": "up", "button": "left", "x": 240, "y": 85})" +
+                                    keys + "," + strokeEvents(100, 300) + saveKey(300));
+  CommandRun r =
+      paint(job.string() + " --script " + script.string() + " --save panel.pigmora", kW, kH);
+  SKIP_WITHOUT_DISPLAY(r);
+  ASSERT_EQ(r.status, 0) << r.err;
+
+  // The same stroke headless with the radius set by the job, in the view right of the panel.
+  std::string path;
+  for (const auto& [x, y] : strokePath())
+    path += std::string(path.empty() ? "" : ", ") + "[" + std::to_string(x + 300 - kPanel) + ", " +
+            std::to_string(y - kBar) + "]";
+  const std::string view =
+      "[" + std::to_string(kW - kPanel) + ", " + std::to_string(kH - 2 * kBar) + "]";
+  const fs::path headless = writeJob(
+      "headless.json",
+      ",{\"step\": \"tool\", \"settings\": {\"radius\": 30}}"
+      ",{\"step\": \"save\", \"material\": \"Paint\", \"layer\": \"Paint\", \"file\": "
+      "\"blank.png\"}"
+      ",{\"step\": \"stroke\", \"object\": \"Ball\", \"camera\": \"Eye\", \"view\": " +
+          view + ", \"screen\": [" + path +
+          "]},{\"step\": \"save\", \"material\": \"Paint\", \"layer\": \"Paint\", \"file\": "
+          "\"stroke30.png\"}");
+  r = runPigmora("run " + headless.string() + " --out out", {}, dir_);
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::ofstream(dir_ / "layer.json")
+      << R"({"steps": [{"step": "load_document", "file": "panel.pigmora"},
+            {"step": "save", "material": "Paint", "layer": "Paint", "file": "panel.png"}]})";
+  r = runPigmora("run layer.json --out out", {}, dir_);
+  ASSERT_EQ(r.status, 0) << r.err;
+  int w = 0, h = 0, c = 0;
+  const auto window = pixels(dir_ / "out/panel.png", w, h, c);
+  const auto stroke = pixels(dir_ / "out/stroke30.png", w, h, c);
+  const auto blank = pixels(dir_ / "out/blank.png", w, h, c);
+  ASSERT_FALSE(stroke.empty());
+  EXPECT_NE(stroke, blank);
+  EXPECT_EQ(window, stroke) << "the radius typed in the panel did not reach the brush as 30";
+}
+
+TEST_F(WindowTest, RightClickMenuOfTheDockedPaintViewRunsTheEntryPicked) {
+  const fs::path job = writeJob("scene.json", "");
+  // The paint view docked from the Plug-ins menu; a right click on its material cell opens the
+  // cell's menu, kept inside the window at its right edge: Paint All, a separator, New Material.
+  const fs::path script = writeScript("menu.json", R"(
+      {"t": 0, "type": "down", "button": "left", "x": 20, "y": 10},
+      {"t": 10, "type": "up", "button": "left", "x": 20, "y": 10},
+      {"t": 20, "type": "down", "button": "left", "x": 40, "y": 35},
+      {"t": 30, "type": "up", "button": "left", "x": 40, "y": 35},
+      {"t": 40, "type": "down", "button": "right", "x": 580, "y": 160},
+      {"t": 50, "type": "up", "button": "right", "x": 580, "y": 160},
+      {"t": 60, "type": "down", "button": "left", "x": 630, "y": 203},
+      {"t": 70, "type": "up", "button": "left", "x": 630, "y": 203})" +
+                                                       saveKey(80));
+  CommandRun r =
+      paint(job.string() + " --script " + script.string() + " --save menu.pigmora", kWidth, 600);
+  SKIP_WITHOUT_DISPLAY(r);
+  ASSERT_EQ(r.status, 0) << r.err;
+  r = runPigmora("open menu.pigmora", {}, dir_);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(contains(r.out, "2 materials")) << r.out;
 }
 
 TEST_F(WindowTest, BadScriptsAreRefusedWithOneSentence) {

@@ -7,7 +7,9 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
+#include <random>
 #include <vector>
 
 namespace hostapp {
@@ -71,27 +73,36 @@ bool AtomicFile::open(const std::string& path, std::string& why) {
   size_ = 0;
   why = outputPathProblem(path);
   if (!why.empty()) return false;
-  // mkostemps creates the file exclusively (O_EXCL): a planted link or file under the name makes
-  // it try another name instead of following it.
-  const std::string suffix = ".partial";
-  std::vector<char> name(path.begin(), path.end());
-  const std::string pattern = ".XXXXXX" + suffix;
-  name.insert(name.end(), pattern.begin(), pattern.end());
-  name.push_back('\0');
-  const int fd = ::mkostemps(name.data(), static_cast<int>(suffix.size()), O_CLOEXEC);
-  if (fd < 0) {
-    why = reason(errno);
-    return false;
+  // The temporary's name is entered in the interrupt list before the file is made, so that a
+  // signal arriving at any moment, on any thread, finds it; a name made but not yet created costs
+  // the handler a failed unlink. O_CREAT | O_EXCL never follows a link: a planted link or file
+  // under the name makes it try another name. The names are unguessable, so the handler never
+  // removes a file it did not make.
+  static std::atomic<uint64_t> serial{0};
+  static const uint64_t seed = std::random_device{}() ^ (uint64_t{std::random_device{}()} << 32);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const uint64_t n = serial.fetch_add(1) * 0x9E3779B97F4A7C15ull ^ seed;
+    char tag[32];
+    std::snprintf(tag, sizeof tag, ".%d.%012llx", static_cast<int>(::getpid()),
+                  static_cast<unsigned long long>(n & 0xFFFFFFFFFFFFull));
+    const std::string name = path + tag + ".partial";
+    const int slot = claimSlot(name);
+    const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd < 0) {
+      const int error = errno;
+      releaseSlot(slot);
+      if (error == EEXIST) continue;
+      why = reason(error);
+      return false;
+    }
+    fd_ = fd;
+    target_ = path;
+    temp_ = name;
+    slot_ = slot;
+    return true;
   }
-  // mkostemps makes the file private; an output gets the permissions of a file made normally.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
-  fd_ = fd;
-  target_ = path;
-  temp_ = name.data();
-  slot_ = claimSlot(temp_);
-  return true;
+  why = "no temporary file could be made beside it";
+  return false;
 }
 
 void AtomicFile::fail(const std::string& why) {

@@ -114,6 +114,8 @@ bool AreaSlot::pollMouse(host::MouseState& state) {
   if (!path_.empty()) {
     last_ = path_.front();
     path_.pop_front();
+  } else if (window_.host().liveMouse()) {
+    window_.host().liveMouse()(last_);
   } else {
     last_.held = false;
   }
@@ -178,7 +180,8 @@ void AreaSlot::drawNow() {
 bool AreaSlot::input(const host::InputEvent& event, std::deque<host::MouseState> path) {
   if (!area_) return false;
   path_ = std::move(path);
-  last_ = {event.x, event.y, event.qualifiers, !path_.empty()};
+  last_ = {event.x, event.y, event.qualifiers,
+           !path_.empty() || (event.device != host::kDeviceKeyboard && window_.host().liveMouse())};
   const bool handled = area_->inputEvent(event);
   path_.clear();
   return handled;

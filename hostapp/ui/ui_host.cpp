@@ -121,7 +121,8 @@ int32_t UiHost::pickFrom(const host::PopupMenu& menu) {
 int32_t UiHost::popupMenu(const host::PopupMenu& menu, int32_t screenX, int32_t screenY,
                           int32_t flags) {
   ShownMenu shown{menu, screenX, screenY, flags, host::kMenuDismissed};
-  if (!menu.empty()) shown.picked = pickFrom(menu);
+  if (!menu.empty())
+    shown.picked = menuPicks_.empty() && liveMenu_ ? liveMenu_(menu) : pickFrom(menu);
   menus_.push_back(shown);
   return shown.picked;
 }

@@ -121,6 +121,15 @@ class UiHost : public host::UserInterface {
   // Closes every open window (the plug-in is about to go).
   void closeAll();
 
+  // A window on the screen answers popup menus and feeds the mouse of a press live: the user
+  // picks from the menu drawn there, and an area's polled drag loop sees the real moves (in area
+  // coordinates) until the button comes up. Queued picks still come first.
+  using LiveMenu = std::function<int32_t(const host::PopupMenu&)>;
+  using LiveMouse = std::function<void(host::MouseState&)>;
+  void setLiveMenu(LiveMenu menu) { liveMenu_ = std::move(menu); }
+  void setLiveMouse(LiveMouse mouse) { liveMouse_ = std::move(mouse); }
+  const LiveMouse& liveMouse() const { return liveMouse_; }
+
   // Host side.
   Font& font() { return *font_; }
   // A dialog object went away: its window goes with it.
@@ -150,6 +159,8 @@ class UiHost : public host::UserInterface {
   std::vector<std::string> shownFiles_, scriptErrors_;
   std::optional<Drag> drag_;
   int32_t opened_ = 0;
+  LiveMenu liveMenu_;
+  LiveMouse liveMouse_;
 };
 
 }  // namespace hostapp

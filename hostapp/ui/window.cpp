@@ -351,6 +351,19 @@ bool Window::mouseDrag(int32_t areaId, const std::vector<std::pair<int32_t, int3
   return deliver(*s, e, std::move(moves));
 }
 
+bool Window::mousePress(int32_t areaId, int32_t x, int32_t y, int32_t button, int32_t qualifiers,
+                        bool doubleClick) {
+  AreaSlot* s = slot(areaId);
+  if (!s || !usable(&s->widget())) return false;
+  host::InputEvent e;
+  e.channel = button;
+  e.x = x;
+  e.y = y;
+  e.qualifiers = qualifiers;
+  e.doubleClick = doubleClick;
+  return deliver(*s, e, {});
+}
+
 bool Window::keyPress(int32_t areaId, int32_t key, int32_t qualifiers) {
   AreaSlot* s = slot(areaId);
   if (!s || !usable(&s->widget())) return false;

@@ -76,6 +76,10 @@ class Window {
   // the last; the area sees the moves when it polls the mouse.
   bool mouseDrag(int32_t areaId, const std::vector<std::pair<int32_t, int32_t>>& path,
                  int32_t button = host::kMouseLeft, int32_t qualifiers = 0);
+  // A press whose moves and release come live from the window on the screen (UiHost::liveMouse);
+  // flagged as the second press of a double click when `doubleClick`.
+  bool mousePress(int32_t areaId, int32_t x, int32_t y, int32_t button, int32_t qualifiers,
+                  bool doubleClick);
   bool keyPress(int32_t areaId, int32_t key, int32_t qualifiers = 0);
   // Drags something over the area to (x, y) and lets go there. Returns the cursor the area
   // showed while it hovered (kCursorDropCopy or kCursorForbidden); where it showed the forbidden

@@ -16,6 +16,7 @@
 #include "hostapp/sculpt/spatial_grid.h"
 #include "hostapp/ui/ui_host.h"
 #include "hostapp/ui/widget.h"
+#include "hostapp/window/attribute_models.h"
 #include "hostapp/window/gl_overlay.h"
 #include "hostapp/window/gl_scene.h"
 
@@ -28,7 +29,6 @@ constexpr int32_t kPanelMin = 300, kPanelMax = 620;  // the column of docked dia
 constexpr int32_t kMenuLine = 22;
 constexpr Rgba kBarColor{44, 45, 48, 255};
 constexpr Rgba kBarText{222, 222, 222, 255};
-constexpr Rgba kMenuColor{58, 60, 64, 255};
 constexpr Rgba kAccent{86, 128, 196, 255};
 
 double nowMs() {
@@ -61,6 +61,8 @@ PaintWindow::PaintWindow(EmbeddedHost& host, DocumentImpl& doc, PaintWindowOptio
     : host_(host), doc_(doc), options_(std::move(options)) {}
 
 PaintWindow::~PaintWindow() {
+  host_.uiHost().setLiveMenu(nullptr);
+  host_.uiHost().setLiveMouse(nullptr);
   if (context_) {
     // The GL objects go while their context is still current.
     scene_.reset();
@@ -117,6 +119,14 @@ bool PaintWindow::open(std::string& error) {
   SDL_GL_GetDrawableSize(window_, &width_, &height_);
   for (const RegisteredPlugin& p : host_.registration().plugins())
     if (p.kind == PluginKind::kCommand && p.command) commands_.emplace_back(p.id, p.name);
+  toolModel_ = std::make_unique<ToolAttributes>(host_, doc_);
+  prefsModel_ = std::make_unique<PreferenceAttributes>(host_);
+  attributes_.setTabs({"Tool", "Preferences"});
+  // A narrow window leaves its width to the view; Tab shows the panel all the same.
+  showAttributes_ = width_ >= 3 * AttributePanel::kWidth;
+  // The dialogs' popup menus are drawn here and answered with the mouse.
+  host_.uiHost().setLiveMenu(
+      [this](const host::PopupMenu& menu) { return pickMenu(menu.entries(), mouseX_, mouseY_); });
 
   // The view shows what the document's view shows; the editor camera is framed for this
   // window's shape when no one has placed it yet.
@@ -142,8 +152,9 @@ bool PaintWindow::open(std::string& error) {
 }
 
 host::UiRect PaintWindow::viewport() const {
+  const int32_t left = attributeWidth();
   const int32_t right = panels_.empty() ? width_ - 1 : width_ - panelWidth_ - 1;
-  return {0, kBarHeight, std::max(right, 0), std::max(height_ - kBarHeight - 1, kBarHeight)};
+  return {left, kBarHeight, std::max(right, left), std::max(height_ - kBarHeight - 1, kBarHeight)};
 }
 
 host::CameraObject& PaintWindow::viewCamera() {
@@ -254,19 +265,28 @@ void PaintWindow::handle(const InputRecord& e) {
       }
       return;
     case Type::kKey:
-      key(e);
+      if (!editKey(e)) key(e);
       return;
     case Type::kWheel: {
-      if (viewport().contains(e.x, e.y)) {
+      if (e.x < attributeWidth() && e.y >= kBarHeight) {
+        wheelInAttributes(e);
+      } else if (viewport().contains(e.x, e.y)) {
         camera_.zoom(e.wheel);
         placeCamera(camera_);
       }
       return;
     }
     case Type::kDown: {
-      lastX_ = e.x;
-      lastY_ = e.y;
+      lastX_ = mouseX_ = e.x;
+      lastY_ = mouseY_ = e.y;
+      if (attributes_.editRow() >= 0 &&
+          !(e.x < attributeWidth() && e.y >= kBarHeight && e.y < height_ - kBarHeight))
+        commitEdit();
       if (menuClick(e)) return;
+      if (e.x < attributeWidth() && e.y < height_ - kBarHeight) {
+        mouseInAttributes(e);
+        return;
+      }
       if (Panel* panel = panelAt(e.x, e.y)) {
         mouseInPanel(e, *panel);
         return;
@@ -289,8 +309,8 @@ void PaintWindow::handle(const InputRecord& e) {
           camera_.orbit(dx, dy);
         placeCamera(camera_);
       }
-      lastX_ = e.x;
-      lastY_ = e.y;
+      lastX_ = mouseX_ = e.x;
+      lastY_ = mouseY_ = e.y;
       return;
     case Type::kUp:
       navigating_ = 0;
@@ -437,47 +457,60 @@ void PaintWindow::mouseInPanel(const InputRecord& press, Panel& panel) {
     if (press.x >= panel.x + panel.picture.width() - title) win.closeByUser();
     return;
   }
-  // The user area under the mouse takes clicks, double clicks and drags.
+  // The user area under the mouse takes the press; while its drag loop polls, it sees the
+  // mouse move live until the button comes up.
   for (const auto& slot : win.areas()) {
     const Widget& w = slot->widget();
     if (!w.shown || !w.rect.contains(cx, cy) || !slot->area()) continue;
     const int32_t id = w.id;
-    std::vector<std::pair<int32_t, int32_t>> path{{cx - w.rect.x1, cy - w.rect.y1}};
-    // Follow the mouse until the button comes up; the area polls the moves.
-    InputRecord e;
+    const int32_t ox = panel.x + w.rect.x1, oy = panel.y + title + w.rect.y1;
     bool released = false;
-    while (!released && nextEvent(e, true)) {
-      if (e.type == InputRecord::Type::kMove) {
-        const auto [mx, my] = local(e.x, e.y);
-        path.emplace_back(mx - w.rect.x1, my - w.rect.y1);
-      } else if (e.type == InputRecord::Type::kUp) {
-        const auto [mx, my] = local(e.x, e.y);
-        path.emplace_back(mx - w.rect.x1, my - w.rect.y1);
-        released = true;
-      } else {
-        deferred_.push_back(e);
-        if (e.type == InputRecord::Type::kQuit) break;
+    int32_t endX = press.x, endY = press.y;
+    host_.uiHost().setLiveMouse([&](host::MouseState& state) {
+      state.qualifiers = qualifiersOf(press);
+      if (released) {
+        state.held = false;
+        return;
       }
-    }
-    const bool moved = std::any_of(path.begin(), path.end(), [&](const auto& p) {
-      return std::abs(p.first - path.front().first) > 2 ||
-             std::abs(p.second - path.front().second) > 2;
+      // What the area drew for the last move shows before the next one is awaited.
+      layoutPanels();
+      frame();
+      InputRecord e;
+      for (;;) {
+        if (!nextEvent(e, true)) {
+          if (!scripted_) continue;
+          released = true;  // a script that ends mid-drag lets go of the button
+        } else if (e.type == InputRecord::Type::kMove || e.type == InputRecord::Type::kUp) {
+          endX = mouseX_ = e.x;
+          endY = mouseY_ = e.y;
+          state.x = e.x - ox;
+          state.y = e.y - oy;
+          released = e.type == InputRecord::Type::kUp;
+        } else {
+          deferred_.push_back(e);
+          if (e.type != InputRecord::Type::kQuit) continue;
+          released = true;
+        }
+        state.held = !released;
+        return;
+      }
     });
-    if (press.clicks >= 2)
-      win.mouseDoubleClick(id, path.front().first, path.front().second, qualifiersOf(press));
-    else if (moved)
-      win.mouseDrag(id, path, press.button, qualifiersOf(press));
-    else
-      win.mouseClick(id, path.front().first, path.front().second, press.button,
-                     qualifiersOf(press));
-    // A drag the area started ends where the button came up: on a user area, which gets the
+    win.mousePress(id, cx - w.rect.x1, cy - w.rect.y1, press.button, qualifiersOf(press),
+                   press.clicks >= 2);
+    host_.uiHost().setLiveMouse(nullptr);
+    // A drag the area started ends where the button comes up: on a user area, which gets the
     // drop, or nowhere.
     if (host_.uiHost().pendingDrag()) {
-      Panel* target = panelAt(e.x, e.y);
+      if (!released)
+        follow([&](int32_t x, int32_t y) {
+          endX = x;
+          endY = y;
+        });
+      Panel* target = panelAt(endX, endY);
       if (target) {
         Window& tw = *target->window;
         const int32_t tt = tw.contentScreenY() - tw.y();
-        const int32_t tx = e.x - target->x, ty = e.y - target->y - tt;
+        const int32_t tx = endX - target->x, ty = endY - target->y - tt;
         for (const auto& ts : tw.areas()) {
           const Widget& tgt = ts->widget();
           if (tgt.shown && tgt.rect.contains(tx, ty)) {
@@ -488,6 +521,7 @@ void PaintWindow::mouseInPanel(const InputRecord& press, Panel& panel) {
       }
     }
     host_.uiHost().settle();
+    scene_->invalidateMeshes();
     return;
   }
   // Buttons and check boxes of the dialog.
@@ -507,30 +541,24 @@ void PaintWindow::mouseInPanel(const InputRecord& press, Panel& panel) {
 }
 
 bool PaintWindow::menuClick(const InputRecord& e) {
-  if (menuOpen_) {
-    menuOpen_ = false;
-    const int32_t line = (e.y - kBarHeight) / kMenuLine;
-    if (e.x >= 0 && e.x < menuList_.width() && e.y >= kBarHeight && line >= 0 &&
-        line < static_cast<int32_t>(commands_.size())) {
-      const auto& [id, name] = commands_[static_cast<size_t>(line)];
-      const RegisteredPlugin* p = host_.registration().find(id);
-      if (p && p->command &&
-          (p->command->getState(&doc_) & host::CommandData::kStateEnabled) != 0) {
-        host_.registration().callCommand(id, 0);
-        status("Ran " + name + ".");
-      } else {
-        status(name + " is not available now.");
-      }
-      host_.uiHost().settle();
-      scene_->invalidateMeshes();
-    }
-    return true;
+  if (e.y >= kBarHeight) return false;
+  if (e.x >= 90) return true;
+  std::vector<host::PopupMenu::Entry> entries;
+  for (const auto& [id, name] : commands_) entries.push_back({id, name, {}});
+  menuOpen_ = true;
+  const int32_t id = pickMenu(entries, 0, kBarHeight);
+  menuOpen_ = false;
+  if (id == host::kMenuDismissed) return true;
+  const RegisteredPlugin* p = host_.registration().find(id);
+  if (p && p->command && (p->command->getState(&doc_) & host::CommandData::kStateEnabled) != 0) {
+    host_.registration().callCommand(id, 0);
+    status("Ran " + p->name + ".");
+  } else {
+    status((p ? p->name : std::string("The command")) + " is not available now.");
   }
-  if (e.y < kBarHeight && e.x < 90) {
-    menuOpen_ = true;
-    return true;
-  }
-  return e.y < kBarHeight;
+  host_.uiHost().settle();
+  scene_->invalidateMeshes();
+  return true;
 }
 
 void PaintWindow::key(const InputRecord& e) {
@@ -546,11 +574,12 @@ void PaintWindow::key(const InputRecord& e) {
   } else if (k == "f" || k == "home") {
     const host::UiRect vp = viewport();
     placeCamera(frameAll(doc_, static_cast<double>(vp.width()) / std::max(vp.height(), 1)));
+  } else if (k == "tab") {
+    showAttributes_ = !showAttributes_;
+  } else if (k == "[" || k == "]") {
+    stepRadius(k == "]" ? 1.25 : 0.8);
   } else if (k == "escape") {
-    if (menuOpen_)
-      menuOpen_ = false;
-    else
-      requestClose(e);
+    requestClose(e);
   } else if (e.ctrl && k == "q") {
     requestClose(e);
   }
@@ -603,7 +632,7 @@ void PaintWindow::layoutPanels() {
   panelWidth_ = kPanelMin;
   for (Window* w : host_.uiHost().windows())
     if (w->isOpen()) panelWidth_ = std::max(panelWidth_, std::min(w->width(), kPanelMax));
-  panelWidth_ = std::min(panelWidth_, std::max(width_ / 2, 1));
+  panelWidth_ = std::min(panelWidth_, std::max((width_ - attributeWidth()) / 2, 1));
   for (Window* w : host_.uiHost().windows()) {
     if (!w->isOpen()) continue;
     Panel p;
@@ -640,15 +669,10 @@ void PaintWindow::drawBars() {
   font.draw(statusBar_, text, 10, textY, kBarText);
   overlay_->draw(statusBar_, 0, height_ - kBarHeight, width_, height_);
 
-  if (menuOpen_) {
-    int32_t widest = 160;
-    for (const auto& [id, name] : commands_) widest = std::max(widest, font.width(name) + 24);
-    menuList_.reset(widest, static_cast<int32_t>(commands_.size()) * kMenuLine + 2, kMenuColor);
-    for (size_t i = 0; i < commands_.size(); ++i)
-      font.draw(menuList_, commands_[i].second, 12,
-                static_cast<int32_t>(i) * kMenuLine + (kMenuLine - font.lineHeight()) / 2,
-                kBarText);
-    overlay_->draw(menuList_, 0, kBarHeight, width_, height_);
+  if (popup_.isOpen()) {
+    popup_.draw();
+    for (const MenuOverlay::Level& level : popup_.levels())
+      overlay_->draw(level.picture, level.x, level.y, width_, height_);
   }
 }
 
@@ -669,6 +693,12 @@ void PaintWindow::frame(bool present) {
   if (vp.width() > 0 && vp.height() > 0)
     scene_->draw(cam.globalMatrix(), halfFov, vp.x1, height_ - 1 - vp.y2, vp.width(), vp.height());
   for (const Panel& p : panels_) overlay_->draw(p.picture, p.x, p.y, width_, height_);
+  if (attributeWidth() > 0) {
+    AttributeModel& model = attributeModel();
+    attributes_.refresh(model);
+    attributes_.draw(attributePicture_, host_.uiHost().font(), height_ - 2 * kBarHeight);
+    overlay_->draw(attributePicture_, 0, kBarHeight, width_, height_);
+  }
   drawBars();
   if (!present) return;
   SDL_GL_SwapWindow(window_);

@@ -7,13 +7,16 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "host/host.h"
 #include "hostapp/ui/canvas.h"
+#include "hostapp/window/attribute_panel.h"
 #include "hostapp/window/input_script.h"
+#include "hostapp/window/menu_overlay.h"
 #include "hostapp/window/view_navigation.h"
 
 struct SDL_Window;
@@ -24,6 +27,8 @@ class DocumentImpl;
 class EmbeddedHost;
 class GlOverlay;
 class GlScene;
+class PreferenceAttributes;
+class ToolAttributes;
 class Window;
 
 struct PaintWindowOptions {
@@ -75,6 +80,23 @@ class PaintWindow {
     Canvas picture;
   };
   void frame(bool present);
+  // The popup menu drawn over the window and answered with the mouse: the id of the entry
+  // picked, or host::kMenuDismissed.
+  int32_t pickMenu(const std::vector<host::PopupMenu::Entry>& entries, int32_t x, int32_t y);
+  // Follows the mouse while its button is held, drawing a frame after every move; `moved` gets
+  // each position, the release's last.
+  void follow(const std::function<void(int32_t, int32_t)>& moved);
+  // The attribute panel on the left: the active tool's settings and the painter, or the
+  // preferences page.
+  int32_t attributeWidth() const;
+  AttributeModel& attributeModel();
+  void mouseInAttributes(const InputRecord& press);
+  void wheelInAttributes(const InputRecord& e);
+  // A key for the field being typed; false when no field is being typed.
+  bool editKey(const InputRecord& e);
+  void commitEdit();
+  bool changeAttribute(const AttributeRow& row, const host::Value& value);
+  void stepRadius(double factor);
   bool nextEvent(InputRecord& e, bool wait);
   void handle(const InputRecord& e);
   void paintStroke(const InputRecord& press);
@@ -111,9 +133,16 @@ class PaintWindow {
   int32_t lastX_ = 0, lastY_ = 0;
   bool quit_ = false;
   bool menuOpen_ = false;
+  int32_t mouseX_ = 0, mouseY_ = 0;  // where popup menus open
+  MenuOverlay popup_;
+  AttributePanel attributes_;
+  std::unique_ptr<ToolAttributes> toolModel_;
+  std::unique_ptr<PreferenceAttributes> prefsModel_;
+  bool showAttributes_ = true;
+  Canvas attributePicture_;
   std::vector<Panel> panels_;
   int32_t panelWidth_ = 0;
-  Canvas menuBar_, menuList_, statusBar_;
+  Canvas menuBar_, statusBar_;
   std::vector<std::pair<int32_t, std::string>> commands_;
   std::string message_;
   uint64_t savedStamp_ = 0;

@@ -57,7 +57,7 @@ void MaterialViewArea::populate(std::vector<TextureTagElement::KeptPreview>* kep
   if (!layout_) return;
   host::PolygonObject* obj = activePolygonObject();
   if (!obj) return;
-  const std::vector<host::TextureTag*> tags = textureTags(obj);
+  const auto tags = textureTags(obj);
   bool unrestricted = false;
   for (host::TextureTag* tag : tags)
     unrestricted = unrestricted || tag->data().getString(host::kTexRestriction).empty();

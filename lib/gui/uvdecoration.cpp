@@ -153,7 +153,7 @@ void UVDecoration::buildMaps(host::PolygonObject* obj, uint64_t fingerprint) {
   const host::Polygon* polys = obj->polygons();
   const int32_t count = obj->polygonCount();
   for (size_t k = 0; k < m.islands.size(); ++k) {
-    for (int32_t p : m.islands[k].polygons)
+    for (int32_t p : m.islands[k]->polygons)
       m.islandMap.rasterisePolygon(p, polys, count, uvw, width_, height_, k + 1, tile.number,
                                    static_cast<float>(tile.u), static_cast<float>(tile.v));
   }
@@ -251,7 +251,7 @@ void UVDecoration::pick(host::PolygonObject* obj, int32_t x, int32_t y, int32_t 
   if (qualifiers & host::kQualAlt) {
     const uint64_t island = m.islandMap.get(x, y);
     if (island > 0 && island <= m.islands.size())
-      for (int32_t p : m.islands[island - 1].polygons) apply(p);
+      for (int32_t p : m.islands[island - 1]->polygons) apply(p);
     return;
   }
   const uint64_t v = m.polygonMap.get(x, y);
@@ -276,8 +276,8 @@ bool UVDecoration::click(ViewAreaBase& area, const CellClick& at) {
   if (event.doubleClick) {
     const bool deselect = (event.qualifiers & host::kQualCtrl) != 0;
     if (maps)
-      for (const UVIsland& island : maps->islands)
-        for (int32_t p : island.polygons) deselect ? sel.deselect(p) : sel.select(p);
+      for (const UVIsland* island : maps->islands)
+        for (int32_t p : island->polygons) deselect ? sel.deselect(p) : sel.select(p);
   } else {
     // Follow the mouse while the button is held: every pixel on the way is picked.
     int32_t px = at.localX, py = at.localY;

@@ -133,7 +133,7 @@ bool CreateMaterialIslandsCmd::execute(host::Document* doc) {
   host::Scene& scene = host::api().scene();
   host::Tag* previous = nullptr;  // the last tag made for the island before
   for (size_t k = 0; k < islands.size(); ++k) {
-    const UVIsland& island = islands[k];
+    const UVIsland& island = *islands[k];
     const int32_t n = static_cast<int32_t>(k);
     int32_t tile = 0;
     double offU = 0, offV = 0;

@@ -1,9 +1,9 @@
 #include "plugin/commands/material_creation.h"
 
 #include <cmath>
-#include <vector>
 
 #include "host/binding.h"
+#include "lib/host_array.h"
 #include "plugin/commands/uv_layout.h"
 #include "plugin/paintchannels.h"
 #include "plugin/painting_lib_client.h"
@@ -26,12 +26,14 @@ host::Paint& paint() {
   return host::api().paint();
 }
 
-// The polygons the object has selected, within its polygon count.
-std::vector<int32_t> selectedPolygons(host::PolygonObject* obj) {
-  std::vector<int32_t> out;
-  for (int32_t i : obj->polygonSelection().indices())
-    if (i < obj->polygonCount()) out.push_back(i);
-  return out;
+// The polygons the object has selected, within its polygon count; false when memory runs out.
+bool selectedPolygons(host::PolygonObject* obj, HostArray<int32_t>& out) {
+  out.clear();
+  bool room = true;
+  obj->polygonSelection().forEachIndex([&](int32_t i) {
+    if (i < obj->polygonCount()) room = room && out.push(i);
+  });
+  return room;
 }
 
 host::UVWPolygon minusOffsets(host::UVWPolygon uv, double u, double v) {
@@ -45,8 +47,8 @@ host::UVWPolygon minusOffsets(host::UVWPolygon uv, double u, double v) {
 // Copies what the selected polygons showed in the source material's textures into the same
 // places of the new material's textures, through their old and new UVs.
 void transferTexels(host::Material* source, host::Material* mat, host::PolygonObject* obj,
-                    host::UVWTag* uvw, const std::vector<host::UVWPolygon>& oldUVs,
-                    const std::vector<int32_t>& polygons, double oldU, double oldV, double newU,
+                    host::UVWTag* uvw, const HostArray<host::UVWPolygon>& oldUVs,
+                    const HostArray<int32_t>& polygons, double oldU, double oldV, double newU,
                     double newV, int32_t size, int32_t format) {
   host::Document* doc = obj->document();
   const host::Polygon* polys = obj->polygons();
@@ -237,11 +239,15 @@ bool createMaterialFromPolygons(host::UVWTag* uvw, host::PolygonObject* obj,
 
   host::Material* source = sourceTag ? sourceTag->material() : nullptr;
   if (source && source->type() != host::kTypeMaterial) source = nullptr;
-  const std::vector<int32_t> polygons = selectedPolygons(obj);
+  // Nothing is changed yet when the memory for the polygon list or the old UVs is missing.
+  HostArray<int32_t> polygons;
+  HostArray<host::UVWPolygon> oldUVs;
+  if (!selectedPolygons(obj, polygons) ||
+      !oldUVs.assign(uvw->uvwArray(), static_cast<size_t>(uvw->count())))
+    return false;
 
   int32_t n = 0;
   std::string name = uniqueSelectionName(obj, n);
-  const std::vector<host::UVWPolygon> oldUVs(uvw->uvwArray(), uvw->uvwArray() + uvw->count());
   double oldU = 0, oldV = 0;
   if (sourceSelection) {
     int32_t number = 0;

@@ -33,13 +33,16 @@ bool isPolygonObject(const host::Object* obj) {
   return obj && obj->type() == host::kTypePolygonObject;
 }
 
-// The objects a button works on: the active object, or else every selected polygon object.
-std::vector<host::Object*> targetObjects(host::Document* doc) {
-  if (host::Object* active = doc->activeObject()) return {active};
-  std::vector<host::Object*> out;
+// Calls fn for the objects a button works on: the active object, or else every selected polygon
+// object.
+template <class Fn>
+void forEachTargetObject(host::Document* doc, Fn&& fn) {
+  if (host::Object* active = doc->activeObject()) {
+    fn(active);
+    return;
+  }
   for (host::Object* o : doc->selectedObjects())
-    if (isPolygonObject(o)) out.push_back(o);
-  return out;
+    if (isPolygonObject(o)) fn(o);
 }
 
 // Painting binds its targets to the channels' textures: those have changed.
@@ -123,14 +126,14 @@ bool UDIMLoadDialog::command(int32_t id, const host::Settings& msg) {
       if (!doc) return true;
       getFilename(kUdimFileField, file);
       doc->startUndo();
-      for (host::Object* obj : targetObjects(doc)) setupUdimTiles(this, doc, obj, file);
+      forEachTargetObject(doc, [&](host::Object* obj) { setupUdimTiles(this, doc, obj, file); });
       doc->endUndo();
       return true;
     case kUdimLoadButton:
       getFilename(kUdimFileField, file);
       if (file.empty() || !doc) return true;
       doc->startUndo();
-      for (host::Object* obj : targetObjects(doc)) loadUdimTextures(doc, obj, file);
+      forEachTargetObject(doc, [&](host::Object* obj) { loadUdimTextures(doc, obj, file); });
       doc->endUndo();
       return true;
     case kUdimCloseButton:
@@ -227,7 +230,7 @@ void setupUdimTiles(const UDIMLoadDialog* dialog, host::Document* doc, host::Obj
   const bool createTextures = file.empty() && dialog && dialog->createNewTextures();
   host::SelectionTag* lastNew = nullptr;
   for (size_t k = 0; k < islands.size(); ++k) {
-    const UVIsland& island = islands[k];
+    const UVIsland& island = *islands[k];
     const int32_t tile = island.tile;
     if (tile == 0) continue;
     const std::string number = std::to_string(tile);

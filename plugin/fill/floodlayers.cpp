@@ -6,6 +6,7 @@
 
 #include "host/binding.h"
 #include "lib/bleed.h"
+#include "lib/host_array.h"
 #include "plugin/paintundo.h"
 #include "plugin/preferences.h"
 #include "plugin/rast/rasterize.h"
@@ -125,8 +126,8 @@ void fillUVIslands(host::PolygonObject* obj) {
   IslandColorGenerator gen;
   gen.seed(gIslandSeed++);
   host::Document* doc = obj->document();
-  for (const UVIsland& island : islands) {
-    host::Material* mat = island.material.getAs<host::Material>();
+  for (const UVIsland* island : islands) {
+    host::Material* mat = island->material.getAs<host::Material>();
     for (host::TextureTag* tag : textureTags(obj)) {
       if (mat) break;
       if (tag->material() && tag->data().getString(host::kTexRestriction).empty())
@@ -146,7 +147,7 @@ void fillUVIslands(host::PolygonObject* obj) {
     if (t->allocateArrays()) {
       for (int32_t k = 0; k < kChannelCount; ++k) {
         if (!t->channels[k]) continue;
-        for (int32_t p : island.polygons) fillPolygonFlat(*t, obj, uvw, p, k);
+        for (int32_t p : island->polygons) fillPolygonFlat(*t, obj, uvw, p, k);
       }
       t->flushDirty();
     }
@@ -306,16 +307,20 @@ bool polygonFill(const PolygonFillInput& in) {
 
   float start[3];
   normalOf(in.startPolygon, start);
-  std::vector<uint8_t> visitedPolygon(static_cast<size_t>(count), 0);
-  std::vector<uint8_t> visitedPoint(static_cast<size_t>(std::max(pointCount, 0)), 0);
-  std::vector<int32_t> stack;
   const int32_t first = polys[in.startPolygon].a;
   if (first < 0 || first >= pointCount) return true;
-  stack.push_back(first);
+  // The stack never holds more than the point count (the walk stops before), so everything is
+  // allocated before the first pixel is painted: without the memory the fill paints nothing.
+  HostArray<uint8_t> visitedPolygon, visitedPoint;
+  HostArray<int32_t> stack;
+  if (!visitedPolygon.assign(static_cast<size_t>(count), 0) ||
+      !visitedPoint.assign(static_cast<size_t>(pointCount), 0) ||
+      !stack.reserve(static_cast<size_t>(pointCount)))
+    return true;
+  stack.push(first);
   const int32_t active = t->activeChannel;
   while (!stack.empty()) {
-    const int32_t p = stack.back();
-    stack.pop_back();
+    const int32_t p = stack.pop();
     for (int32_t q : adjacency->pointPolygons(p)) {
       float n[3];
       normalOf(q, n);
@@ -335,10 +340,11 @@ bool polygonFill(const PolygonFillInput& in) {
       const host::Polygon& poly = polys[q];
       for (int k = 0; k < 4; ++k) {
         const int32_t corner = poly.corner(k);
-        if (visitedPoint[static_cast<size_t>(corner)]) continue;
+        if (corner < 0 || corner >= pointCount || visitedPoint[static_cast<size_t>(corner)])
+          continue;
         visitedPoint[static_cast<size_t>(corner)] = 1;
         if (static_cast<int32_t>(stack.size()) + 1 >= pointCount) return false;
-        stack.push_back(corner);
+        stack.push(corner);
       }
     }
   }
