@@ -244,6 +244,43 @@ TEST_F(DabTest, BadGeometryIsSkippedWithoutHarm) {
   ASSERT_TRUE(host_.sculptImpl().runStroke(doc_, in));
 }
 
+// The stroke engine keeps its index while the object's change counters stand still, and follows
+// the mesh to wherever its points are written.
+TEST_F(DabTest, IndexFollowsWrittenPointsAndStaysWhileTheyStandStill) {
+  scene(4, 4);
+  auto& sculpt = host_.sculptImpl();
+  dabAt(5, 5, 0.5);
+  const int64_t builds = sculpt.strokeIndexBuilds();
+  dabAt(5, 5, 0.5);
+  obj_->setDirty(host::kDirtyAll);  // what the paint brush's texture refresh does
+  dabAt(2, 3, 0.5);
+  EXPECT_EQ(sculpt.strokeIndexBuilds(), builds) << "an unchanged mesh is indexed once";
+
+  hostapp::StrokeInput at;
+  at.radius = 0.5;
+  auto dabsAt = [&](double x, double y) {
+    at.path = {{x, y, 0}};
+    sculpt.runStroke(doc_, at);
+    return sculpt.lastStroke().dabs;
+  };
+  EXPECT_EQ(dabsAt(25, 5), 0);
+  // Written through the writable array, with no other notice: the plane moves 20 along x.
+  host::Vector* points = obj_->writablePoints();
+  for (int32_t i = 0; i < obj_->pointCount(); ++i) points[i].x += 20;
+  EXPECT_EQ(dabsAt(25, 5), 1) << "the plane now spans x 20 to 30";
+  EXPECT_EQ(dabsAt(5, 5), 0);
+  // Asking for write access without changing anything costs a look, not a new index.
+  const int64_t before = sculpt.strokeIndexBuilds();
+  (void)obj_->writablePoints();
+  (void)obj_->writablePolygons();
+  EXPECT_EQ(dabsAt(25, 5), 1);
+  EXPECT_EQ(sculpt.strokeIndexBuilds(), before);
+  // A resize to fewer polygons drops the ones gone: only the first row of quads is left.
+  ASSERT_TRUE(obj_->resize(obj_->pointCount(), 4));
+  EXPECT_EQ(dabsAt(25, 9), 0);
+  EXPECT_EQ(dabsAt(25, 1), 1);
+}
+
 TEST(SpatialGrid, FindsWhatABruteForceScanFinds) {
   hostapp::EmbeddedHost host;
   hostapp::DocumentImpl* doc = host.sceneImpl().newDocument();

@@ -94,6 +94,8 @@ template class ObjectBase<host::CameraObject>;
 
 bool PolygonObjectImpl::resize(int32_t pointCount, int32_t polygonCount) {
   if (pointCount < 0 || polygonCount < 0) return false;
+  ++pointsRevision_;
+  ++polygonsRevision_;
   points_.resize(static_cast<size_t>(pointCount));
   polygons_.resize(static_cast<size_t>(polygonCount));
   return true;

@@ -62,9 +62,15 @@ class PolygonObjectImpl : public ObjectBase<host::PolygonObject> {
   int32_t pointCount() const override { return static_cast<int32_t>(points_.size()); }
   int32_t polygonCount() const override { return static_cast<int32_t>(polygons_.size()); }
   const host::Vector* points() const override { return points_.data(); }
-  host::Vector* writablePoints() override { return points_.data(); }
+  host::Vector* writablePoints() override {
+    ++pointsRevision_;
+    return points_.data();
+  }
   const host::Polygon* polygons() const override { return polygons_.data(); }
-  host::Polygon* writablePolygons() override { return polygons_.data(); }
+  host::Polygon* writablePolygons() override {
+    ++polygonsRevision_;
+    return polygons_.data();
+  }
   bool resize(int32_t pointCount, int32_t polygonCount) override;
   host::Selection& pointSelection() override { return pointSel_; }
   host::Selection& edgeSelection() override { return edgeSel_; }
@@ -72,7 +78,15 @@ class PolygonObjectImpl : public ObjectBase<host::PolygonObject> {
   host::Vector boundingRadius() const override;
   host::Vector boundingCenter() const override;
 
+  // Counters that move whenever the points or the polygons may have changed: each hand-out of a
+  // writable array and each resize counts. Writers ask for the writable array when they write
+  // (an array kept from before and written through later goes unseen). Marking the object dirty
+  // does not count: painting marks every object dirty after each stroke to refresh its textures.
+  uint64_t pointsRevision() const { return pointsRevision_; }
+  uint64_t polygonsRevision() const { return polygonsRevision_; }
+
  private:
+  uint64_t pointsRevision_ = 0, polygonsRevision_ = 0;
   std::vector<host::Vector> points_;
   std::vector<host::Polygon> polygons_;
   host::Selection pointSel_, edgeSel_, polygonSel_;

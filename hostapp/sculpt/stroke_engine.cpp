@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "hostapp/core/embedded_host.h"
+#include "hostapp/scene/objects.h"
 #include "hostapp/sculpt/dab.h"
 #include "hostapp/sculpt/sculpt_impl.h"
 
@@ -111,13 +112,23 @@ uint64_t geometryFingerprint(const void* data, size_t bytes) {
 
 void StrokeEngine::prepareIndex(host::PolygonObject* obj, bool wantNeighbour) {
   const int32_t points = obj->pointCount(), polygons = obj->polygonCount();
+  const bool same =
+      index_.object.get() == obj && index_.points == points && index_.polygons == polygons;
+  // Objects of this host count their changes; others are fingerprinted every time.
+  const auto* counted = dynamic_cast<const PolygonObjectImpl*>(obj);
+  const bool pointsStill =
+      same && counted && index_.counted && counted->pointsRevision() == index_.pointsRevision;
+  const bool polygonsStill =
+      same && counted && index_.counted && counted->polygonsRevision() == index_.polygonsRevision;
   const uint64_t pointsPrint =
-      geometryFingerprint(obj->points(), sizeof(host::Vector) * static_cast<size_t>(points));
+      pointsStill
+          ? index_.pointsPrint
+          : geometryFingerprint(obj->points(), sizeof(host::Vector) * static_cast<size_t>(points));
   const uint64_t polygonsPrint =
-      geometryFingerprint(obj->polygons(), sizeof(host::Polygon) * static_cast<size_t>(polygons));
-  const bool same = index_.object.get() == obj;
-  const bool topology = same && index_.polygons == polygons && index_.points == points &&
-                        index_.polygonsPrint == polygonsPrint;
+      polygonsStill ? index_.polygonsPrint
+                    : geometryFingerprint(obj->polygons(),
+                                          sizeof(host::Polygon) * static_cast<size_t>(polygons));
+  const bool topology = same && index_.polygonsPrint == polygonsPrint;
   if (!topology || !index_.gridValid || index_.pointsPrint != pointsPrint) {
     index_.grid.build(*obj);
     index_.gridValid = true;
@@ -131,6 +142,19 @@ void StrokeEngine::prepareIndex(host::PolygonObject* obj, bool wantNeighbour) {
   index_.polygons = polygons;
   index_.pointsPrint = pointsPrint;
   index_.polygonsPrint = polygonsPrint;
+  index_.counted = counted != nullptr;
+  if (counted) {
+    index_.pointsRevision = counted->pointsRevision();
+    index_.polygonsRevision = counted->polygonsRevision();
+  }
+}
+
+void StrokeEngine::notePointsIndexed(host::PolygonObject* obj) {
+  index_.gridValid = true;
+  index_.pointsPrint = geometryFingerprint(
+      obj->points(), sizeof(host::Vector) * static_cast<size_t>(obj->pointCount()));
+  if (const auto* counted = dynamic_cast<const PolygonObjectImpl*>(obj))
+    index_.pointsRevision = counted->pointsRevision();
 }
 
 host::Matrix affineInverse(const host::Matrix& m) {
@@ -258,9 +282,7 @@ StrokeStats StrokeEngine::run(host::SculptBrushToolData* tool, const BrushParams
     const auto a = Clock::now();
     if (moved) {
       grid.build(*obj);  // the brush moved points: what lies under the next dab changed
-      index_.gridValid = true;
-      index_.pointsPrint = geometryFingerprint(
-          obj->points(), sizeof(host::Vector) * static_cast<size_t>(obj->pointCount()));
+      notePointsIndexed(obj);
       moved = false;
     }
     const Sample& s = samples[i];

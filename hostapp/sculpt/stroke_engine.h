@@ -64,12 +64,18 @@ class StrokeEngine {
     host::Link object;
     int32_t points = -1, polygons = -1;
     uint64_t pointsPrint = 0, polygonsPrint = 0;
+    // The object's change counters when the fingerprints were last taken; while they stand
+    // still the geometry is unchanged and is not read at all.
+    bool counted = false;
+    uint64_t pointsRevision = 0, polygonsRevision = 0;
     bool gridValid = false;
     SpatialGrid grid;
     std::unique_ptr<host::Neighbour> neighbour;
   };
   // Brings the index up to date with obj, rebuilding only the parts whose input changed.
   void prepareIndex(host::PolygonObject* obj, bool wantNeighbour);
+  // Notes the object's points as indexed just now.
+  void notePointsIndexed(host::PolygonObject* obj);
   int64_t indexBuilds_ = 0;
 
   EmbeddedHost& host_;
