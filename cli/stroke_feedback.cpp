@@ -124,7 +124,9 @@ std::string whyNothingPainted(JobContext& ctx, host::PolygonObject* obj,
                : "painting is restricted to the selection, and the dabs touched no selected "
                  "polygon of " +
                      name;
-  return "the dabs reached no texel of the textures of " + name;
+  // Writes are counted only where they change a texel, so both cases look the same here.
+  return "the dabs changed no texel of the textures of " + name +
+         " (they reached none, or the texels already hold what the brush paints)";
 }
 
 }  // namespace pigmora::cli
