@@ -76,6 +76,17 @@ class WindowTest : public ::testing::Test {
     return ",{\"t\": " + std::to_string(t) + ", \"type\": \"key\", \"key\": \"s\", \"ctrl\": true}";
   }
 
+  // Saves the painted layer of a document the window wrote as out/PNG.
+  ::testing::AssertionResult saveLayer(const std::string& document, const std::string& png) {
+    std::ofstream(dir_ / "layer.json")
+        << R"({"steps": [{"step": "load_document", "file": ")" << document
+        << R"("}, {"step": "save", "material": "Paint", "layer": "Paint", "file": ")" << png
+        << R"("}]})";
+    const CommandRun r = runPigmora("run layer.json --out out", {}, dir_);
+    if (r.status == 0) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << document << ": " << r.err;
+  }
+
   fs::path dir_;
   bool noDisplay_ = false;
 };
@@ -128,13 +139,8 @@ TEST_F(WindowTest, ReplayedStrokePaintsAsTheHeadlessScreenStrokeAndUndoRestoresI
                    "\"stroke.png\"}");
   r = runPigmora("run " + headless.string() + " --out out", {}, dir_);
   ASSERT_EQ(r.status, 0) << r.err;
-  std::ofstream(dir_ / "layers.json")
-      << R"({"steps": [{"step": "load_document", "file": "painted.pigmora"},
-            {"step": "save", "material": "Paint", "layer": "Paint", "file": "window.png"},
-            {"step": "load_document", "file": "undone.pigmora"},
-            {"step": "save", "material": "Paint", "layer": "Paint", "file": "undone.png"}]})";
-  r = runPigmora("run layers.json --out out", {}, dir_);
-  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_TRUE(saveLayer("painted.pigmora", "window.png"));
+  ASSERT_TRUE(saveLayer("undone.pigmora", "undone.png"));
 
   int w = 0, h = 0, c = 0;
   const auto window = pixels(dir_ / "out/window.png", w, h, c);
@@ -218,11 +224,7 @@ TEST_F(WindowTest, RadiusTypedInTheToolPanelPaintsAsTheSameRadiusSetByAJob) {
           "\"stroke30.png\"}");
   r = runPigmora("run " + headless.string() + " --out out", {}, dir_);
   ASSERT_EQ(r.status, 0) << r.err;
-  std::ofstream(dir_ / "layer.json")
-      << R"({"steps": [{"step": "load_document", "file": "panel.pigmora"},
-            {"step": "save", "material": "Paint", "layer": "Paint", "file": "panel.png"}]})";
-  r = runPigmora("run layer.json --out out", {}, dir_);
-  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_TRUE(saveLayer("panel.pigmora", "panel.png"));
   int w = 0, h = 0, c = 0;
   const auto window = pixels(dir_ / "out/panel.png", w, h, c);
   const auto stroke = pixels(dir_ / "out/stroke30.png", w, h, c);

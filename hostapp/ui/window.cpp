@@ -310,15 +310,24 @@ bool Window::mouseMove(int32_t areaId, int32_t x, int32_t y, host::CursorInfo* a
   return handled;
 }
 
-bool Window::mouseClick(int32_t areaId, int32_t x, int32_t y, int32_t button, int32_t qualifiers) {
-  AreaSlot* s = slot(areaId);
-  if (!s || !usable(&s->widget())) return false;
+namespace {
+// The mouse event that starts a click, a double click or a drag.
+host::InputEvent pressEvent(int32_t x, int32_t y, int32_t button, int32_t qualifiers,
+                            bool doubleClick) {
   host::InputEvent e;
   e.channel = button;
   e.x = x;
   e.y = y;
   e.qualifiers = qualifiers;
-  return deliver(*s, e, {{x, y, qualifiers, false}});
+  e.doubleClick = doubleClick;
+  return e;
+}
+}  // namespace
+
+bool Window::mouseClick(int32_t areaId, int32_t x, int32_t y, int32_t button, int32_t qualifiers) {
+  AreaSlot* s = slot(areaId);
+  if (!s || !usable(&s->widget())) return false;
+  return deliver(*s, pressEvent(x, y, button, qualifiers, false), {{x, y, qualifiers, false}});
 }
 
 bool Window::mouseDoubleClick(int32_t areaId, int32_t x, int32_t y, int32_t qualifiers) {
@@ -327,23 +336,16 @@ bool Window::mouseDoubleClick(int32_t areaId, int32_t x, int32_t y, int32_t qual
   if (!host.contains(this)) return false;
   AreaSlot* s = slot(areaId);
   if (!s || !usable(&s->widget())) return false;
-  host::InputEvent e;
-  e.x = x;
-  e.y = y;
-  e.qualifiers = qualifiers;
-  e.doubleClick = true;
-  return deliver(*s, e, {{x, y, qualifiers, false}});
+  return deliver(*s, pressEvent(x, y, host::kMouseLeft, qualifiers, true),
+                 {{x, y, qualifiers, false}});
 }
 
 bool Window::mouseDrag(int32_t areaId, const std::vector<std::pair<int32_t, int32_t>>& path,
                        int32_t button, int32_t qualifiers) {
   AreaSlot* s = slot(areaId);
   if (path.empty() || !s || !usable(&s->widget())) return false;
-  host::InputEvent e;
-  e.channel = button;
-  e.x = path.front().first;
-  e.y = path.front().second;
-  e.qualifiers = qualifiers;
+  const host::InputEvent e =
+      pressEvent(path.front().first, path.front().second, button, qualifiers, false);
   std::deque<host::MouseState> moves;
   for (size_t i = 1; i < path.size(); ++i)
     moves.push_back({path[i].first, path[i].second, qualifiers, true});
@@ -355,13 +357,7 @@ bool Window::mousePress(int32_t areaId, int32_t x, int32_t y, int32_t button, in
                         bool doubleClick) {
   AreaSlot* s = slot(areaId);
   if (!s || !usable(&s->widget())) return false;
-  host::InputEvent e;
-  e.channel = button;
-  e.x = x;
-  e.y = y;
-  e.qualifiers = qualifiers;
-  e.doubleClick = doubleClick;
-  return deliver(*s, e, {});
+  return deliver(*s, pressEvent(x, y, button, qualifiers, doubleClick), {});
 }
 
 bool Window::keyPress(int32_t areaId, int32_t key, int32_t qualifiers) {
