@@ -65,6 +65,11 @@ PaintWindow::~PaintWindow() {
   host_.uiHost().setLiveMouse(nullptr);
   if (context_) {
     // The GL objects go while their context is still current.
+    panels_.clear();
+    attributeGpu_ = {};
+    menuBarGpu_ = {};
+    statusBarGpu_ = {};
+    popupGpu_.clear();
     scene_.reset();
     overlay_.reset();
     SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context_));
@@ -635,16 +640,26 @@ void PaintWindow::layoutPanels() {
   panelWidth_ = std::min(panelWidth_, std::max((width_ - attributeWidth()) / 2, 1));
   for (Window* w : host_.uiHost().windows()) {
     if (!w->isOpen()) continue;
+    // The panel shows the window at the column's width, cut at the bottom of the column.
+    const int32_t h = std::min(w->height(), std::max(height_ - kBarHeight - y, 0));
+    if (h <= 0) continue;
     Panel p;
+    auto old =
+        std::find_if(panels_.begin(), panels_.end(), [&](const Panel& o) { return o.window == w; });
+    if (old != panels_.end()) p = std::move(*old);
     p.window = w;
     p.x = width_ - panelWidth_;
     p.y = y;
-    Canvas full = w->render();
-    // The panel shows the window at the column's width, cut at the bottom of the column.
-    const int32_t h = std::min(full.height(), std::max(height_ - kBarHeight - y, 0));
-    p.picture.reset(panelWidth_, h, Rgba{50, 51, 54, 255});
-    p.picture.draw(full, 0, 0);
-    if (h > 0) next.push_back(std::move(p));
+    const uint64_t stamp = w->pictureStamp();
+    if (stamp != p.stamp || p.picture.width() != panelWidth_ || p.picture.height() != h ||
+        old == panels_.end()) {
+      const Canvas full = w->render();
+      p.picture.reset(panelWidth_, h, Rgba{50, 51, 54, 255});
+      p.picture.draw(full, 0, 0);
+      p.stamp = stamp;
+      overlay_->update(p.gpu, p.picture);
+    }
+    next.push_back(std::move(p));
     y += h;
   }
   panels_ = std::move(next);
@@ -658,7 +673,8 @@ void PaintWindow::drawBars() {
   font.draw(menuBar_, "Plug-ins", 12, textY, kBarText);
   font.draw(menuBar_, modified() ? "Pigmora - " + doc_.name() + " *" : "Pigmora - " + doc_.name(),
             110, textY, Rgba{170, 170, 170, 255});
-  overlay_->draw(menuBar_, 0, 0, width_, height_);
+  overlay_->update(menuBarGpu_, menuBar_);
+  overlay_->draw(menuBarGpu_, 0, 0, width_, height_);
 
   std::string text = host_.events().statusText();
   if (text.empty()) text = message_;
@@ -667,12 +683,17 @@ void PaintWindow::drawBars() {
   if (bar > 0)
     statusBar_.fill(width_ - 210, 6, width_ - 210 + static_cast<int32_t>(bar * 2), 17, kAccent);
   font.draw(statusBar_, text, 10, textY, kBarText);
-  overlay_->draw(statusBar_, 0, height_ - kBarHeight, width_, height_);
+  overlay_->update(statusBarGpu_, statusBar_);
+  overlay_->draw(statusBarGpu_, 0, height_ - kBarHeight, width_, height_);
 
   if (popup_.isOpen()) {
     popup_.draw();
-    for (const MenuOverlay::Level& level : popup_.levels())
-      overlay_->draw(level.picture, level.x, level.y, width_, height_);
+    popupGpu_.resize(std::max(popupGpu_.size(), popup_.levels().size()));
+    for (size_t i = 0; i < popup_.levels().size(); ++i) {
+      const MenuOverlay::Level& level = popup_.levels()[i];
+      overlay_->update(popupGpu_[i], level.picture);
+      overlay_->draw(popupGpu_[i], level.x, level.y, width_, height_);
+    }
   }
 }
 
@@ -692,12 +713,13 @@ void PaintWindow::frame(bool present) {
   const double halfFov = cam.aperture() * 0.5 / std::max(cam.focalLength(), 1e-6);
   if (vp.width() > 0 && vp.height() > 0)
     scene_->draw(cam.globalMatrix(), halfFov, vp.x1, height_ - 1 - vp.y2, vp.width(), vp.height());
-  for (const Panel& p : panels_) overlay_->draw(p.picture, p.x, p.y, width_, height_);
+  for (const Panel& p : panels_) overlay_->draw(p.gpu, p.x, p.y, width_, height_);
   if (attributeWidth() > 0) {
     AttributeModel& model = attributeModel();
     attributes_.refresh(model);
     attributes_.draw(attributePicture_, host_.uiHost().font(), height_ - 2 * kBarHeight);
-    overlay_->draw(attributePicture_, 0, kBarHeight, width_, height_);
+    overlay_->update(attributeGpu_, attributePicture_);
+    overlay_->draw(attributeGpu_, 0, kBarHeight, width_, height_);
   }
   drawBars();
   if (!present) return;

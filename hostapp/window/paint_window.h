@@ -15,6 +15,7 @@
 #include "host/host.h"
 #include "hostapp/ui/canvas.h"
 #include "hostapp/window/attribute_panel.h"
+#include "hostapp/window/gl_overlay.h"
 #include "hostapp/window/input_script.h"
 #include "hostapp/window/menu_overlay.h"
 #include "hostapp/window/view_navigation.h"
@@ -25,7 +26,6 @@ namespace hostapp {
 
 class DocumentImpl;
 class EmbeddedHost;
-class GlOverlay;
 class GlScene;
 class PreferenceAttributes;
 class ToolAttributes;
@@ -74,10 +74,14 @@ class PaintWindow {
   const GlScene& scene() const { return *scene_; }
 
  private:
+  // A docked dialog. Its picture is drawn again, and sent to the GPU, only when the dialog's
+  // picture stamp or the panel's size changed.
   struct Panel {
     Window* window = nullptr;
     int32_t x = 0, y = 0;
     Canvas picture;
+    uint64_t stamp = 0;
+    GlOverlay::Picture gpu;
   };
   void frame(bool present);
   // The popup menu drawn over the window and answered with the mouse: the id of the entry
@@ -140,6 +144,8 @@ class PaintWindow {
   std::unique_ptr<PreferenceAttributes> prefsModel_;
   bool showAttributes_ = true;
   Canvas attributePicture_;
+  GlOverlay::Picture attributeGpu_, menuBarGpu_, statusBarGpu_;
+  std::vector<GlOverlay::Picture> popupGpu_;
   std::vector<Panel> panels_;
   int32_t panelWidth_ = 0;
   Canvas menuBar_, statusBar_;
