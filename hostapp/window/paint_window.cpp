@@ -202,7 +202,8 @@ bool PaintWindow::nextEvent(InputRecord& e, bool wait) {
                    : (wait ? SDL_WaitEventTimeout(&ev, 50) : SDL_PollEvent(&ev))) {
     wait = false;
     InputRecord r;
-    r.t = static_cast<int64_t>(SDL_GetTicks64() - start_);
+    // When the window system took the event, not when it was read here.
+    r.t = static_cast<int64_t>(ev.common.timestamp) - static_cast<int64_t>(start_);
     const SDL_Keymod mod = SDL_GetModState();
     r.ctrl = (mod & KMOD_CTRL) != 0;
     r.shift = (mod & KMOD_SHIFT) != 0;
@@ -404,7 +405,9 @@ void PaintWindow::paintStroke(const InputRecord& press) {
     frame();
     InputRecord e;
     for (;;) {
-      if (!nextEvent(e, true)) {
+      // Waits for the mouse only while there is nothing to paint: the moves that came while
+      // the last dabs were painted and shown are taken in one go.
+      if (!nextEvent(e, more.empty())) {
         if (scripted_) {
           ended = true;  // a script that ends mid-stroke lets go of the button
           return false;
@@ -414,6 +417,7 @@ void PaintWindow::paintStroke(const InputRecord& press) {
       }
       if (e.type == InputRecord::Type::kMove) {
         more.push_back({static_cast<double>(e.x - vp.x1), static_cast<double>(e.y - vp.y1), 0});
+        if (!scripted_ && pendingMove_ < 0) pendingMove_ = e.t;
         // A person's moves come a frame apart, as a replay's do; every move already waiting
         // is painted in one go.
         if (scripted_) return true;
@@ -730,6 +734,11 @@ void PaintWindow::frame(bool present) {
   if (firstDab_ >= 0) {
     timing_.dabToScreenMs.push_back(t1 - firstDab_);
     firstDab_ = -1;
+  }
+  if (pendingMove_ >= 0) {
+    timing_.moveToScreenMs.push_back(
+        static_cast<double>(static_cast<int64_t>(SDL_GetTicks64() - start_) - pendingMove_));
+    pendingMove_ = -1;
   }
 }
 

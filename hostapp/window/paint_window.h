@@ -68,6 +68,8 @@ class PaintWindow {
   struct Timing {
     std::vector<double> frameMs;        // whole frames: sync, draw, swap, finish
     std::vector<double> dabToScreenMs;  // from a dab's pixels to the frame that shows them
+    // From a mouse move of a stroke painted by hand to the frame that shows its dabs.
+    std::vector<double> moveToScreenMs;
     int64_t dabs = 0;
   };
   const Timing& timing() const { return timing_; }
@@ -153,7 +155,8 @@ class PaintWindow {
   std::string message_;
   uint64_t savedStamp_ = 0;
   Timing timing_;
-  double firstDab_ = -1;  // when the first dab not yet on the screen was done (ms)
+  double firstDab_ = -1;      // when the first dab not yet on the screen was done (ms)
+  int64_t pendingMove_ = -1;  // when the first move of a stroke not yet on the screen came
 };
 
 }  // namespace hostapp
