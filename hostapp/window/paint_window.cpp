@@ -114,6 +114,7 @@ bool PaintWindow::open(std::string& error) {
     return false;
   }
   SDL_GL_SetSwapInterval(scripted_ ? 0 : 1);
+  SDL_StartTextInput();
   scene_ = std::make_unique<GlScene>(host_, doc_);
   overlay_ = std::make_unique<GlOverlay>();
   std::string why;
@@ -239,6 +240,13 @@ bool PaintWindow::nextEvent(InputRecord& e, bool wait) {
         r.type = InputRecord::Type::kKey;
         r.key = keyName(ev.key.keysym.sym);
         if (r.key.empty()) continue;
+        // While a field is typed, its characters come as text, in any script the keyboard has.
+        if (SDL_IsTextInputActive() && typesIn(r)) continue;
+        break;
+      case SDL_TEXTINPUT:
+        r.type = InputRecord::Type::kText;
+        r.text = ev.text.text;
+        if (r.text.empty()) continue;
         break;
       default:
         continue;
@@ -272,6 +280,9 @@ void PaintWindow::handle(const InputRecord& e) {
       return;
     case Type::kKey:
       if (!editKey(e)) key(e);
+      return;
+    case Type::kText:
+      editText(e);
       return;
     case Type::kWheel: {
       if (e.x < attributeWidth() && e.y >= kBarHeight) {
@@ -401,7 +412,10 @@ void PaintWindow::paintStroke(const InputRecord& press) {
   input.more = [&](std::vector<host::Vector>& more) {
     if (ended) return false;
     // The dabs so far go to the screen before the mouse is asked again, so that the stroke
-    // is never more than a frame of dabs behind it.
+    // is never more than a frame of dabs behind it; the panels show what the stroke changed.
+    status("Painting on " + target->name() + ": " + std::to_string(dabs) +
+           (dabs == 1 ? " dab" : " dabs"));
+    layoutPanels();
     frame();
     InputRecord e;
     for (;;) {

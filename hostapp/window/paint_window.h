@@ -100,6 +100,10 @@ class PaintWindow {
   void wheelInAttributes(const InputRecord& e);
   // A key for the field being typed; false when no field is being typed.
   bool editKey(const InputRecord& e);
+  // Text typed into the field being typed.
+  void editText(const InputRecord& e);
+  // Whether a key types a character into the field being typed.
+  bool typesIn(const InputRecord& e);
   void commitEdit();
   bool changeAttribute(const AttributeRow& row, const host::Value& value);
   void stepRadius(double factor);
