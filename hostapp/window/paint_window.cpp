@@ -689,8 +689,13 @@ void PaintWindow::drawBars() {
   menuBar_.reset(std::max(width_, 1), kBarHeight, kBarColor);
   if (menuOpen_) menuBar_.fill(0, 0, 89, kBarHeight - 1, kAccent);
   font.draw(menuBar_, "Plug-ins", 12, textY, kBarText);
-  font.draw(menuBar_, modified() ? "Pigmora - " + doc_.name() + " *" : "Pigmora - " + doc_.name(),
-            110, textY, Rgba{170, 170, 170, 255});
+  // A document without a name goes by the file Ctrl+S saves it to.
+  std::string name = doc_.name();
+  if (name.empty())
+    name = options_.documentPath.substr(options_.documentPath.find_last_of('/') + 1);
+  if (name.empty()) name = "untitled";
+  font.draw(menuBar_, "Pigmora - " + name + (modified() ? " *" : ""), 110, textY,
+            Rgba{170, 170, 170, 255});
   overlay_->update(menuBarGpu_, menuBar_);
   overlay_->draw(menuBarGpu_, 0, 0, width_, height_);
 
