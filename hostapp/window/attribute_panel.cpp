@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "hostapp/ui/font.h"
+#include "hostapp/window/window_theme.h"
 
 namespace hostapp {
 
@@ -16,15 +17,15 @@ constexpr int32_t kLabelX = 8;
 constexpr int32_t kControlX = 124;  // where the controls begin, right of the labels
 constexpr int32_t kRight = AttributePanel::kWidth - 8;
 constexpr int32_t kValueBox = 56;  // the number box right of a slider
-constexpr Rgba kBack{50, 51, 54, 255};
-constexpr Rgba kTabBack{38, 39, 42, 255};
-constexpr Rgba kField{34, 35, 38, 255};
-constexpr Rgba kEdge{90, 92, 98, 255};
-constexpr Rgba kText{222, 222, 222, 255};
-constexpr Rgba kDim{120, 120, 124, 255};
-constexpr Rgba kHeading{150, 180, 230, 255};
-constexpr Rgba kAccent{86, 128, 196, 255};
-constexpr Rgba kButton{70, 72, 78, 255};
+using theme::kAccent;
+using theme::kButton;
+using theme::kDim;
+using theme::kEdge;
+using theme::kField;
+using theme::kHeading;
+using theme::kTabBack;
+using theme::kText;
+constexpr Rgba kBack = theme::kPanel;
 
 // Text cut to a width, ending in an ellipsis when cut.
 std::string fitted(Font& font, const std::string& text, int32_t width) {

@@ -19,6 +19,7 @@
 #include "hostapp/window/attribute_models.h"
 #include "hostapp/window/gl_overlay.h"
 #include "hostapp/window/gl_scene.h"
+#include "hostapp/window/window_theme.h"
 
 namespace hostapp {
 
@@ -27,9 +28,9 @@ namespace {
 constexpr int32_t kBarHeight = 24;  // the menu bar at the top, the status bar at the bottom
 constexpr int32_t kPanelMin = 300, kPanelMax = 620;  // the column of docked dialogs on the right
 constexpr int32_t kMenuLine = 22;
-constexpr Rgba kBarColor{44, 45, 48, 255};
-constexpr Rgba kBarText{222, 222, 222, 255};
-constexpr Rgba kAccent{86, 128, 196, 255};
+constexpr Rgba kBarColor = theme::kBar;
+constexpr Rgba kBarText = theme::kText;
+using theme::kAccent;
 
 double nowMs() {
   using Clock = std::chrono::steady_clock;
@@ -672,7 +673,7 @@ void PaintWindow::layoutPanels() {
     if (stamp != p.stamp || p.picture.width() != panelWidth_ || p.picture.height() != h ||
         old == panels_.end()) {
       const Canvas full = w->render();
-      p.picture.reset(panelWidth_, h, Rgba{50, 51, 54, 255});
+      p.picture.reset(panelWidth_, h, theme::kPanel);
       p.picture.draw(full, 0, 0);
       p.stamp = stamp;
       overlay_->update(p.gpu, p.picture);
