@@ -134,6 +134,79 @@ bool brushReach(const FalloffTable& t, const SpanGeometry& g, int32_t count, int
   return lo < hi;
 }
 
+// The rows of a triangle the brush sphere can reach, and whether the triangle lies inside it.
+struct TriangleReach {
+  int32_t rowMin = 0, rowMax = 0;
+  bool inside = false;  // every vertex within the radius: the sphere holds the whole triangle
+};
+
+// Every point a row's span evaluates lies on the line of the triangle's plane where the affine
+// row function (each vertex to its rounded pixel row) takes that row's value. The sphere meets
+// the plane in a disc, over which the row function spans its value at the disc's centre plus or
+// minus the disc's radius times its gradient. A radius widened beyond the rounding of the
+// single-precision rule, and rows widened beyond the drift of the walk's running parameters,
+// keep every row the rule could paint. False when no row can be painted.
+bool triangleReach(const FalloffTable& t, const float pos[3][3], const WalkPoint v[3],
+                   int32_t rows, TriangleReach& out) {
+  out.rowMin = 0;
+  out.rowMax = rows;
+  out.inside = false;
+  double p[3][3], c[3], magnitude = 0.0;
+  int32_t inside = 0;
+  for (int j = 0; j < 3; ++j) {
+    c[j] = t.centre[j];
+    magnitude = std::max(magnitude, std::abs(c[j]));
+  }
+  for (int i = 0; i < 3; ++i) {
+    double d2 = 0.0;
+    for (int j = 0; j < 3; ++j) {
+      p[i][j] = pos[i][j];
+      magnitude = std::max(magnitude, std::abs(p[i][j]));
+      d2 += (p[i][j] - c[j]) * (p[i][j] - c[j]);
+    }
+    if (d2 < t.radius2) ++inside;
+  }
+  out.inside = inside == 3;
+  const double r0 = std::sqrt(static_cast<double>(t.radius2));
+  if (!std::isfinite(magnitude) || !std::isfinite(r0)) return true;
+  const double r = r0 + 1e-5 * (4.0 * magnitude + r0);
+  double e1[3], e2[3], toCentre[3];
+  for (int j = 0; j < 3; ++j) {
+    e1[j] = p[1][j] - p[0][j];
+    e2[j] = p[2][j] - p[0][j];
+    toCentre[j] = c[j] - p[0][j];
+  }
+  const double a11 = e1[0] * e1[0] + e1[1] * e1[1] + e1[2] * e1[2];
+  const double a12 = e1[0] * e2[0] + e1[1] * e2[1] + e1[2] * e2[2];
+  const double a22 = e2[0] * e2[0] + e2[1] * e2[1] + e2[2] * e2[2];
+  const double det = a11 * a22 - a12 * a12;  // the squared length of e1 x e2
+  // A sliver whose plane is not well defined keeps every row.
+  if (!(det > 1e-9 * a11 * a22)) return true;
+  const double n[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
+                       e1[0] * e2[1] - e1[1] * e2[0]};
+  const double h = (toCentre[0] * n[0] + toCentre[1] * n[1] + toCentre[2] * n[2]) / std::sqrt(det);
+  if (!(std::abs(h) < r)) return false;
+  const double dy1 = static_cast<double>(v[1].y) - v[0].y;
+  const double dy2 = static_cast<double>(v[2].y) - v[0].y;
+  const double alpha = (a22 * dy1 - a12 * dy2) / det, beta = (a11 * dy2 - a12 * dy1) / det;
+  double g[3], gg = 0.0, atCentre = v[0].y;
+  for (int j = 0; j < 3; ++j) {
+    g[j] = alpha * e1[j] + beta * e2[j];
+    gg += g[j] * g[j];
+    atCentre += g[j] * toCentre[j];
+  }
+  const double half = std::sqrt(r * r - h * h) * std::sqrt(gg);
+  const double height = std::max({v[0].y, v[1].y, v[2].y}) - std::min({v[0].y, v[1].y, v[2].y});
+  const double margin = 2.0 + height * height * 0x1p-22 + 1e-6 * (std::abs(atCentre) + half);
+  const double from = std::floor(atCentre - half - margin);
+  const double to = std::ceil(atCentre + half + margin) + 1.0;
+  if (!std::isfinite(from) || !std::isfinite(to)) return true;
+  if (!(to > 0.0) || !(from < rows)) return false;
+  if (from > 0.0) out.rowMin = static_cast<int32_t>(from);
+  if (to < rows) out.rowMax = static_cast<int32_t>(to);
+  return out.rowMin < out.rowMax;
+}
+
 // Opacity of pixels [lo, hi) of a span; false when none of them is painted.
 bool colourOpacity(const Brush& b, const SpanGeometry& g, int32_t lo, int32_t hi, float* out) {
   float tau = tauAt(g, lo);
@@ -363,7 +436,14 @@ void rasterize_bary(const host::BrushDab* dab, PaintTarget& target, int32_t slot
   float* opacity = reinterpret_cast<float*>(base + opacityAt);
   if (blur) scratch.place(base);
 
-  walkTriangle(v, 0, rows, [&](const WalkSpan& span) {
+  // The falloff table paints nothing beyond the brush's radius: rows and pixels past it are not
+  // even looked at.
+  const bool clipped = brush.rule == OpacityRule::kTable && !(stamping && st.flat);
+  TriangleReach within;
+  within.rowMax = rows;
+  if (clipped && !triangleReach(*brush.table, pos, v, rows, within)) return;
+  const bool clipSpans = clipped && !within.inside;
+  walkTriangle(v, within.rowMin, within.rowMax, [&](const WalkSpan& span) {
     const SpanGeometry g = spanGeometry(span, pos);
     if (g.x0 < 0) return;
     int32_t reach = g.x1 - g.x0;
@@ -371,10 +451,7 @@ void rasterize_bary(const host::BrushDab* dab, PaintTarget& target, int32_t slot
     // Only the part of the span the brush reaches is read, blended and written back: the pixels
     // around it would be left as they are anyway.
     int32_t first = 0;
-    // The falloff table paints nothing beyond the brush's radius: pixels past it are not even
-    // looked at.
-    const bool clipped = brush.rule == OpacityRule::kTable && !(stamping && st.flat);
-    if (clipped && !brushReach(*brush.table, g, reach, first, reach)) return;
+    if (clipSpans && !brushReach(*brush.table, g, reach, first, reach)) return;
     if (!stamping) {
       if (!colourOpacity(brush, g, first, reach, opacity)) return;
       while (!(opacity[first] > 0.f)) ++first;
