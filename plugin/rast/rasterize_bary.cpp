@@ -146,8 +146,8 @@ struct TriangleReach {
 // minus the disc's radius times its gradient. A radius widened beyond the rounding of the
 // single-precision rule, and rows widened beyond the drift of the walk's running parameters,
 // keep every row the rule could paint. False when no row can be painted.
-bool triangleReach(const FalloffTable& t, const float pos[3][3], const WalkPoint v[3],
-                   int32_t rows, TriangleReach& out) {
+bool triangleReach(const FalloffTable& t, const float pos[3][3], const WalkPoint v[3], int32_t rows,
+                   TriangleReach& out) {
   out.rowMin = 0;
   out.rowMax = rows;
   out.inside = false;
