@@ -156,6 +156,33 @@ TEST_F(OutputTest, EightBitLayersKeepEveryByteAndTheirAlpha) {
   EXPECT_GT(partial, 10);  // the falloff leaves many pixels partly covered
 }
 
+TEST_F(OutputTest, PngCompressionLevelsChangeTheSizeNotThePixels) {
+  const CommandRun r = runJob(kGradientScene + R"(,
+      {"step": "save", "material": "Tex", "file": "fast.png", "compression": 0},
+      {"step": "save", "material": "Tex", "file": "small.png", "compression": 9},
+      {"step": "save", "material": "Tex", "file": "plain.png"})");
+  ASSERT_EQ(r.status, 0) << r.err;
+  // Level 0 stores the 64 x 64 x 3 x 2 bytes of samples uncompressed.
+  EXPECT_GT(fs::file_size(out("fast.png")), 64u * 64 * 3 * 2);
+  EXPECT_LT(fs::file_size(out("small.png")), fs::file_size(out("fast.png")) / 2);
+  const Image fast = readImage(out("fast.png")), small = readImage(out("small.png")),
+              plain = readImage(out("plain.png"));
+  ASSERT_EQ(fast.pixels.size(), 64u * 64 * 3);
+  EXPECT_EQ(fast.pixels, small.pixels);
+  EXPECT_EQ(fast.pixels, plain.pixels);
+
+  // A level is PNG's alone; the check and the run both say so.
+  const CommandRun tif = runJob(kGradientScene + R"(,
+      {"step": "save", "material": "Tex", "file": "tex.tif", "compression": 5})");
+  EXPECT_NE(tif.status, 0);
+  EXPECT_TRUE(contains(tif.err, "only PNG files have one")) << tif.err;
+  EXPECT_FALSE(fs::exists(out("tex.tif")));
+  const CommandRun high = runJob(kGradientScene + R"(,
+      {"step": "save", "material": "Tex", "file": "tex.png", "compression": 12})");
+  EXPECT_NE(high.status, 0);
+  EXPECT_TRUE(contains(high.err, "compression")) << high.err;
+}
+
 TEST_F(OutputTest, ExrRoundTripOfAColourLayerIsWithinOneSixteenBitStep) {
   // Written linear as float (a 16-bit layer is never squeezed into half unless asked), opened
   // again as the texture of a second material (a float layer, linear), and written back as

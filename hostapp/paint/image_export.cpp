@@ -109,6 +109,15 @@ bool exportImageFile(const host::PaintBitmap& bitmap, const std::string& path,
             std::to_string(bitmap.colorMode()) + ".";
     return false;
   }
+  if (options.compression >= 0 && format != host::kFormatPNG) {
+    error = "The image " + path + " cannot take a compression level: only PNG files have one.";
+    return false;
+  }
+  if (options.compression > 9) {
+    error = "The image " + path + " cannot be written at compression level " +
+            std::to_string(options.compression) + ": PNG levels go from 0 to 9.";
+    return false;
+  }
   const SampleDepth depth = exportDepth(bitmap, path, options);
   if (!holds(format, depth)) {
     error = "The image " + path + " cannot hold " + depthName(depth) +
@@ -135,7 +144,8 @@ bool exportImageFile(const host::PaintBitmap& bitmap, const std::string& path,
   if (alpha && fileChannels == channels) spec.alpha_channel = channels - 1;
   // Layers hold straight alpha: the writers must not divide the colour by alpha on the way out.
   spec.attribute("oiio:UnassociatedAlpha", 1);
-  if (format == host::kFormatPNG) spec.attribute("png:compressionLevel", 3);
+  if (format == host::kFormatPNG)
+    spec.attribute("png:compressionLevel", options.compression >= 0 ? options.compression : 3);
   // Data has no transfer function: it is tagged linear, so that no reader decodes it as sRGB.
   if (to == Encoding::kSRGB) {
     spec.attribute("oiio:ColorSpace", "sRGB");
