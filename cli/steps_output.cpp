@@ -133,6 +133,7 @@ hostapp::ExportOptions exportOptions(JobContext& ctx, const Json& step, int32_t 
                  : space == "raw"    ? hostapp::FileColorSpace::kRaw
                                      : hostapp::FileColorSpace::kAuto;
   o.colorData = hostapp::isColorChannel(channel);
+  o.compression = intOr(step, "compression", -1);
   if (ctx.progress) o.progress = [&ctx](double done) { ctx.progress("save", done, ""); };
   return o;
 }
@@ -327,6 +328,9 @@ void addOutputSteps(StepTable& t) {
                 opt("colorspace", word({"auto", "srgb", "linear", "raw"}),
                     "Colour space of the file: auto is sRGB in integer files and linear in "
                     "half and float ones for colour channels, data as it is."),
+                opt("compression", whole().between(0, 9),
+                    "PNG compression level, 0 (fastest, largest) to 9 (smallest, slowest); 3 "
+                    "by default."),
                 opt("each_layer", flag(), "Also write every layer under its own name.")})
             .oneOf({"material", "object"})
             .excluding("channel", "channels")

@@ -255,6 +255,38 @@ TEST_F(IdentityTest, SmallDabsOnLargePolygons) {
   }
 }
 
+TEST_F(IdentityTest, SmallDabsOnCurvedAndFoldedSurfaces) {
+  // Polygons at every angle to the brush, stretched two to one in the layer, and the fold of a
+  // box: dabs far smaller than the triangles they touch, plain and through a stencil.
+  const uint64_t expected[5] = {0x1a22c36c136ad607ull, 0x5d1a9adfc9921672ull, 0x3b54b765d55dd465ull,
+                                0x86d5b4aea710cdcaull, 0x002761772584c3e2ull};
+  int i = 0;
+  for (int32_t mode : {5, 37}) {
+    TearDown();
+    SetUp();
+    scene(hostapp::uvSphere(32, 16, 5.0), mode, 1024);
+    stroke({{5, 0, 0.5}, {3.5, 3.5, -0.5}, {0, 4.2, 2.7}}, 0.45);
+    stroke({{4.6, 1.2, -1.5}, {4.6, 1.9, 1.5}}, 0.2, pigmora::kDabSecondaryColor);
+    expectChecksum(("curved " + std::to_string(mode)).c_str(), expected[i++], checksum());
+  }
+  for (int32_t mode : {5, 21}) {
+    TearDown();
+    SetUp();
+    scene(hostapp::uvBox(4, 3, 2), mode, 1024);
+    stroke({{2, -1.5, 1}, {2, 1.5, -1}, {0, 1.5, 1}}, 0.3);
+    expectChecksum(("folded " + std::to_string(mode)).c_str(), expected[i++], checksum());
+  }
+  TearDown();
+  SetUp();
+  addImage("/stencils/pattern.png", 20, 16, 24);
+  scene(hostapp::uvSphere(32, 16, 5.0), 5, 1024);
+  settings().setBool(10401, true);
+  settings().setFilename(host::kBrushStencil, "/stencils/pattern.png");
+  settings().setReal(host::kBrushStencilScale, 3.0);
+  stroke({{5, 0, 0.5}, {3.5, 3.5, -0.5}}, 0.45);
+  expectChecksum("curved stencil", expected[i++], checksum());
+}
+
 TEST_F(IdentityTest, UndoAndRedoRestoreEveryByte) {
   scene(sphere(), 21);
   const uint64_t before = checksum();

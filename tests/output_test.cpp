@@ -29,9 +29,12 @@ struct Image {
   long at16(int x, int y, int c) const { return std::lround(at(x, y, c) * 65535.0); }
 };
 
-Image readImage(const fs::path& p) {
+// Straight alpha when `straight`: colours as the file holds them, not multiplied by alpha.
+Image readImage(const fs::path& p, bool straight = false) {
   Image img;
-  auto in = OIIO::ImageInput::open(p.string());
+  OIIO::ImageSpec config;
+  if (straight) config.attribute("oiio:UnassociatedAlpha", 1);
+  auto in = OIIO::ImageInput::open(p.string(), &config);
   if (!in) return img;
   const OIIO::ImageSpec& spec = in->spec();
   img.width = spec.width;
@@ -101,6 +104,83 @@ TEST_F(OutputTest, SixteenBitLayersKeepEverySixteenBitValueInTiff) {
   }
   EXPECT_EQ(checked, 64);
   EXPECT_GT(finer, 20);  // the gradient really uses the bits below the top eight
+}
+
+TEST_F(OutputTest, EightBitLayersKeepEveryByteAndTheirAlpha) {
+  // A soft stroke over a transparent fill: alpha and colour take every value from 0 to the paint.
+  std::string points;
+  for (int y = 0; y < 64; ++y) points += (y ? ", [32, " : "[32, ") + std::to_string(y) + "]";
+  const CommandRun r = runJob(R"(
+      {"step": "object", "name": "Card", "primitive": "grid", "columns": 1, "rows": 1, "size": 100},
+      {"step": "material", "name": "Tex", "channels": {"color": {"size": 64, "mode": "argb8", "fill": null}}},
+      {"step": "texture_tag", "object": "Card", "material": "Tex"},
+      {"step": "tool", "settings": {"radius": 40, "strength": 0.9, "falloff": [[0, 1], [1, 0]]}},
+      {"step": "painter", "colors": {"color": {"primary": [0.95, 0.6, 0.05]}},
+       "texture": {"material": "Tex"}},
+      {"step": "stroke", "uv": [[0.1, 0.5], [0.9, 0.5]]},
+      {"step": "save", "material": "Tex", "file": "tex.png"},
+      {"step": "save", "material": "Tex", "file": "tex.tga"},
+      {"step": "save", "material": "Tex", "file": "tex.jpg"},
+      {"step": "pixels", "material": "Tex", "points": [)" +
+                              points + "]}");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const Image png = readImage(out("tex.png"), true), tga = readImage(out("tex.tga"), true),
+              jpg = readImage(out("tex.jpg"), true);
+  ASSERT_EQ(png.format, OIIO::TypeDesc::UINT8);
+  ASSERT_EQ(png.channels, 4);
+  ASSERT_EQ(tga.channels, 4);
+  ASSERT_EQ(jpg.channels, 3);  // JPEG keeps the colour only
+  auto byte = [](const Image& img, int x, int y, int c) {
+    return std::lround(img.at(x, y, c) * 255.0);
+  };
+  std::istringstream lines(r.out.substr(r.out.find(" in argb8\n") + 10));
+  int checked = 0, partial = 0;
+  for (std::string line; std::getline(lines, line) && line.rfind("    ", 0) == 0;) {
+    int x, y;
+    long a, c[3];
+    ASSERT_EQ(std::sscanf(line.c_str(), " %d %d: %ld %ld %ld %ld", &x, &y, &a, &c[0], &c[1], &c[2]),
+              6);
+    // Files hold alpha last.
+    EXPECT_EQ(byte(png, x, y, 3), a) << y;
+    EXPECT_EQ(byte(tga, x, y, 3), a) << y;
+    for (int k = 0; k < 3; ++k) {
+      EXPECT_EQ(byte(png, x, y, k), c[k]) << y;
+      if (a > 0) {
+        EXPECT_EQ(byte(tga, x, y, k), c[k]) << y;
+      }
+    }
+    partial += a > 0 && a < 255;
+    ++checked;
+  }
+  EXPECT_EQ(checked, 64);
+  EXPECT_GT(partial, 10);  // the falloff leaves many pixels partly covered
+}
+
+TEST_F(OutputTest, PngCompressionLevelsChangeTheSizeNotThePixels) {
+  const CommandRun r = runJob(kGradientScene + R"(,
+      {"step": "save", "material": "Tex", "file": "fast.png", "compression": 0},
+      {"step": "save", "material": "Tex", "file": "small.png", "compression": 9},
+      {"step": "save", "material": "Tex", "file": "plain.png"})");
+  ASSERT_EQ(r.status, 0) << r.err;
+  // Level 0 stores the 64 x 64 x 3 x 2 bytes of samples uncompressed.
+  EXPECT_GT(fs::file_size(out("fast.png")), 64u * 64 * 3 * 2);
+  EXPECT_LT(fs::file_size(out("small.png")), fs::file_size(out("fast.png")) / 2);
+  const Image fast = readImage(out("fast.png")), small = readImage(out("small.png")),
+              plain = readImage(out("plain.png"));
+  ASSERT_EQ(fast.pixels.size(), 64u * 64 * 3);
+  EXPECT_EQ(fast.pixels, small.pixels);
+  EXPECT_EQ(fast.pixels, plain.pixels);
+
+  // A level is PNG's alone; the check and the run both say so.
+  const CommandRun tif = runJob(kGradientScene + R"(,
+      {"step": "save", "material": "Tex", "file": "tex.tif", "compression": 5})");
+  EXPECT_NE(tif.status, 0);
+  EXPECT_TRUE(contains(tif.err, "only PNG files have one")) << tif.err;
+  EXPECT_FALSE(fs::exists(out("tex.tif")));
+  const CommandRun high = runJob(kGradientScene + R"(,
+      {"step": "save", "material": "Tex", "file": "tex.png", "compression": 12})");
+  EXPECT_NE(high.status, 0);
+  EXPECT_TRUE(contains(high.err, "compression")) << high.err;
 }
 
 TEST_F(OutputTest, ExrRoundTripOfAColourLayerIsWithinOneSixteenBitStep) {

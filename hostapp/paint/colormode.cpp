@@ -227,7 +227,7 @@ bool convertPixels(int32_t srcMode, const void* src, int32_t dstMode, void* dst,
     const int32_t stride = srcMode == 5 ? 4 : 3, first = srcMode == 5 ? 1 : 0;
     float* f = static_cast<float*>(dst);
     for (int32_t i = 0; i < count; ++i, in += stride)
-      for (int c = 0; c < 3; ++c) f[3 * i + c] = static_cast<float>(in[first + c]) / 255.f;
+      for (int c = 0; c < 3; ++c) f[3 * i + c] = kByteToFloat[in[first + c]];
     return true;
   }
   if (convertRGBModes(srcMode, in, dstMode, out, count)) return true;

@@ -109,6 +109,15 @@ bool exportImageFile(const host::PaintBitmap& bitmap, const std::string& path,
             std::to_string(bitmap.colorMode()) + ".";
     return false;
   }
+  if (options.compression >= 0 && format != host::kFormatPNG) {
+    error = "The image " + path + " cannot take a compression level: only PNG files have one.";
+    return false;
+  }
+  if (options.compression > 9) {
+    error = "The image " + path + " cannot be written at compression level " +
+            std::to_string(options.compression) + ": PNG levels go from 0 to 9.";
+    return false;
+  }
   const SampleDepth depth = exportDepth(bitmap, path, options);
   if (!holds(format, depth)) {
     error = "The image " + path + " cannot hold " + depthName(depth) +
@@ -133,7 +142,10 @@ bool exportImageFile(const host::PaintBitmap& bitmap, const std::string& path,
   const int32_t fileChannels = format == host::kFormatJPEG && alpha ? channels - 1 : channels;
   OIIO::ImageSpec spec(width, height, fileChannels, typeOf(depth));
   if (alpha && fileChannels == channels) spec.alpha_channel = channels - 1;
-  if (format == host::kFormatPNG) spec.attribute("png:compressionLevel", 3);
+  // Layers hold straight alpha: the writers must not divide the colour by alpha on the way out.
+  spec.attribute("oiio:UnassociatedAlpha", 1);
+  if (format == host::kFormatPNG)
+    spec.attribute("png:compressionLevel", options.compression >= 0 ? options.compression : 3);
   // Data has no transfer function: it is tagged linear, so that no reader decodes it as sRGB.
   if (to == Encoding::kSRGB) {
     spec.attribute("oiio:ColorSpace", "sRGB");
@@ -142,9 +154,35 @@ bool exportImageFile(const host::PaintBitmap& bitmap, const std::string& path,
     // TIFF has no linear tag of its own; the description says it for readers that look.
     if (format == host::kFormatTIFF) spec.attribute("ImageDescription", "colorspace: linear");
   }
-  // Rows are read in the bitmap's own mode, turned into floats with alpha last, re-encoded, and
-  // handed to the writer, which rounds them to the file's samples.
   const int32_t cb = layout->componentBytes;
+  // Integer samples kept at their own depth and encoding go to the file as they are, alpha
+  // moved last: no float in between.
+  const bool sameSamples =
+      (cb == 1 && depth == SampleDepth::kUInt8) || (cb == 2 && depth == SampleDepth::kUInt16);
+  if (sameSamples && (from == to || from == Encoding::kRaw || to == Encoding::kRaw)) {
+    std::vector<uint8_t> raw(static_cast<size_t>(width) * layout->pixelBytes());
+    std::vector<uint8_t> row(static_cast<size_t>(width) * fileChannels * cb);
+    const int32_t colourFirst = layout->alpha ? 1 : 0, colours = channels - colourFirst;
+    const size_t pixelIn = static_cast<size_t>(layout->pixelBytes());
+    const size_t pixelOut = static_cast<size_t>(fileChannels) * cb;
+    const size_t sample = static_cast<size_t>(cb);
+    return writeImageRows(
+        path, spec, cb == 1 ? OIIO::TypeDesc::UINT8 : OIIO::TypeDesc::UINT16,
+        [&](int32_t y) -> const void* {
+          bitmap.getPixelRow(0, y, width, raw.data(), layout->mode);
+          for (size_t x = 0; x < static_cast<size_t>(width); ++x) {
+            const uint8_t* p = &raw[x * pixelIn];
+            uint8_t* q = &row[x * pixelOut];
+            std::memcpy(q, p + colourFirst * sample, colours * sample);
+            if (fileChannels > colours) std::memcpy(q + colours * sample, p, sample);
+          }
+          if (options.progress) options.progress(static_cast<double>(y + 1) / height);
+          return row.data();
+        },
+        error);
+  }
+  // Other rows are read in the bitmap's own mode, turned into floats with alpha last,
+  // re-encoded, and handed to the writer, which rounds them to the file's samples.
   std::vector<uint8_t> raw(static_cast<size_t>(width) * layout->pixelBytes());
   std::vector<float> row(static_cast<size_t>(width) * channels);
   const int32_t colourFirst = layout->alpha ? 1 : 0;

@@ -23,6 +23,10 @@ struct ExportOptions {
   // written as sRGB or linear is taken to hold linear values.
   FileColorSpace colorspace = FileColorSpace::kAuto;
   bool colorData = true;  // the bitmap belongs to a colour channel
+  // The zlib level of PNG files, 0 (fastest) .. 9 (smallest); -1 for 3, which writes large
+  // textures several times faster than the highest for files a few percent bigger. Other formats
+  // refuse a level.
+  int32_t compression = -1;
   // Told the share of rows written (0 .. 1).
   std::function<void(double)> progress;
 };

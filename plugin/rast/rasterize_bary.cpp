@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "lib/repeated_add.h"
 #include "plugin/rast/blend.h"
 #include "plugin/rast/blur.h"
@@ -134,6 +138,130 @@ bool brushReach(const FalloffTable& t, const SpanGeometry& g, int32_t count, int
   return lo < hi;
 }
 
+// The rows of a triangle the brush sphere can reach, and whether the triangle lies inside it.
+struct TriangleReach {
+  int32_t rowMin = 0, rowMax = 0;
+  bool inside = false;  // every vertex within the radius: the sphere holds the whole triangle
+};
+
+// Every point a row's span evaluates lies on the line of the triangle's plane where the affine
+// row function (each vertex to its rounded pixel row) takes that row's value. The sphere meets
+// the plane in a disc, over which the row function spans its value at the disc's centre plus or
+// minus the disc's radius times its gradient. A radius widened beyond the rounding of the
+// single-precision rule, and rows widened beyond the drift of the walk's running parameters,
+// keep every row the rule could paint. False when no row can be painted.
+bool triangleReach(const FalloffTable& t, const float pos[3][3], const WalkPoint v[3], int32_t rows,
+                   TriangleReach& out) {
+  out.rowMin = 0;
+  out.rowMax = rows;
+  out.inside = false;
+  double p[3][3], c[3], magnitude = 0.0;
+  int32_t inside = 0;
+  for (int j = 0; j < 3; ++j) {
+    c[j] = t.centre[j];
+    magnitude = std::max(magnitude, std::abs(c[j]));
+  }
+  for (int i = 0; i < 3; ++i) {
+    double d2 = 0.0;
+    for (int j = 0; j < 3; ++j) {
+      p[i][j] = pos[i][j];
+      magnitude = std::max(magnitude, std::abs(p[i][j]));
+      d2 += (p[i][j] - c[j]) * (p[i][j] - c[j]);
+    }
+    if (d2 < t.radius2) ++inside;
+  }
+  out.inside = inside == 3;
+  const double r0 = std::sqrt(static_cast<double>(t.radius2));
+  if (!std::isfinite(magnitude) || !std::isfinite(r0)) return true;
+  const double r = r0 + 1e-5 * (4.0 * magnitude + r0);
+  double e1[3], e2[3], toCentre[3];
+  for (int j = 0; j < 3; ++j) {
+    e1[j] = p[1][j] - p[0][j];
+    e2[j] = p[2][j] - p[0][j];
+    toCentre[j] = c[j] - p[0][j];
+  }
+  const double a11 = e1[0] * e1[0] + e1[1] * e1[1] + e1[2] * e1[2];
+  const double a12 = e1[0] * e2[0] + e1[1] * e2[1] + e1[2] * e2[2];
+  const double a22 = e2[0] * e2[0] + e2[1] * e2[1] + e2[2] * e2[2];
+  const double det = a11 * a22 - a12 * a12;  // the squared length of e1 x e2
+  // A sliver whose plane is not well defined keeps every row.
+  if (!(det > 1e-9 * a11 * a22)) return true;
+  const double n[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
+                       e1[0] * e2[1] - e1[1] * e2[0]};
+  const double h = (toCentre[0] * n[0] + toCentre[1] * n[1] + toCentre[2] * n[2]) / std::sqrt(det);
+  if (!(std::abs(h) < r)) return false;
+  const double dy1 = static_cast<double>(v[1].y) - v[0].y;
+  const double dy2 = static_cast<double>(v[2].y) - v[0].y;
+  const double alpha = (a22 * dy1 - a12 * dy2) / det, beta = (a11 * dy2 - a12 * dy1) / det;
+  double g[3], gg = 0.0, atCentre = v[0].y;
+  for (int j = 0; j < 3; ++j) {
+    g[j] = alpha * e1[j] + beta * e2[j];
+    gg += g[j] * g[j];
+    atCentre += g[j] * toCentre[j];
+  }
+  const double half = std::sqrt(r * r - h * h) * std::sqrt(gg);
+  const double height = std::max({v[0].y, v[1].y, v[2].y}) - std::min({v[0].y, v[1].y, v[2].y});
+  const double margin = 2.0 + height * height * 0x1p-22 + 1e-6 * (std::abs(atCentre) + half);
+  const double from = std::floor(atCentre - half - margin);
+  const double to = std::ceil(atCentre + half + margin) + 1.0;
+  if (!std::isfinite(from) || !std::isfinite(to)) return true;
+  if (!(to > 0.0) || !(from < rows)) return false;
+  if (from > 0.0) out.rowMin = static_cast<int32_t>(from);
+  if (to < rows) out.rowMax = static_cast<int32_t>(to);
+  return out.rowMin < out.rowMax;
+}
+
+// The table opacity of pixels [lo, hi) whose span parameters `out` holds, in place: position,
+// squared distance, the radius and table limits, the lookup and the strength, each the same
+// single-precision operation in the same order as tableOpacity.
+void tableSpan(const FalloffTable& t, const SpanGeometry& g, float strength, int32_t lo, int32_t hi,
+               float* out) {
+  const float cx = t.centre[0], cy = t.centre[1], cz = t.centre[2];
+  const float sx = g.start[0], sy = g.start[1], sz = g.start[2];
+  const float ex = g.delta[0], ey = g.delta[1], ez = g.delta[2];
+  const float radius2 = t.radius2, scale = t.scale;
+  int32_t k = lo;
+#if defined(__SSE2__)
+  const __m128 vcx = _mm_set1_ps(cx), vcy = _mm_set1_ps(cy), vcz = _mm_set1_ps(cz);
+  const __m128 vsx = _mm_set1_ps(sx), vsy = _mm_set1_ps(sy), vsz = _mm_set1_ps(sz);
+  const __m128 vex = _mm_set1_ps(ex), vey = _mm_set1_ps(ey), vez = _mm_set1_ps(ez);
+  const __m128 vr2 = _mm_set1_ps(radius2), vscale = _mm_set1_ps(scale);
+  const __m128 entries = _mm_set1_ps(static_cast<float>(kFalloffEntries));
+  const __m128 zero = _mm_setzero_ps(), vstrength = _mm_set1_ps(strength);
+  for (; k + 4 <= hi; k += 4) {
+    const __m128 tau = _mm_loadu_ps(out + k);
+    const __m128 dx = _mm_sub_ps(vcx, _mm_add_ps(vsx, _mm_mul_ps(tau, vex)));
+    const __m128 dy = _mm_sub_ps(vcy, _mm_add_ps(vsy, _mm_mul_ps(tau, vey)));
+    const __m128 dz = _mm_sub_ps(vcz, _mm_add_ps(vsz, _mm_mul_ps(tau, vez)));
+    const __m128 d2 =
+        _mm_add_ps(_mm_add_ps(_mm_mul_ps(dx, dx), _mm_mul_ps(dy, dy)), _mm_mul_ps(dz, dz));
+    const __m128 at = _mm_mul_ps(d2, vscale);
+    const __m128 lit = _mm_and_ps(_mm_and_ps(_mm_cmpge_ps(d2, zero), _mm_cmplt_ps(d2, vr2)),
+                                  _mm_cmplt_ps(at, entries));
+    const int lanes = _mm_movemask_ps(lit);
+    if (lanes == 0) {
+      _mm_storeu_ps(out + k, zero);
+      continue;
+    }
+    alignas(16) int32_t index[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(index), _mm_cvttps_epi32(_mm_and_ps(lit, at)));
+    const __m128 f = _mm_setr_ps(t.f[index[0]], t.f[index[1]], t.f[index[2]], t.f[index[3]]);
+    _mm_storeu_ps(out + k, _mm_and_ps(lit, _mm_mul_ps(vstrength, f)));
+  }
+#endif
+  for (; k < hi; ++k) {
+    const float dx = cx - (sx + out[k] * ex), dy = cy - (sy + out[k] * ey),
+                dz = cz - (sz + out[k] * ez);
+    const float d2 = dx * dx + dy * dy + dz * dz;
+    float o = 0.f;
+    if (d2 >= 0.f && d2 < radius2) {
+      const float at = d2 * scale;
+      if (at < static_cast<float>(kFalloffEntries)) o = strength * t.f[static_cast<int32_t>(at)];
+    }
+    out[k] = o;
+  }
+}
+
 // Opacity of pixels [lo, hi) of a span; false when none of them is painted.
 bool colourOpacity(const Brush& b, const SpanGeometry& g, int32_t lo, int32_t hi, float* out) {
   float tau = tauAt(g, lo);
@@ -151,25 +279,7 @@ bool colourOpacity(const Brush& b, const SpanGeometry& g, int32_t lo, int32_t hi
         out[k] = tau;
         tau += g.step;
       }
-      const float cx = t.centre[0], cy = t.centre[1], cz = t.centre[2];
-      const float sx = g.start[0], sy = g.start[1], sz = g.start[2];
-      const float ex = g.delta[0], ey = g.delta[1], ez = g.delta[2];
-      for (int32_t k = lo; k < hi; ++k) {
-        const float dx = cx - (sx + out[k] * ex), dy = cy - (sy + out[k] * ey),
-                    dz = cz - (sz + out[k] * ez);
-        out[k] = dx * dx + dy * dy + dz * dz;
-      }
-      const float radius2 = t.radius2, scale = t.scale, strength = b.strength;
-      for (int32_t k = lo; k < hi; ++k) {
-        const float d2 = out[k];
-        float o = 0.f;
-        if (d2 >= 0.f && d2 < radius2) {
-          const float at = d2 * scale;
-          if (at < static_cast<float>(kFalloffEntries))
-            o = strength * t.f[static_cast<int32_t>(at)];
-        }
-        out[k] = o;
-      }
+      tableSpan(t, g, b.strength, lo, hi, out);
       break;
     }
     case OpacityRule::kHost:
@@ -363,7 +473,14 @@ void rasterize_bary(const host::BrushDab* dab, PaintTarget& target, int32_t slot
   float* opacity = reinterpret_cast<float*>(base + opacityAt);
   if (blur) scratch.place(base);
 
-  walkTriangle(v, 0, rows, [&](const WalkSpan& span) {
+  // The falloff table paints nothing beyond the brush's radius: rows and pixels past it are not
+  // even looked at.
+  const bool clipped = brush.rule == OpacityRule::kTable && !(stamping && st.flat);
+  TriangleReach within;
+  within.rowMax = rows;
+  if (clipped && !triangleReach(*brush.table, pos, v, rows, within)) return;
+  const bool clipSpans = clipped && !within.inside;
+  walkTriangle(v, within.rowMin, within.rowMax, [&](const WalkSpan& span) {
     const SpanGeometry g = spanGeometry(span, pos);
     if (g.x0 < 0) return;
     int32_t reach = g.x1 - g.x0;
@@ -371,10 +488,7 @@ void rasterize_bary(const host::BrushDab* dab, PaintTarget& target, int32_t slot
     // Only the part of the span the brush reaches is read, blended and written back: the pixels
     // around it would be left as they are anyway.
     int32_t first = 0;
-    // The falloff table paints nothing beyond the brush's radius: pixels past it are not even
-    // looked at.
-    const bool clipped = brush.rule == OpacityRule::kTable && !(stamping && st.flat);
-    if (clipped && !brushReach(*brush.table, g, reach, first, reach)) return;
+    if (clipSpans && !brushReach(*brush.table, g, reach, first, reach)) return;
     if (!stamping) {
       if (!colourOpacity(brush, g, first, reach, opacity)) return;
       while (!(opacity[first] > 0.f)) ++first;
