@@ -115,9 +115,8 @@ void bleedObjectStep(host::PolygonObject* obj, double distance) {
 
 void bleedLayerStep(host::PolygonObject* obj, host::PaintBitmap* layer, host::SelectionTag* sel,
                     int64_t distance) {
-  // The selection tag may be absent: an unrestricted texture tag bleeds from all polygons.
   host::Document* doc = obj ? obj->document() : nullptr;
-  if (!layer || !findUndoHook(doc)) return;
+  if (!layer || !sel || !findUndoHook(doc)) return;
   beginStep(doc);
   if (layer->isInstanceOf(host::kTypeBitmapLayer)) {
     BleedLayer(layer, sel, obj, distance);

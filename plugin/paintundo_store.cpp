@@ -39,8 +39,8 @@ void PaintUndoStore::beginStep() {
   if (pending_) return;
   pending_ = host::make<PaintUndoStep>();
   if (!pending_)
-    host::api().events().debugOutput(std::string("Stop: no memory for an undo step (") + __FILE__ +
-                                     ":" + std::to_string(__LINE__) + ")");
+    host::api().events().debugOutput(std::string("Stop (") + __FILE__ + ":" +
+                                     std::to_string(__LINE__) + ")");
 }
 
 bool PaintUndoStore::saveTile(host::PaintBitmap* bitmap, int32_t x, int32_t y) {

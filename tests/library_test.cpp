@@ -38,6 +38,7 @@ class LibraryTest : public PluginHostTest {
     uvw->set(1, {{0.25, 0.25, 0}, {0.25, 0.3, 0}, {0.3, 0.3, 0}, {0.3, 0.25, 0}});
     uvw->set(0, {{0, 0, 0}, {0, 1, 0}, {0.5, 1, 0}, {0.5, 0, 0}});
   }
+  host::SelectionTag* bothQuads() { return builder().addSelectionTag(obj_, "both", {0, 1}); }
   host::PolygonObject* obj_ = nullptr;
   host::Material* mat_ = nullptr;
   int count_ = 0;
@@ -189,9 +190,14 @@ TEST_F(LibraryTest, UndoEntriesWrapTheOperationsInSteps) {
   tex->activeLayer()->getPixelRow(30, 30, 1, px, 5);
   EXPECT_EQ(px[0], 0);
 
-  // One step for the bleed of one layer (no selection tag: the whole object) and of an object.
+  // One step for the bleed of one layer (restricted to a selection of both quads) and of an
+  // object. Without a selection tag the layer is left alone.
   coverLeftHalfInRed(tex);
   lib::bleedLayer(obj_, tex->activeLayer(), nullptr, 0);
+  EXPECT_EQ(store->undoCount(), 0u);
+  tex->activeLayer()->getPixelRow(32, 10, 1, px, 5);
+  EXPECT_EQ(px[1], 0) << "no selection tag, no bleed";
+  lib::bleedLayer(obj_, tex->activeLayer(), bothQuads(), 0);
   EXPECT_EQ(store->undoCount(), 1u);
   tex->activeLayer()->getPixelRow(32, 10, 1, px, 5);
   EXPECT_EQ(px[1], 255) << "the first ring right of the covered half";
@@ -210,7 +216,7 @@ TEST_F(LibraryTest, BleedsWithoutAnUndoStepWhenTheHookHasNoStore) {
   ASSERT_EQ(pigmora::findUndoStore(doc_), nullptr);
   const size_t groups = doc_->undoList().undoCount();
   uint8_t px[4];
-  lib::bleedLayer(obj_, tex->activeLayer(), nullptr, 0);
+  lib::bleedLayer(obj_, tex->activeLayer(), bothQuads(), 0);
   tex->activeLayer()->getPixelRow(32, 10, 1, px, 5);
   EXPECT_EQ(px[1], 255) << "the first ring right of the covered half";
   lib::bleedObject(obj_, 1);
@@ -234,7 +240,7 @@ TEST_F(LibraryTest, BleedsNothingWithoutTheUndoHook) {
   const uint8_t red[4] = {255, 255, 0, 0};
   for (int y = 0; y < 32; ++y)
     for (int x = 0; x < 16; ++x) tex->activeLayer()->setPixelRow(x, y, 1, red, 5);
-  lib::bleedLayer(obj, tex->activeLayer(), nullptr, 0);
+  lib::bleedLayer(obj, tex->activeLayer(), b.addSelectionTag(obj, "all", {0}), 0);
   lib::bleedObject(obj, 1);
   uint8_t px[4];
   tex->activeLayer()->getPixelRow(16, 10, 1, px, 5);

@@ -156,6 +156,18 @@ TEST_F(UdimTest, TokensEditedInTheWindowAreStoredWhenItClosesAndReadAgain) {
   EXPECT_EQ(w->find(2000)->value.toString(), "albedo");
 }
 
+TEST_F(UdimTest, TokensEditedInTheWindowMatchFilesAtOnce) {
+  const std::string albedo = image("wall_1001_albedo.png");
+  image("wall_1001_color.png");
+  quads("Wall", {{0, 0, 0}});
+  hostapp::Window* w = openLoader();
+  ASSERT_TRUE(w->setText(2000, "albedo"));
+  ASSERT_TRUE(w->setFilename(1001, albedo));
+  ASSERT_TRUE(w->click(1004));
+  EXPECT_EQ(linkedFile(material("Wall_UDIM_1001"), 0), "wall_1001_albedo.png");
+  EXPECT_EQ(pigmora::textureToken(0), "albedo");
+}
+
 TEST_F(UdimTest, AFileFeedsTheChannelOfTheLongestTokenItsNameHolds) {
   // Walked in name order: "wall_1001_color" comes before "wall_1001_specularcolor". Both hold
   // "color"; the second holds "specularcolor" too, which is longer.

@@ -124,6 +124,8 @@ bool UDIMLoadDialog::command(int32_t id, const host::Settings& msg) {
       return true;
     case kUdimSetupButton:
       if (!doc) return true;
+      // Tokens edited since the window opened match files from this press on.
+      storeTokens();
       getFilename(kUdimFileField, file);
       doc->startUndo();
       forEachTargetObject(doc, [&](host::Object* obj) { setupUdimTiles(this, doc, obj, file); });
@@ -132,6 +134,7 @@ bool UDIMLoadDialog::command(int32_t id, const host::Settings& msg) {
     case kUdimLoadButton:
       getFilename(kUdimFileField, file);
       if (file.empty() || !doc) return true;
+      storeTokens();
       doc->startUndo();
       forEachTargetObject(doc, [&](host::Object* obj) { loadUdimTextures(doc, obj, file); });
       doc->endUndo();
@@ -146,6 +149,10 @@ bool UDIMLoadDialog::command(int32_t id, const host::Settings& msg) {
 
 void UDIMLoadDialog::destroyWindow() {
   createTextures_ = createNewTextures();
+  storeTokens();
+}
+
+void UDIMLoadDialog::storeTokens() {
   host::Settings* tokens = tokenContainer(false);
   if (!tokens) return;
   for (int32_t c = 0; c < kChannelCount; ++c) {

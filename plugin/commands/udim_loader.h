@@ -29,6 +29,8 @@ class UDIMLoadDialog : public host::GeDialog {
 
   // Whether "Create New Textures" is ticked (as last seen when the window is closed).
   bool createNewTextures() const;
+  // Writes the edited tokens into the preferences, where file matching reads them.
+  void storeTokens();
 
  private:
   bool createTextures_ = true;
