@@ -32,12 +32,6 @@ std::string lowerSuffix(const std::string& path) {
   return ext;
 }
 
-std::string trimmed(std::string why) {
-  while (!why.empty() && (why.back() == '\n' || why.back() == '.' || why.back() == ' '))
-    why.pop_back();
-  return why;
-}
-
 // Paint colour modes keep alpha first; image files keep it last.
 void moveAlphaLast(uint8_t* row, int32_t count, int32_t channels, int32_t componentBytes) {
   const size_t pixel = static_cast<size_t>(channels) * componentBytes;
@@ -151,7 +145,7 @@ std::unique_ptr<OIIO::ImageInput> openImage(CountingMemory& memory, const std::s
     in = OIIO::ImageInput::open(path, &config);
   }
   if (!in) {
-    const std::string why = trimmed(OIIO::geterror());
+    const std::string why = libraryReason(OIIO::geterror());
     error = "The image " + path + " could not be read: " +
             (why.empty() ? "it is not an image file this program knows" : why) + ".";
     return nullptr;
@@ -194,7 +188,7 @@ std::unique_ptr<PlainBitmap> loadPlainBitmap(CountingMemory& memory, const std::
     read = in->read_image(0, 0, 0, channels, OIIO::TypeDesc::UINT8, pixels.data());
   }
   if (!read) {
-    error = "The image " + path + " could not be read: " + trimmed(in->geterror()) + ".";
+    error = "The image " + path + " could not be read: " + libraryReason(in->geterror()) + ".";
     return nullptr;
   }
   in->close();
@@ -244,7 +238,7 @@ std::unique_ptr<PaintTextureImpl> loadPaintTexture(CountingMemory& memory, const
     read = in->read_image(0, 0, 0, channels, type, pixels.data());
   }
   if (!read) {
-    error = "The image " + path + " could not be read: " + trimmed(in->geterror()) + ".";
+    error = "The image " + path + " could not be read: " + libraryReason(in->geterror()) + ".";
     return nullptr;
   }
   in->close();
