@@ -9,6 +9,7 @@
 #include <new>
 
 #include "hostapp/core/atomic_file.h"
+#include "hostapp/paint/image_io.h"
 
 namespace pigmora::cli {
 
@@ -17,11 +18,19 @@ namespace {
 constexpr size_t kActivityBytes = 512;
 char gActivity[kActivityBytes] = "pigmora";
 std::terminate_handler gPrevious = nullptr;
+// Set when operator new found no memory. A bad_alloc that meets a noexcept frame of a library
+// ends the program with no exception in flight, so this is what tells that ending apart.
+std::atomic<bool> gRanOut{false};
+
+[[noreturn]] void onNoMemory() {
+  gRanOut = true;
+  throw std::bad_alloc();
+}
 
 void say(const char* text) {
   size_t left = std::strlen(text);
   while (left > 0) {
-    const ssize_t n = ::write(2, text, left);
+    const ssize_t n = ::write(hostapp::programStderr(), text, left);
     if (n <= 0) return;
     text += n;
     left -= static_cast<size_t>(n);
@@ -42,7 +51,7 @@ bool outOfMemory() {
 
 [[noreturn]] void onTerminate() {
   hostapp::removeTemporaryFilesNow();
-  if (outOfMemory()) {
+  if (outOfMemory() || gRanOut) {
     say("pigmora: ");
     say(gActivity);
     say(": the machine ran out of memory.\n");
@@ -64,6 +73,7 @@ void endOnOutOfMemory() {
   static std::atomic<bool> installed{false};
   if (installed.exchange(true)) return;
   gPrevious = std::set_terminate(onTerminate);
+  std::set_new_handler(onNoMemory);
 }
 
 }  // namespace pigmora::cli
