@@ -333,6 +333,11 @@ std::vector<std::string> sentences(const std::string& err) {
 }
 
 TEST_F(HostAllocationSweep, EveryRefusedAllocationEndsInOneSentenceWithCompleteOutputs) {
+#if defined(__SANITIZE_ADDRESS__)
+  // The leak checker cannot stop the threads a forked child inherits and says so on standard
+  // error, which this sweep reads; it runs in the normal build.
+  GTEST_SKIP() << "the host sweep runs in the normal build, not under the sanitizers";
+#endif
   const JobRun clean = run(0);
   ASSERT_EQ(clean.status, 0) << clean.err;
   ASSERT_TRUE(sentences(clean.err).empty()) << clean.err;
