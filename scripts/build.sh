@@ -9,7 +9,14 @@ flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
 if [ "${1:-}" = "--sanitize" ]; then
   shift
   dir=build-asan
-  flags=(-DCMAKE_BUILD_TYPE=Debug -DPIGMORA_SANITIZE=ON -DPIGMORA_BENCHMARKS=OFF)
+  # Built with clang at -O1, which also builds the fuzzing programs in the same tree: one
+  # instrumented build serves the sanitizer suite and scripts/fuzz.sh (PIGMORA_FUZZ_DIR).
+  flags=(-DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-g -O1"
+    -DPIGMORA_SANITIZE=ON -DPIGMORA_BENCHMARKS=OFF)
+  if command -v clang++ >/dev/null 2>&1; then
+    export CC=clang CXX=clang++
+    flags+=(-DPIGMORA_FUZZ=ON)
+  fi
 elif [ "${1:-}" = "--release" ]; then
   shift
   dir=build-release

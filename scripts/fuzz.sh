@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer programs with clang in build-fuzz/ and runs each for SECONDS (60 by
 # default), starting from its seed corpus. Usage: scripts/fuzz.sh [SECONDS]
+# PIGMORA_FUZZ_DIR=build-asan uses the sanitizer build instead (scripts/build.sh --sanitize
+# configures it with the fuzzing programs when clang is installed), saving a third build.
 # The seeds of fuzz/<name>.cpp are the files named in fuzz/<name>.seeds: one path or glob pattern
-# a line, relative to the repository. Inputs that crash are kept in build-fuzz/crashes/.
+# a line, relative to the repository (@BUILD@ stands for the build folder). Inputs that crash are kept in build-fuzz/crashes/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -10,9 +12,15 @@ if ! command -v clang++ >/dev/null 2>&1; then
   echo "fuzz.sh: clang++ is not installed (scripts/deps.sh installs it)." >&2
   exit 1
 fi
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DPIGMORA_FUZZ=ON -DPIGMORA_BENCHMARKS=OFF >/dev/null
-cmake --build build-fuzz -j 2 --target fuzzers
+dir=${PIGMORA_FUZZ_DIR:-build-fuzz}
+if [ "$dir" = build-fuzz ]; then
+  CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DPIGMORA_FUZZ=ON -DPIGMORA_BENCHMARKS=OFF >/dev/null
+elif ! grep -q '^PIGMORA_FUZZ:BOOL=ON' "$dir/CMakeCache.txt" 2>/dev/null; then
+  echo "fuzz.sh: $dir is not configured with the fuzzing programs." >&2
+  exit 1
+fi
+cmake --build "$dir" -j 2 --target fuzzers
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 mkdir -p build-fuzz/crashes
@@ -27,6 +35,7 @@ fuzz_one() {
   if [ -f "fuzz/$name.seeds" ]; then
     while IFS= read -r pattern; do
       [ -z "$pattern" ] && continue
+      pattern=${pattern//@BUILD@/$dir}
       for seed in $pattern; do
         if [ -f "$seed" ]; then cp "$seed" "$corpus/$(echo "$seed" | tr / _)"; fi
       done
@@ -53,7 +62,7 @@ report() {
   fi
 }
 status=0
-programs=(build-fuzz/bin/fuzz/*)
+programs=("$dir"/bin/fuzz/*)
 for ((i = 0; i < ${#programs[@]}; i += 2)); do
   first=${programs[i]}
   second=${programs[i + 1]:-}

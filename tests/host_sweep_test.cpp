@@ -17,7 +17,15 @@
 #include <link.h>
 #include <sys/wait.h>
 #include <unistd.h>
+// GCC names the address sanitizer with a macro, clang through a feature test.
 #if defined(__SANITIZE_ADDRESS__)
+#define PIGMORA_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PIGMORA_ASAN 1
+#endif
+#endif
+#if defined(PIGMORA_ASAN)
 #include <sanitizer/lsan_interface.h>
 #endif
 
@@ -296,7 +304,7 @@ class HostAllocationSweep : public ::testing::Test {
       std::ofstream(countFile) << refusals.count << " " << refusals.refused << "\n";
       const std::string said = problems.str();
       if (::write(2, said.data(), said.size()) < 0) status = 97;
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(PIGMORA_ASAN)
       if (__lsan_do_recoverable_leak_check()) status = 98;
 #endif
       ::_exit(status);
@@ -333,7 +341,7 @@ std::vector<std::string> sentences(const std::string& err) {
 }
 
 TEST_F(HostAllocationSweep, EveryRefusedAllocationEndsInOneSentenceWithCompleteOutputs) {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(PIGMORA_ASAN)
   // The leak checker cannot stop the threads a forked child inherits and says so on standard
   // error, which this sweep reads; it runs in the normal build.
   GTEST_SKIP() << "the host sweep runs in the normal build, not under the sanitizers";
@@ -347,7 +355,7 @@ TEST_F(HostAllocationSweep, EveryRefusedAllocationEndsInOneSentenceWithCompleteO
   ASSERT_GT(n, 1000) << "the job allocates too little to be representative";
   // The whole sweep refuses every allocation; by default every stride-th, so that the test
   // stays within seconds (PIGMORA_HOST_SWEEP_STRIDE=1 runs all of them).
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(PIGMORA_ASAN)
   int64_t stride = std::max<int64_t>(1, n / 24);
 #else
   int64_t stride = std::max<int64_t>(1, n / 120);

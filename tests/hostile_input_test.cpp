@@ -125,6 +125,41 @@ TEST_F(HostileInput, OverlappingPolygonsDoNotMultiplyTheGridsWork) {
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
 }
 
+TEST_F(HostileInput, SurfaceSearchesFromFarOutsideTheMeshEndAtOnce) {
+  host::PolygonObject* quad =
+      mesh({{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {0, 10, 0}}, {{0, 1, 2, 3}});
+  hostapp::SpatialGrid grid;
+  grid.build(*quad);
+  hostapp::SurfaceHit hit;
+  // The nearest corner of the quad is (10, 10, 0): the point lies 1e6 - 10 from its edge.
+  ASSERT_TRUE(grid.closestSurface({1e6, 5, 0}, kInf, hit));
+  EXPECT_EQ(hit.polygon, 0);
+  EXPECT_NEAR(hit.distance, 1e6 - 10, 1e-6);
+  EXPECT_FALSE(grid.closestSurface({1e6, 5, 0}, 1e5, hit));
+  EXPECT_TRUE(grid.closestSurface({5, 5, 2}, 3, hit));
+  EXPECT_NEAR(hit.distance, 2.0, 1e-12);
+  // A brush as wide as the numbers go, far off a finely divided plane: the search used to double
+  // its radius out from one cell, a thousand rounds each over the whole grid once it covered it.
+  std::vector<host::Vector> points;
+  std::vector<host::Polygon> quads;
+  constexpr int kSide = 100;
+  for (int y = 0; y <= kSide; ++y)
+    for (int x = 0; x <= kSide; ++x) points.push_back({1.0 * x, 1.0 * y, 0});
+  for (int y = 0; y < kSide; ++y)
+    for (int x = 0; x < kSide; ++x) {
+      const int32_t a = y * (kSide + 1) + x;
+      quads.push_back({a, a + 1, a + kSide + 2, a + kSide + 1});
+    }
+  host::PolygonObject* plane = mesh(points, quads);
+  grid.build(*plane);
+  const auto t0 = std::chrono::steady_clock::now();
+  for (int i = 0; i < 20; ++i) {
+    ASSERT_TRUE(grid.closestSurface({50.5, 50.5, 1e150}, kInf, hit));
+    EXPECT_NEAR(hit.distance, 1e150, 1e136);  // every polygon is as near at this distance
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(1500));
+}
+
 TEST_F(HostileInput, ObjFilesNeitherOpenMaterialsNorWrapIndices) {
   ASSERT_EQ(mkfifo(path("m.mtl").c_str(), 0600), 0);
   write("a.obj",

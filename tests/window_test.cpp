@@ -75,6 +75,27 @@ class WindowTest : public ::testing::Test {
   static std::string saveKey(int t) {
     return ",{\"t\": " + std::to_string(t) + ", \"type\": \"key\", \"key\": \"s\", \"ctrl\": true}";
   }
+  static std::string saveStep(const std::string& file) {
+    return ",{\"step\": \"save\", \"material\": \"Paint\", \"layer\": \"Paint\", \"file\": \"" +
+           file + "\"}";
+  }
+  // The stroke of the replays done headless after STEPS, its layer then saved as out/FILE. The
+  // view is the window's less its two bars and a panel PANEL pixels wide on its left; the
+  // replay's stroke was moved DX pixels right.
+  CommandRun headlessStroke(const std::string& steps, const std::string& file, int width = kWidth,
+                            int height = kHeight, int panel = 0, int dx = 0) const {
+    std::string path;
+    for (const auto& [x, y] : strokePath())
+      path += std::string(path.empty() ? "" : ", ") + "[" + std::to_string(x + dx - panel) + ", " +
+              std::to_string(y - kBar) + "]";
+    const std::string view =
+        "[" + std::to_string(width - panel) + ", " + std::to_string(height - 2 * kBar) + "]";
+    const fs::path job =
+        writeJob("headless.json",
+                 steps + ",{\"step\": \"stroke\", \"object\": \"Ball\", \"camera\": \"Eye\", " +
+                     "\"view\": " + view + ", \"screen\": [" + path + "]}" + saveStep(file));
+    return runPigmora("run " + job.string() + " --out out", {}, dir_);
+  }
 
   // Saves the painted layer of a document the window wrote as out/PNG.
   ::testing::AssertionResult saveLayer(const std::string& document, const std::string& png) {
@@ -121,23 +142,8 @@ TEST_F(WindowTest, ReplayedStrokePaintsAsTheHeadlessScreenStrokeAndUndoRestoresI
   r = paint(job.string() + " --script " + undone.string() + " --save undone.pigmora");
   ASSERT_EQ(r.status, 0) << r.err;
 
-  // The same stroke headless: the path in the view's pixels, the view below the menu bar.
-  std::string path;
-  for (const auto& [x, y] : strokePath())
-    path += std::string(path.empty() ? "" : ", ") + "[" + std::to_string(x) + ", " +
-            std::to_string(y - kBar) + "]";
-  const std::string view =
-      "[" + std::to_string(kWidth) + ", " + std::to_string(kHeight - 2 * kBar) + "]";
-  const fs::path headless =
-      writeJob("headless.json",
-               ",{\"step\": \"save\", \"material\": \"Paint\", \"layer\": \"Paint\", \"file\": "
-               "\"blank.png\"}"
-               ",{\"step\": \"stroke\", \"object\": \"Ball\", \"camera\": \"Eye\", \"view\": " +
-                   view + ", \"screen\": [" + path +
-                   "]}"
-                   ",{\"step\": \"save\", \"material\": \"Paint\", \"layer\": \"Paint\", \"file\": "
-                   "\"stroke.png\"}");
-  r = runPigmora("run " + headless.string() + " --out out", {}, dir_);
+  // The same stroke headless.
+  r = headlessStroke(saveStep("blank.png"), "stroke.png");
   ASSERT_EQ(r.status, 0) << r.err;
   ASSERT_TRUE(saveLayer("painted.pigmora", "window.png"));
   ASSERT_TRUE(saveLayer("undone.pigmora", "undone.png"));
@@ -207,22 +213,9 @@ TEST_F(WindowTest, RadiusTypedInTheToolPanelPaintsAsTheSameRadiusSetByAJob) {
   ASSERT_EQ(r.status, 0) << r.err;
 
   // The same stroke headless with the radius set by the job, in the view right of the panel.
-  std::string path;
-  for (const auto& [x, y] : strokePath())
-    path += std::string(path.empty() ? "" : ", ") + "[" + std::to_string(x + 300 - kPanel) + ", " +
-            std::to_string(y - kBar) + "]";
-  const std::string view =
-      "[" + std::to_string(kW - kPanel) + ", " + std::to_string(kH - 2 * kBar) + "]";
-  const fs::path headless = writeJob(
-      "headless.json",
-      ",{\"step\": \"tool\", \"settings\": {\"radius\": 30}}"
-      ",{\"step\": \"save\", \"material\": \"Paint\", \"layer\": \"Paint\", \"file\": "
-      "\"blank.png\"}"
-      ",{\"step\": \"stroke\", \"object\": \"Ball\", \"camera\": \"Eye\", \"view\": " +
-          view + ", \"screen\": [" + path +
-          "]},{\"step\": \"save\", \"material\": \"Paint\", \"layer\": \"Paint\", \"file\": "
-          "\"stroke30.png\"}");
-  r = runPigmora("run " + headless.string() + " --out out", {}, dir_);
+  r = headlessStroke(
+      ",{\"step\": \"tool\", \"settings\": {\"radius\": 30}}" + saveStep("blank.png"),
+      "stroke30.png", kW, kH, kPanel, 300);
   ASSERT_EQ(r.status, 0) << r.err;
   ASSERT_TRUE(saveLayer("panel.pigmora", "panel.png"));
   int w = 0, h = 0, c = 0;
@@ -271,22 +264,11 @@ TEST_F(WindowTest, Utf8TypedIntoTheToolPanelAndABrightnessReachTheBrushWhole) {
   SKIP_WITHOUT_DISPLAY(r);
   ASSERT_EQ(r.status, 0) << r.err;
 
-  std::string path;
-  for (const auto& [x, y] : strokePath())
-    path += std::string(path.empty() ? "" : ", ") + "[" + std::to_string(x + 300 - kPanel) + ", " +
-            std::to_string(y - kBar) + "]";
-  const std::string view =
-      "[" + std::to_string(kW - kPanel) + ", " + std::to_string(kH - 2 * kBar) + "]";
-  const fs::path headless = writeJob(
-      "headless.json",
+  r = headlessStroke(
       ",{\"step\": \"tool\", \"settings\": {\"radius\": 30}}"
       ",{\"step\": \"painter\", \"colors\": {\"color\": {\"primary\": [0.8, 0.1, 0.1], "
-      "\"brightness\": 0.5}}}"
-      ",{\"step\": \"stroke\", \"object\": \"Ball\", \"camera\": \"Eye\", \"view\": " +
-          view + ", \"screen\": [" + path +
-          "]},{\"step\": \"save\", \"material\": \"Paint\", \"layer\": \"Paint\", \"file\": "
-          "\"half.png\"}");
-  r = runPigmora("run " + headless.string() + " --out out", {}, dir_);
+      "\"brightness\": 0.5}}}",
+      "half.png", kW, kH, kPanel, 300);
   ASSERT_EQ(r.status, 0) << r.err;
   ASSERT_TRUE(saveLayer("typed.pigmora", "typed.png"));
   int w = 0, h = 0, c = 0;

@@ -239,7 +239,17 @@ bool SpatialGrid::closestSurface(const host::Vector& p, double maxDistance, Surf
   // Grow the search until something is found or the limit (or the whole grid) is passed.
   const double span = cell_ * (dims_[0] + dims_[1] + dims_[2]);
   maxDistance = std::min(maxDistance, span + host::length(p - origin_));
-  for (double r = cell_;; r *= 2) {
+  // Nothing lies nearer than the grid's box: a point far outside starts its search there
+  // instead of doubling its way out from one cell, and one beyond the limit finds nothing.
+  const double o[3] = {origin_.x, origin_.y, origin_.z}, q[3] = {p.x, p.y, p.z};
+  double outside = 0;
+  for (int k = 0; k < 3; ++k) {
+    const double d = std::max({o[k] - q[k], 0.0, q[k] - (o[k] + dims_[k] * cell_)});
+    outside += d * d;
+  }
+  outside = std::sqrt(outside);
+  if (outside > maxDistance) return false;
+  for (double r = std::max(cell_, outside);; r *= 2) {
     std::vector<int32_t> candidates;
     polygonsInSphere(p, std::min(r, maxDistance), candidates);
     double best = std::numeric_limits<double>::infinity();

@@ -27,7 +27,6 @@ namespace {
 
 constexpr int32_t kBarHeight = 24;  // the menu bar at the top, the status bar at the bottom
 constexpr int32_t kPanelMin = 300, kPanelMax = 620;  // the column of docked dialogs on the right
-constexpr int32_t kMenuLine = 22;
 constexpr Rgba kBarColor = theme::kBar;
 constexpr Rgba kBarText = theme::kText;
 using theme::kAccent;
@@ -550,7 +549,7 @@ void PaintWindow::mouseInPanel(const InputRecord& press, Panel& panel) {
   }
   // Buttons and check boxes of the dialog.
   for (const auto& scope : win.scopes()) {
-    Widget* hit = findWidget(scope->root(), [&](Widget& w) {
+    Widget* hit = findWidget(scope->root(), [&, cx = cx, cy = cy](Widget& w) {
       return w.kind == WidgetKind::kGadget && w.shown && w.enabled && w.rect.contains(cx, cy) &&
              (w.gadget == host::GadgetKind::kButton || w.gadget == host::GadgetKind::kCheckBox);
     });
