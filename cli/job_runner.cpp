@@ -10,6 +10,7 @@
 #include "cli/job_check.h"
 #include "cli/job_overrides.h"
 #include "cli/memory_budget.h"
+#include "cli/out_of_memory.h"
 #include "cli/progress_bar.h"
 #include "cli/scene_report.h"
 #include "cli/steps.h"
@@ -130,8 +131,18 @@ int runJobFile(const RunOptions& options, const std::string& jobPath, std::ostre
   return runJob(options, std::move(job), label, dir, out, err);
 }
 
-int runJob(const RunOptions& options, Json job, const std::string& label,
-           const std::filesystem::path& jobDir, std::ostream& out, std::ostream& err) {
+namespace {
+
+// The job after reading it; `phase` names what is being done, for the sentence when memory runs
+// out outside a step.
+int runCheckedJob(const RunOptions& options, Json& job, const std::string& label,
+                  const std::filesystem::path& jobDir, std::ostream& out, std::ostream& err,
+                  std::string& phase) {
+  const auto enter = [&](const char* what) {
+    phase = what;
+    setActivity(label + " (" + phase + ")");
+  };
+  enter("checking the job");
   for (const std::string& o : options.overrides) {
     std::string error;
     if (!applyOverride(job, o, error)) {
@@ -145,6 +156,7 @@ int runJob(const RunOptions& options, Json job, const std::string& label,
     err << problemSentence(label, problem) << "\n";
     return kExitJobError;
   }
+  enter("loading the plug-in");
   hostapp::EmbeddedHost host;
   std::string error;
   if (!host.loadLibrary(options.pluginPath, error)) {
@@ -154,6 +166,7 @@ int runJob(const RunOptions& options, Json job, const std::string& label,
   // As the host application does when it starts, the preference pages fill in their defaults.
   for (const auto& p : host.registration().plugins())
     if (p.kind == hostapp::PluginKind::kPrefsPage) hostapp::PrefsWindow page(host, p.id);
+  enter("checking the job's settings");
   if (!checkJobSettings(host, job, problem)) {
     err << problemSentence(label, problem) << "\n";
     host.unload();
@@ -180,6 +193,7 @@ int runJob(const RunOptions& options, Json job, const std::string& label,
     host.unload();
     return kExitJobError;
   }
+  enter("preparing the output folder");
   std::filesystem::path outDir = options.outDir;
   if (outDir.empty())
     outDir = job.contains("output") ? job["output"].get<std::string>() : "pigmora-out";
@@ -222,7 +236,9 @@ int runJob(const RunOptions& options, Json job, const std::string& label,
   for (size_t i = 0; i < steps.size() && status == kExitDone; ++i) {
     const Json& step = steps[i];
     const int index = static_cast<int>(i) + 1;
+    phase = "starting step " + std::to_string(index);
     const std::string kind = step["step"].get<std::string>();
+    setActivity(stepPrefix(label, index, kind));
     ctx.warnings.clear();
     ctx.details = Json();
     bar.start();
@@ -270,6 +286,7 @@ int runJob(const RunOptions& options, Json job, const std::string& label,
       status = kExitJobError;
     }
   }
+  enter("finishing the job");
   if (status == kExitDone && options.then) {
     host.events().setEcho(nullptr);
     host.events().setProgress(nullptr);
@@ -304,6 +321,20 @@ int runJob(const RunOptions& options, Json job, const std::string& label,
   host.events().setProgress(nullptr);
   host.unload();
   return status;
+}
+
+}  // namespace
+
+int runJob(const RunOptions& options, Json job, const std::string& label,
+           const std::filesystem::path& jobDir, std::ostream& out, std::ostream& err) {
+  std::string phase = "reading the job";
+  try {
+    return runCheckedJob(options, job, label, jobDir, out, err, phase);
+  } catch (const std::bad_alloc&) {
+    // The host and its plug-in are gone by now, and with them what they held.
+    err << "pigmora: " << label << ": the machine ran out of memory while " << phase << ".\n";
+    return kExitJobError;
+  }
 }
 
 }  // namespace pigmora::cli

@@ -12,6 +12,7 @@
 #include "cli/job_schema.h"
 #include "cli/memory_budget.h"
 #include "cli/open_command.h"
+#include "cli/out_of_memory.h"
 #include "cli/paint_command.h"
 #include "cli/plugins_command.h"
 #include "cli/suggest.h"
@@ -55,6 +56,8 @@ int main(int argc, char** argv) {
   using namespace pigmora::cli;
   // An interrupted save leaves no temporary file behind.
   hostapp::removeTemporaryFilesOnInterrupt();
+  // Memory that runs out where no step can catch it still ends in a sentence.
+  endOnOutOfMemory();
   CLI::App app{"pigmora - paints onto the surfaces of polygon meshes through their UVs"};
   app.set_version_flag("--version", std::string("pigmora ") + PIGMORA_VERSION);
   app.require_subcommand(1);

@@ -75,6 +75,14 @@ int openWindow(const PaintOptions& options, hostapp::EmbeddedHost& host, hostapp
                   static_cast<long long>(window.scene().uploads().rectangles),
                   static_cast<long long>(window.scene().uploads().whole));
     out << line;
+    if (!t.moveToScreenMs.empty()) {
+      std::snprintf(line, sizeof line,
+                    "%zu frames of strokes painted by hand: from a mouse move to the frame "
+                    "that shows it, median %.1f ms, longest %.1f ms\n",
+                    t.moveToScreenMs.size(), median(t.moveToScreenMs),
+                    *std::max_element(t.moveToScreenMs.begin(), t.moveToScreenMs.end()));
+      out << line;
+    }
   }
   if (!ok) {
     err << "pigmora: " << error << "\n";

@@ -134,7 +134,7 @@ std::string bookmarkViewStep(JobContext& ctx, const Json& step) {
   (void)step;
   pigmora::ManagerSceneHook& hook = bookmarks(ctx);
   const pigmora::CameraBookmark* b = hook.addViewBookmark();
-  if (!b) throw StepError("the bookmark could not be made");
+  if (!b) throw StepError("the bookmark could not be made: the machine ran out of memory");
   return bookmarkLine(*b) + (b->preview ? "" : " (no preview: the view could not be rendered)");
 }
 

@@ -59,7 +59,8 @@ std::string libraryStep(JobContext& ctx, const Json& step) {
     const int32_t size = intOr(step, "size", 256);
     if (size < 1 || size > 16384) throw StepError("\"size\" must lie between 1 and 16384");
     hostapp::PlainBitmap preview(ctx.host.memory());
-    if (!preview.init(size, size, 24)) throw StepError("the preview bitmap could not be made");
+    if (!preview.init(size, size, 24))
+      throw StepError("the preview bitmap could not be made: the machine ran out of memory");
     lib->renderLayerToBitmap(ref.layer ? ref.layer : ref.texture, &preview);
     const std::filesystem::path file =
         ctx.outputFile(stringOr(step, "file", safeFileName(ref.label()) + "_preview.png"));

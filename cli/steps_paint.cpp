@@ -183,8 +183,15 @@ std::string toolStep(JobContext& ctx, const Json& step) {
     const std::string file =
         std::filesystem::absolute(ctx.inputFile(stringOf(step, image.key))).string();
     ctx.requireImage(file);
-    if (!ctx.host.sculptImpl().image(file))
-      throw StepError("the image " + file + " could not be read");
+    if (!ctx.host.sculptImpl().image(file)) {
+      std::string why = ctx.host.sculptImpl().lastImageError();
+      if (why.find(file) == std::string::npos)
+        throw StepError("the image " + file + " could not be read");
+      // The reader's own sentence, as a clause of the step's.
+      if (why.back() == '.') why.pop_back();
+      if (why.rfind("The ", 0) == 0) why[0] = 't';
+      throw StepError(why);
+    }
     setToolParameter(ctx, toolId, data, image.file, host::Value::ofFilename(file));
     setToolParameter(ctx, toolId, data, image.on, host::Value::ofBool(true));
   }

@@ -142,7 +142,7 @@ std::string objectStep(JobContext& ctx, const Json& step) {
   host::Object* parent = step.contains("parent") ? ctx.object(stringOf(step, "parent")) : nullptr;
   hostapp::SceneBuilder builder(ctx.host, ctx.doc);
   host::PolygonObject* obj = builder.addMesh(name, mesh, parent);
-  if (!obj) throw StepError("the object could not be made");
+  if (!obj) throw StepError("the object could not be made: the machine ran out of memory");
   placeObject(ctx, obj, step);
   if (!ctx.doc->activeObject() || boolOr(step, "active", false)) ctx.doc->setActiveObject(obj);
   return name + " (" + source + "): " + std::to_string(obj->pointCount()) + " points, " +
@@ -159,7 +159,7 @@ std::string selectionStep(JobContext& ctx, const Json& step) {
                       " has " + std::to_string(obj->polygonCount()) + " polygons");
   hostapp::SceneBuilder builder(ctx.host, ctx.doc);
   if (!builder.addSelectionTag(obj, name, polys))
-    throw StepError("the selection tag could not be made");
+    throw StepError("the selection tag could not be made: the machine ran out of memory");
   return obj->name() + ": selection \"" + name + "\" of " + std::to_string(polys.size()) +
          " polygons";
 }
@@ -171,7 +171,7 @@ std::string materialStep(JobContext& ctx, const Json& step) {
       throw StepError("\"name\": the scene already has a material named \"" + name + "\"");
   hostapp::SceneBuilder builder(ctx.host, ctx.doc);
   host::Material* mat = builder.addMaterial(name);
-  if (!mat) throw StepError("the material could not be made");
+  if (!mat) throw StepError("the material could not be made: the machine ran out of memory");
   if (step.contains("color"))
     mat->data().setVector(host::kMatColor, vectorOf(step["color"], "\"color\""));
   std::string summary = name;
@@ -216,14 +216,17 @@ std::string materialStep(JobContext& ctx, const Json& step) {
     if (entry.contains("fill") && filled) fill = vectorOf(entry["fill"], "\"fill\"");
     host::PaintTexture* tex =
         builder.addTexture(mat, channel, width, height, mode, filled ? &fill : nullptr);
-    if (!tex) throw StepError("the texture of the channel \"" + it.key() + "\" could not be made");
+    if (!tex)
+      throw StepError("the texture of the channel \"" + it.key() +
+                      "\" could not be made: the machine ran out of memory");
     if (entry.contains("layers")) {
       const Json& layers = entry["layers"];
       if (!layers.is_array()) throw StepError("\"layers\" must be a list of layer names");
       for (const Json& layer : layers) {
         if (!layer.is_string()) throw StepError("\"layers\" must be a list of layer names");
         if (!tex->addLayer(layer.get<std::string>(), mode))
-          throw StepError("the layer \"" + layer.get<std::string>() + "\" could not be made");
+          throw StepError("the layer \"" + layer.get<std::string>() +
+                          "\" could not be made: the machine ran out of memory");
       }
     }
     summary += ", " + it.key() + " " + std::to_string(width) + "x" + std::to_string(height) + " " +
@@ -237,7 +240,7 @@ std::string textureTagStep(JobContext& ctx, const Json& step) {
   host::Material* mat = ctx.material(stringOf(step, "material"));
   hostapp::SceneBuilder builder(ctx.host, ctx.doc);
   host::TextureTag* tag = builder.addTextureTag(obj, mat, stringOr(step, "restriction", ""));
-  if (!tag) throw StepError("the texture tag could not be made");
+  if (!tag) throw StepError("the texture tag could not be made: the machine ran out of memory");
   tag->data().setInt32(host::kTexProjection, intOr(step, "projection", 6));
   tag->data().setBool(host::kTexTiling, boolOr(step, "tiling", true));
   const std::string restriction = stringOr(step, "restriction", "");
@@ -249,7 +252,7 @@ std::string cameraStep(JobContext& ctx, const Json& step) {
   const std::string name = stringOf(step, "name");
   requireNewObjectName(ctx, name);
   auto* cam = static_cast<host::CameraObject*>(ctx.host.scene().createObject(host::kTypeCamera));
-  if (!cam) throw StepError("the camera could not be made");
+  if (!cam) throw StepError("the camera could not be made: the machine ran out of memory");
   cam->setName(name);
   ctx.doc->insertObject(cam, nullptr, nullptr);
   const double focal = numberOr(step, "focal", 36.0);

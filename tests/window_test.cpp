@@ -234,6 +234,100 @@ TEST_F(WindowTest, RadiusTypedInTheToolPanelPaintsAsTheSameRadiusSetByAJob) {
   EXPECT_EQ(window, stroke) << "the radius typed in the panel did not reach the brush as 30";
 }
 
+TEST_F(WindowTest, Utf8TypedIntoTheToolPanelAndABrightnessReachTheBrushWhole) {
+  // The radius box of the 960-wide window's tool panel, as above; scrolled to its end, the
+  // panel's last four rows sit above its bottom edge (28 pixels over the window's), 22 pixels
+  // each: primary, its brightness, secondary, its brightness.
+  constexpr int kW = 960, kH = 600, kPanel = 280;
+  constexpr int kPrimaryBrightness = kH - 28 - 2 * 22 - 11;
+  auto ev = [](int t, const std::string& body) {
+    return ",{\"t\": " + std::to_string(t) + ", " + body + "}";
+  };
+  auto key = [&](int t, const char* k) {
+    return ev(t, "\"type\": \"key\", \"key\": \"" + std::string(k) + "\"");
+  };
+  auto text = [&](int t, const char* x) {
+    return ev(t, "\"type\": \"text\", \"text\": \"" + std::string(x) + "\"");
+  };
+  auto click = [&](int t, int x, int y) {
+    const std::string at = ", \"x\": " + std::to_string(x) + ", \"y\": " + std::to_string(y);
+    return ev(t, "\"type\": \"down\", \"button\": \"left\"" + at) +
+           ev(t + 1, "\"type\": \"up\", \"button\": \"left\"" + at);
+  };
+  // "10" cleared, "0" typed, "3é" put in front of it, the é taken out again: "30". A backspace
+  // that left half of the é behind would make the text no number, and the radius would stay 10.
+  std::string events = click(0, 240, 85).substr(1) + key(10, "backspace") + key(11, "backspace") +
+                       text(12, "0") + key(13, "home") + text(14, "3\u00e9") +
+                       key(15, "backspace") + key(16, "return");
+  // The primary brightness: "1" cleared, "0.5ñ" typed, the ñ taken out.
+  events += ev(20, "\"type\": \"wheel\", \"x\": 40, \"y\": 300, \"wheel\": -40") +
+            click(30, 240, kPrimaryBrightness) + key(40, "backspace") + text(41, "0.5") +
+            text(42, "\u00f1") + key(43, "backspace") + key(44, "return");
+  const fs::path job = writeJob("scene.json", "");
+  const fs::path script =
+      writeScript("typed.json", events + "," + strokeEvents(100, 300) + saveKey(300));
+  CommandRun r =
+      paint(job.string() + " --script " + script.string() + " --save typed.pigmora", kW, kH);
+  SKIP_WITHOUT_DISPLAY(r);
+  ASSERT_EQ(r.status, 0) << r.err;
+
+  std::string path;
+  for (const auto& [x, y] : strokePath())
+    path += std::string(path.empty() ? "" : ", ") + "[" + std::to_string(x + 300 - kPanel) + ", " +
+            std::to_string(y - kBar) + "]";
+  const std::string view =
+      "[" + std::to_string(kW - kPanel) + ", " + std::to_string(kH - 2 * kBar) + "]";
+  const fs::path headless = writeJob(
+      "headless.json",
+      ",{\"step\": \"tool\", \"settings\": {\"radius\": 30}}"
+      ",{\"step\": \"painter\", \"colors\": {\"color\": {\"primary\": [0.8, 0.1, 0.1], "
+      "\"brightness\": 0.5}}}"
+      ",{\"step\": \"stroke\", \"object\": \"Ball\", \"camera\": \"Eye\", \"view\": " +
+          view + ", \"screen\": [" + path +
+          "]},{\"step\": \"save\", \"material\": \"Paint\", \"layer\": \"Paint\", \"file\": "
+          "\"half.png\"}");
+  r = runPigmora("run " + headless.string() + " --out out", {}, dir_);
+  ASSERT_EQ(r.status, 0) << r.err;
+  ASSERT_TRUE(saveLayer("typed.pigmora", "typed.png"));
+  int w = 0, h = 0, c = 0;
+  const auto window = pixels(dir_ / "out/typed.png", w, h, c);
+  const auto stroke = pixels(dir_ / "out/half.png", w, h, c);
+  ASSERT_FALSE(stroke.empty());
+  // Half the brightness of (0.8, 0.1, 0.1) paints a red of about 0.4 * 255 at full strength.
+  int darkRed = 0;
+  for (size_t i = 0; i + 2 < stroke.size(); i += static_cast<size_t>(c))
+    if (stroke[i] > 90 && stroke[i] < 115 && stroke[i + 1] < 20) ++darkRed;
+  EXPECT_GT(darkRed, 20) << "the headless stroke at brightness 0.5 painted no dark red";
+  EXPECT_EQ(window, stroke) << "the typed radius or brightness did not reach the brush";
+}
+
+TEST_F(WindowTest, ViewShowsAfterAStrokeWhatAFreshWindowOnTheSavedDocumentShows) {
+  // The stroke reaches the screen through the texels written each frame; a window opened on
+  // the saved document sends its textures whole. Their views must agree pixel for pixel.
+  const fs::path job = writeJob("scene.json", "");
+  const fs::path painted = writeScript("paint.json", strokeEvents() + saveKey(200));
+  CommandRun r = paint(job.string() + " --script " + painted.string() +
+                       " --save seen.pigmora --screenshot painted.png");
+  SKIP_WITHOUT_DISPLAY(r);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const fs::path idle = writeScript("idle.json", R"({"t": 0, "type": "move", "x": 5, "y": 300})");
+  r = paint((dir_ / "seen.pigmora").string() + " --script " + idle.string() +
+            " --screenshot fresh.png");
+  ASSERT_EQ(r.status, 0) << r.err;
+  int w = 0, h = 0, c = 0;
+  const auto a = pixels(dir_ / "painted.png", w, h, c);
+  const auto b = pixels(dir_ / "fresh.png", w, h, c);
+  ASSERT_EQ(a.size(), b.size());
+  ASSERT_EQ(w, kWidth);
+  // The view lies between the menu bar and the status bar, whose texts differ.
+  const size_t row = static_cast<size_t>(w) * c;
+  const std::vector<uint8_t> viewA(a.begin() + kBar * row, a.end() - kBar * row);
+  const std::vector<uint8_t> viewB(b.begin() + kBar * row, b.end() - kBar * row);
+  int differ = 0;
+  for (size_t i = 0; i < viewA.size(); ++i) differ += viewA[i] != viewB[i];
+  EXPECT_EQ(differ, 0) << "the painted view is not what the saved document shows";
+}
+
 TEST_F(WindowTest, RightClickMenuOfTheDockedPaintViewRunsTheEntryPicked) {
   const fs::path job = writeJob("scene.json", "");
   // The paint view docked from the Plug-ins menu; a right click on its material cell opens the
@@ -301,6 +395,10 @@ TEST_F(WindowTest, BadScriptsAreRefusedWithOneSentence) {
   r = paint(job.string() + " --script " + backwards.string());
   EXPECT_NE(r.status, 0);
   EXPECT_TRUE(contains(r.err, "Event 2")) << r.err;
+  const fs::path textless = writeScript("textless.json", R"({"t": 0, "type": "text"})");
+  r = paint(job.string() + " --script " + textless.string());
+  EXPECT_NE(r.status, 0);
+  EXPECT_TRUE(contains(r.err, "textless.json") && contains(r.err, "text without")) << r.err;
   r = paint("missing.pigmora");
   EXPECT_NE(r.status, 0);
   EXPECT_TRUE(contains(r.err, "missing.pigmora")) << r.err;

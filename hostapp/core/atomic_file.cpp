@@ -39,9 +39,13 @@ void releaseSlot(int slot) {
   if (slot >= 0) gSlotState[slot].store(0);
 }
 
-extern "C" void removeTemporariesAndEnd(int signal) {
+void unlinkTemporaries() {
   for (int i = 0; i < kSlots; ++i)
     if (gSlotState[i].load() == 2) ::unlink(gTempPaths[i]);
+}
+
+extern "C" void removeTemporariesAndEnd(int signal) {
+  unlinkTemporaries();
   // The handler was reset on entry: the signal, raised again, ends the program as it would have.
   std::raise(signal);
 }
@@ -85,7 +89,7 @@ bool AtomicFile::open(const std::string& path, std::string& why) {
     char tag[32];
     std::snprintf(tag, sizeof tag, ".%d.%012llx", static_cast<int>(::getpid()),
                   static_cast<unsigned long long>(n & 0xFFFFFFFFFFFFull));
-    const std::string name = path + tag + ".partial";
+    std::string name = path + tag + ".partial";
     const int slot = claimSlot(name);
     const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd < 0) {
@@ -95,10 +99,12 @@ bool AtomicFile::open(const std::string& path, std::string& why) {
       why = reason(error);
       return false;
     }
+    // The temporary is owned before anything else can fail: copying the target's name may run
+    // out of memory, and the destructor then removes the file.
     fd_ = fd;
-    target_ = path;
-    temp_ = name;
     slot_ = slot;
+    temp_ = std::move(name);
+    target_ = path;
     return true;
   }
   why = "no temporary file could be made beside it";
@@ -201,6 +207,10 @@ bool probeWritableFolder(const std::filesystem::path& dir, std::string& why) {
   ::close(fd);
   ::unlink(buffer.data());
   return true;
+}
+
+void removeTemporaryFilesNow() {
+  unlinkTemporaries();
 }
 
 void removeTemporaryFilesOnInterrupt() {

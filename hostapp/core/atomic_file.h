@@ -64,5 +64,8 @@ bool probeWritableFolder(const std::filesystem::path& dir, std::string& why);
 // Makes SIGINT and SIGTERM remove the temporary files of writes in progress before the program
 // ends as the signal would end it. Safe to call more than once.
 void removeTemporaryFilesOnInterrupt();
+// Removes the temporary files of writes in progress now, for a program that is about to end
+// without unwinding. Safe in a signal handler.
+void removeTemporaryFilesNow();
 
 }  // namespace hostapp

@@ -4,14 +4,25 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 
 namespace hostapp {
 
+namespace {
+std::atomic<CountingMemory::RefusalHook> refusalHook{nullptr};
+}  // namespace
+
+void CountingMemory::setRefusalHook(RefusalHook hook) {
+  refusalHook.store(hook);
+}
+
 bool CountingMemory::refuseNext() {
   ++count_;
-  return (failAt_ != 0 && count_ == failAt_) || (failFrom_ != 0 && count_ >= failFrom_);
+  if ((failAt_ != 0 && count_ == failAt_) || (failFrom_ != 0 && count_ >= failFrom_)) return true;
+  const RefusalHook hook = refusalHook.load(std::memory_order_relaxed);
+  return hook && hook();
 }
 
 std::string byteSize(uint64_t bytes) {

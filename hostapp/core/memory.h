@@ -41,6 +41,12 @@ class CountingMemory : public host::Memory {
   bool reserve(uint64_t bytes);
   void release(uint64_t bytes) { reserved_ -= std::min(bytes, reserved_); }
 
+  // A process-wide refusal asked after the counters on every allocation and object creation of
+  // every host: true refuses it. The command line's allocation sweep sets it, to refuse the host's
+  // allocations of a whole job in turn; null, the default, refuses nothing.
+  using RefusalHook = bool (*)();
+  static void setRefusalHook(RefusalHook hook);
+
  private:
   uint64_t budget_ = machineMemory() / 4 * 3;
   uint64_t reserved_ = 0;

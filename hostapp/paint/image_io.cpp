@@ -6,6 +6,7 @@
 #include <OpenImageIO/imageio.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
@@ -30,12 +31,6 @@ std::string lowerSuffix(const std::string& path) {
   std::transform(ext.begin(), ext.end(), ext.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return ext;
-}
-
-std::string trimmed(std::string why) {
-  while (!why.empty() && (why.back() == '\n' || why.back() == '.' || why.back() == ' '))
-    why.pop_back();
-  return why;
 }
 
 // Paint colour modes keep alpha first; image files keep it last.
@@ -104,20 +99,27 @@ bool writeRows(const std::string& path, int32_t width, int32_t height, int32_t c
 
 // Some of the image library's readers print their errors to stderr as well as returning them;
 // the program says them once, in its own sentence. Standard error is closed to them while a
-// file is opened and decoded.
+// file is opened and decoded. The program's own last words still reach the real standard
+// error through `programStderr`.
+std::atomic<int> gProgramStderr{2};
+
 class QuietStderr {
  public:
   QuietStderr() {
     std::fflush(stderr);
     saved_ = ::dup(2);
     const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (saved_ >= 0 && null >= 0) ::dup2(null, 2);
+    if (saved_ >= 0 && null >= 0) {
+      gProgramStderr = saved_;
+      ::dup2(null, 2);
+    }
     if (null >= 0) ::close(null);
   }
   ~QuietStderr() {
     std::fflush(stderr);
     if (saved_ >= 0) {
       ::dup2(saved_, 2);
+      gProgramStderr = 2;
       ::close(saved_);
     }
   }
@@ -127,6 +129,14 @@ class QuietStderr {
  private:
   int saved_ = -1;
 };
+
+}  // namespace
+
+int programStderr() {
+  return gProgramStderr;
+}
+
+namespace {
 
 // Opens an image file whose size this program can hold: its declared size is checked against the
 // largest side and the memory budget before any pixel is decoded. `bytesPerPixel` is what the
@@ -151,7 +161,7 @@ std::unique_ptr<OIIO::ImageInput> openImage(CountingMemory& memory, const std::s
     in = OIIO::ImageInput::open(path, &config);
   }
   if (!in) {
-    const std::string why = trimmed(OIIO::geterror());
+    const std::string why = libraryReason(OIIO::geterror());
     error = "The image " + path + " could not be read: " +
             (why.empty() ? "it is not an image file this program knows" : why) + ".";
     return nullptr;
@@ -194,13 +204,13 @@ std::unique_ptr<PlainBitmap> loadPlainBitmap(CountingMemory& memory, const std::
     read = in->read_image(0, 0, 0, channels, OIIO::TypeDesc::UINT8, pixels.data());
   }
   if (!read) {
-    error = "The image " + path + " could not be read: " + trimmed(in->geterror()) + ".";
+    error = "The image " + path + " could not be read: " + libraryReason(in->geterror()) + ".";
     return nullptr;
   }
   in->close();
   auto bmp = std::make_unique<PlainBitmap>(memory);
   if (!bmp->init(spec.width, spec.height, 32)) {
-    error = "The image " + path + " is too large to load.";
+    error = "The image " + path + " could not be loaded: the machine ran out of memory.";
     return nullptr;
   }
   const int alpha = spec.alpha_channel >= 0 && spec.alpha_channel < channels ? spec.alpha_channel
@@ -244,7 +254,7 @@ std::unique_ptr<PaintTextureImpl> loadPaintTexture(CountingMemory& memory, const
     read = in->read_image(0, 0, 0, channels, type, pixels.data());
   }
   if (!read) {
-    error = "The image " + path + " could not be read: " + trimmed(in->geterror()) + ".";
+    error = "The image " + path + " could not be read: " + libraryReason(in->geterror()) + ".";
     return nullptr;
   }
   in->close();
@@ -252,7 +262,7 @@ std::unique_ptr<PaintTextureImpl> loadPaintTexture(CountingMemory& memory, const
   tex->setFormat(spec.width, spec.height, mode);
   host::PaintBitmap* layer = tex->addLayer("Background", mode);
   if (!layer) {
-    error = "The image " + path + " is too large to load.";
+    error = "The image " + path + " could not be loaded: the machine ran out of memory.";
     return nullptr;
   }
   const size_t rowBytes = static_cast<size_t>(spec.width) * channels * bytes;

@@ -14,6 +14,10 @@
 
 namespace hostapp {
 
+// The descriptor of the program's standard error, also while an image library's own output
+// to it is silenced.
+int programStderr();
+
 class PaintTextureImpl;
 
 // Reads an image file (PNG, TIFF, JPEG, EXR, TGA, BMP ...) into a 32-bit plain bitmap; images

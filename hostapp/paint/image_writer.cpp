@@ -2,7 +2,9 @@
 
 #include <OpenImageIO/filesystem.h>
 
+#include <cctype>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "hostapp/core/atomic_file.h"
@@ -10,12 +12,6 @@
 namespace hostapp {
 
 namespace {
-
-std::string trimmed(std::string why) {
-  while (!why.empty() && (why.back() == '\n' || why.back() == '.' || why.back() == ' '))
-    why.pop_back();
-  return why;
-}
 
 // The encoders write into the AtomicFile. A failed write is kept by the file and reported at
 // commit; the encoder is told every write worked, so that no image library gives up in a way
@@ -49,14 +45,29 @@ class AtomicFileProxy : public OIIO::Filesystem::IOProxy {
 
 }  // namespace
 
+std::string libraryReason(std::string why) {
+  while (!why.empty() && (why.back() == '\n' || why.back() == '.' || why.back() == ' '))
+    why.pop_back();
+  if (why.find("bad_alloc") != std::string::npos) return "the machine ran out of memory";
+  return why;
+}
+
 bool writeImageRows(const std::string& path, const OIIO::ImageSpec& format, OIIO::TypeDesc rowType,
                     const std::function<const void*(int32_t y)>& row, std::string& error) {
   auto fail = [&](const std::string& why) {
-    error = "The image " + path + " could not be written: " + trimmed(why) + ".";
+    error = "The image " + path + " could not be written: " + libraryReason(why) + ".";
     return false;
   };
   auto out = OIIO::ImageOutput::create(path);
-  if (!out) return fail(OIIO::geterror());
+  if (!out) {
+    // The formats the program saves always have a writer; when the library finds none for one
+    // of them, it failed to make one, which only running out of memory does.
+    std::string ext = std::filesystem::path(path).extension().string();
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const char* known : {".png", ".jpg", ".jpeg", ".tif", ".tiff", ".exr", ".tga", ".bmp"})
+      if (ext == known) return fail("the machine ran out of memory");
+    return fail(OIIO::geterror());
+  }
   // BMP holds no grey with alpha: such rows are written as RGBA with the grey in each colour.
   OIIO::ImageSpec fileFormat = format;
   std::function<const void*(int32_t)> fileRow = row;

@@ -10,6 +10,10 @@
 
 namespace hostapp {
 
+// An image library's reason for a failure, as the end of a sentence: without trailing stops and
+// line breaks, and saying that memory ran out where the library passes on a failed allocation.
+std::string libraryReason(std::string why);
+
 // Writes `format.height` rows of `rowType` samples to `path`; `row(y)` gives row y, packed, with
 // as many channels as `format` has. False with `error` set to one sentence naming the file on
 // failure; the old file is then untouched and no temporary is left.

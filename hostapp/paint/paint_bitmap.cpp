@@ -114,7 +114,7 @@ uint64_t PaintLayerImpl::changeCount() const {
 bool PaintLayerImpl::setPixelRow(int32_t x, int32_t y, int32_t count, const void* buffer,
                                  int32_t mode) {
   if (!pixels_.write(x, y, count, buffer, mode)) return false;
-  if (owner_) owner_->bumpChanges();
+  if (owner_) owner_->noteWrite(x, y, count);
   return true;
 }
 
@@ -175,6 +175,31 @@ void PaintTextureImpl::notifyChanged(int32_t xmin, int32_t ymin, int32_t xmax, i
 
 void PaintTextureImpl::layerChanged(int32_t flag) {
   recordChange({0, 0, width_, height_, flag});
+}
+
+void PaintTextureImpl::noteWrite(int32_t x, int32_t y, int32_t count) {
+  ++changes_;
+  Written& w = written_;
+  const int32_t columns = (width_ + kWrittenTile - 1) / kWrittenTile,
+                rows = (height_ + kWrittenTile - 1) / kWrittenTile;
+  if (w.columns != columns || w.rows != rows) {
+    w.columns = columns;
+    w.rows = rows;
+    w.tiles.assign(static_cast<size_t>(columns) * rows, 0);
+  }
+  ++w.writes;
+  const int32_t x0 = std::max(x, 0),
+                x1 = static_cast<int32_t>(std::min<int64_t>(int64_t{x} + count, width_)) - 1;
+  if (x0 > x1 || y < 0 || y >= height_) return;
+  uint8_t* line = &w.tiles[static_cast<size_t>(y / kWrittenTile) * columns];
+  for (int32_t c = x0 / kWrittenTile; c <= x1 / kWrittenTile; ++c) line[c] = 1;
+}
+
+PaintTextureImpl::Written PaintTextureImpl::takeWritten() {
+  Written out = written_;
+  written_.writes = 0;
+  std::fill(written_.tiles.begin(), written_.tiles.end(), uint8_t{0});
+  return out;
 }
 
 void PaintTextureImpl::recordChange(const ChangedRect& r) {

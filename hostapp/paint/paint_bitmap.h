@@ -124,6 +124,16 @@ class PaintTextureImpl : public host::PaintTexture {
   // Row writes into any layer that changed at least one byte.
   uint64_t changedWrites() const;
   void clearChanges() { changed_.clear(); }
+  // Where row writes into the layers landed since the last takeWritten(), in square tiles of
+  // kWrittenTile texels, so that a viewer can send only those texels again.
+  static constexpr int32_t kWrittenTile = 64;
+  struct Written {
+    int32_t columns = 0, rows = 0;
+    std::vector<uint8_t> tiles;  // row-major, 1 where a write landed
+    uint64_t writes = 0;         // the row writes, each of which counted as a change
+  };
+  Written takeWritten();
+  void noteWrite(int32_t x, int32_t y, int32_t count);
 
  private:
   CountingMemory& memory_;
@@ -133,6 +143,7 @@ class PaintTextureImpl : public host::PaintTexture {
   int32_t active_ = -1;
   uint64_t changes_ = 0;
   std::vector<ChangedRect> changed_;
+  Written written_;
 };
 
 }  // namespace hostapp

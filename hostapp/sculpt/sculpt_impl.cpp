@@ -126,6 +126,7 @@ const host::Bitmap* SculptImpl::image(const std::string& path) {
   std::string error;
   std::unique_ptr<PlainBitmap> bmp = loadPlainBitmap(host_.memory(), path, error);
   if (!bmp) host_.events().print(error);
+  lastImageError_ = error;
   return (images_[path] = std::move(bmp)).get();
 }
 

@@ -59,6 +59,8 @@ class SculptImpl : public host::SculptLibrary {
 
   // Stamp and stencil images by path, loaded once; null when the file cannot be read.
   const host::Bitmap* image(const std::string& path);
+  // Why the last image that was read anew could not be (empty when it could).
+  const std::string& lastImageError() const { return lastImageError_; }
   // Puts an image into the cache under a path (images made in code).
   void setImage(const std::string& path, std::unique_ptr<PlainBitmap> image);
   void forgetDocuments();
@@ -83,6 +85,7 @@ class SculptImpl : public host::SculptLibrary {
   StrokeEngine engine_;
   std::vector<ToolSettings> toolSettings_;
   std::map<std::string, std::unique_ptr<PlainBitmap>> images_;
+  std::string lastImageError_;
   std::map<int32_t, std::unique_ptr<host::Description>> descriptions_;
   const StrokeInput* pending_ = nullptr;
   StrokeStats last_;

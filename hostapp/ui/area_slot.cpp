@@ -44,14 +44,17 @@ void AreaSlot::setPen(const host::Vector& rgb) {
 }
 
 void AreaSlot::fillRect(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+  ++drawings_;
   canvas_.fill(x1, y1, x2, y2, pen_);
 }
 
 void AreaSlot::line(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+  ++drawings_;
   canvas_.line(x1, y1, x2, y2, pen_);
 }
 
 void AreaSlot::border(int32_t style, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+  ++drawings_;
   const Rgba light{110, 110, 112, 255}, dark = paletteColor(host::kColorLine);
   switch (style) {
     case host::kBorderNone:
@@ -83,6 +86,7 @@ void AreaSlot::setTextColor(const host::Vector& fg, const host::Vector& bg,
 }
 
 void AreaSlot::text(const std::string& text, int32_t x, int32_t y, int32_t align) {
+  ++drawings_;
   Font& font = window_.host().font();
   const int32_t w = font.width(text);
   if (align == host::kTextCenter) x -= w / 2;
@@ -101,6 +105,7 @@ int32_t AreaSlot::textHeight() const {
 
 void AreaSlot::bitmap(const host::Bitmap& bmp, int32_t x, int32_t y, int32_t w, int32_t h,
                       int32_t sx, int32_t sy, int32_t sw, int32_t sh, int32_t mode) {
+  ++drawings_;
   canvas_.draw(bmp, x, y, w, h, sx, sy, sw, sh, mode);
 }
 
@@ -157,6 +162,7 @@ void AreaSlot::update() {
     sizedW_ = w;
     sizedH_ = h;
     canvas_.reset(w, h, paletteColor(host::kColorBackground));
+    ++drawings_;
     area_->sized(w, h);
     dirty_ = true;
   }

@@ -55,6 +55,8 @@ class AreaSlot : public host::AreaPort {
   void update();
   // The area's picture, drawn up to date.
   const Canvas& picture();
+  // Counts what was drawn into the picture, so that a viewer can tell when it changed.
+  uint64_t drawings() const { return drawings_; }
   // Delivers input; during it the area polls `path` (positions after the press).
   bool input(const host::InputEvent& event, std::deque<host::MouseState> path);
   // Timers: runs the area's timer for every full interval in `ms`.
@@ -70,6 +72,7 @@ class AreaSlot : public host::AreaPort {
   int32_t sizedW_ = -1, sizedH_ = -1;
   bool dirty_ = true;
   bool drawing_ = false;
+  uint64_t drawings_ = 0;
   Rgba pen_{0, 0, 0, 255}, textFg_{0, 0, 0, 255}, textBg_{0, 0, 0, 255};
   bool textTransparent_ = true;
   std::deque<host::MouseState> path_;

@@ -93,6 +93,9 @@ class Window {
 
   // The whole window with its title bar.
   Canvas render();
+  // Changes whenever what render() draws may have changed: a gadget's value, text, state or
+  // place, a tab, a scroll, the title, the size, or a drawing into a user area.
+  uint64_t pictureStamp();
   bool savePicture(const std::string& path, std::string& error);
   // The widget tree as indented text: kind, id, text or value, rectangle.
   std::string describe() const;

@@ -1,5 +1,6 @@
 // Drawing a window's widgets into a picture, and describing its widget tree as text.
 #include <algorithm>
+#include <functional>
 #include <sstream>
 
 #include "hostapp/ui/font.h"
@@ -260,6 +261,52 @@ Canvas Window::render() {
   font.draw(out, title_, 8, (bar - font.lineHeight()) / 2, paletteColor(host::kColorText));
   out.frame(0, 0, width_ - 1, height_ - 1, paletteColor(host::kColorLine));
   return out;
+}
+
+namespace {
+
+struct StampMixer {
+  uint64_t h = 1469598103934665603ull;
+  void add(uint64_t v) { h = (h ^ v) * 1099511628211ull + 0x9e3779b97f4a7c15ull; }
+  void add(double v) { add(static_cast<uint64_t>(std::hash<double>{}(v))); }
+  void add(const std::string& s) { add(static_cast<uint64_t>(std::hash<std::string>{}(s))); }
+  void add(const host::UiRect& r) {
+    for (int32_t v : {r.x1, r.y1, r.x2, r.y2}) add(static_cast<uint64_t>(static_cast<uint32_t>(v)));
+  }
+};
+
+void stampWidget(const Widget& w, StampMixer& m) {
+  m.add(static_cast<uint64_t>(w.kind) << 32 | static_cast<uint32_t>(w.gadget));
+  m.add(static_cast<uint64_t>(static_cast<uint32_t>(w.id)));
+  m.add(w.text);
+  m.add(static_cast<uint64_t>(w.value.type()));
+  m.add(w.value.toString());
+  if (w.value.isNumeric()) m.add(w.value.toReal());
+  m.add(w.min);
+  m.add(w.max);
+  m.add(static_cast<uint64_t>(w.format) << 2 | (w.enabled ? 2u : 0u) | (w.shown ? 1u : 0u));
+  m.add(static_cast<uint64_t>(static_cast<uint32_t>(w.activeTab)));
+  m.add(static_cast<uint64_t>(static_cast<uint32_t>(w.scrollX)) << 32 |
+        static_cast<uint32_t>(w.scrollY));
+  m.add(static_cast<uint64_t>(static_cast<uint32_t>(w.contentWidth)) << 32 |
+        static_cast<uint32_t>(w.contentHeight));
+  m.add(w.rect);
+  m.add(w.clip);
+  if (w.area) m.add(w.area->drawings());
+  for (const auto& c : w.children) stampWidget(*c, m);
+}
+
+}  // namespace
+
+uint64_t Window::pictureStamp() {
+  settle();
+  StampMixer m;
+  m.add(title_);
+  m.add(static_cast<uint64_t>(static_cast<uint32_t>(width_)) << 32 |
+        static_cast<uint32_t>(height_));
+  m.add(static_cast<uint64_t>(open_));
+  stampWidget(*rootWidget_, m);
+  return m.h;
 }
 
 bool Window::savePicture(const std::string& path, std::string& error) {

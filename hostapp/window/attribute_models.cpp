@@ -180,6 +180,16 @@ void ToolAttributes::painterRows(std::vector<AttributeRow>& rows) {
     painter.color(slot, channel, rgb, brightness);
     color.value = host::Value::ofVector(rgb);
     rows.push_back(color);
+    // The painter multiplies the colour by its brightness; the bar reaches twice the colour,
+    // a typed value goes further.
+    AttributeRow bright;
+    bright.kind = RowKind::kSlider;
+    bright.id = slot ? kRowSecondaryBrightness : kRowPrimaryBrightness;
+    bright.label = "Brightness";
+    bright.min = 0.0;
+    bright.max = 2.0;
+    bright.value = host::Value::ofReal(brightness);
+    rows.push_back(bright);
   }
 }
 
@@ -210,6 +220,20 @@ bool ToolAttributes::change(const AttributeRow& row, const host::Value& value) {
           slot, channel,
           {std::clamp(v.x, 0.0, 1.0), std::clamp(v.y, 0.0, 1.0), std::clamp(v.z, 0.0, 1.0)},
           brightness);
+      return true;
+    }
+    case kRowPrimaryBrightness:
+    case kRowSecondaryBrightness: {
+      const int32_t slot = row.id == kRowSecondaryBrightness ? 1 : 0;
+      const double b = value.toReal();
+      if (!std::isfinite(b) || b < 0) {
+        message = "Brightness takes a number from 0 up.";
+        return false;
+      }
+      host::Vector rgb;
+      double old = 1.0;
+      painter.color(slot, channel, rgb, old);
+      painter.setColor(slot, channel, rgb, b);
       return true;
     }
     default:

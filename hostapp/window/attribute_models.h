@@ -19,7 +19,8 @@ class ToolAttributes : public AttributeModel {
  public:
   // Rows of the model's own, beside the description's parameters.
   static constexpr int32_t kRowTool = -1, kRowChannel = -2, kRowChannelOn = -3, kRowAll = -4,
-                           kRowPrimary = -5, kRowSecondary = -6;
+                           kRowPrimary = -5, kRowSecondary = -6, kRowPrimaryBrightness = -7,
+                           kRowSecondaryBrightness = -8;
   ToolAttributes(EmbeddedHost& host, DocumentImpl& doc) : host_(host), doc_(doc) {}
   std::vector<AttributeRow> rows() override;
   bool change(const AttributeRow& row, const host::Value& value) override;

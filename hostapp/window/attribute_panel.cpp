@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "hostapp/ui/font.h"
+#include "hostapp/window/window_theme.h"
 
 namespace hostapp {
 
@@ -16,22 +17,27 @@ constexpr int32_t kLabelX = 8;
 constexpr int32_t kControlX = 124;  // where the controls begin, right of the labels
 constexpr int32_t kRight = AttributePanel::kWidth - 8;
 constexpr int32_t kValueBox = 56;  // the number box right of a slider
-constexpr Rgba kBack{50, 51, 54, 255};
-constexpr Rgba kTabBack{38, 39, 42, 255};
-constexpr Rgba kField{34, 35, 38, 255};
-constexpr Rgba kEdge{90, 92, 98, 255};
-constexpr Rgba kText{222, 222, 222, 255};
-constexpr Rgba kDim{120, 120, 124, 255};
-constexpr Rgba kHeading{150, 180, 230, 255};
-constexpr Rgba kAccent{86, 128, 196, 255};
-constexpr Rgba kButton{70, 72, 78, 255};
+using theme::kAccent;
+using theme::kButton;
+using theme::kDim;
+using theme::kEdge;
+using theme::kField;
+using theme::kHeading;
+using theme::kTabBack;
+using theme::kText;
+constexpr Rgba kBack = theme::kPanel;
 
 // Text cut to a width, ending in an ellipsis when cut.
 std::string fitted(Font& font, const std::string& text, int32_t width) {
   if (font.width(text) <= width) return text;
   std::string t = text;
-  while (!t.empty() && font.width(t + "...") > width) t.pop_back();
+  while (!t.empty() && font.width(t + "...") > width) t.erase(utf8Before(t, t.size()));
   return t + "...";
+}
+
+// The text of a field being typed, with the cursor drawn as a bar.
+std::string withCursor(const std::string& text, size_t cursor) {
+  return text.substr(0, cursor) + "|" + text.substr(cursor);
 }
 
 Rgba channel(double v) {
@@ -40,6 +46,46 @@ Rgba channel(double v) {
 }
 
 }  // namespace
+
+size_t utf8Before(const std::string& text, size_t at) {
+  at = std::min(at, text.size());
+  if (at == 0) return 0;
+  size_t p = at - 1;
+  // Back over continuation bytes to the lead byte of at most a four-byte sequence.
+  while (p > 0 && at - p < 4 && (static_cast<uint8_t>(text[p]) & 0xC0) == 0x80) --p;
+  return utf8After(text, p) == at ? p : at - 1;
+}
+
+size_t utf8After(const std::string& text, size_t at) {
+  if (at >= text.size()) return text.size();
+  const auto lead = static_cast<uint8_t>(text[at]);
+  const size_t length = lead < 0x80           ? 1
+                        : (lead >> 5) == 0x6  ? 2
+                        : (lead >> 4) == 0xE  ? 3
+                        : (lead >> 3) == 0x1E ? 4
+                                              : 1;
+  if (at + length > text.size()) return at + 1;
+  for (size_t k = 1; k < length; ++k)
+    if ((static_cast<uint8_t>(text[at + k]) & 0xC0) != 0x80) return at + 1;
+  return at + length;
+}
+
+void AttributePanel::insert(const std::string& text) {
+  editText_.insert(cursor_, text);
+  cursor_ += text.size();
+}
+
+void AttributePanel::erase(bool forward) {
+  const size_t from = forward ? cursor_ : utf8Before(editText_, cursor_);
+  const size_t to = forward ? utf8After(editText_, cursor_) : cursor_;
+  editText_.erase(from, to - from);
+  cursor_ = from;
+}
+
+void AttributePanel::moveCursor(int32_t characters) {
+  for (; characters < 0; ++characters) cursor_ = utf8Before(editText_, cursor_);
+  for (; characters > 0; --characters) cursor_ = utf8After(editText_, cursor_);
+}
 
 int32_t AttributePanel::heightOf(const AttributeRow& row) {
   return row.kind == RowKind::kCurve ? kCurveHeight + 6 : kRowHeight;
@@ -183,7 +229,8 @@ void AttributePanel::draw(Canvas& c, Font& font, int32_t height) {
         const int32_t bx = kRight - kValueBox + 1;
         c.fill(bx, top + 2, kRight, top + kRowHeight - 3, kField);
         c.frame(bx, top + 2, kRight, top + kRowHeight - 3, editing ? kAccent : kEdge);
-        font.draw(c, editing ? editText_ + "|" : numberText(row, v), bx + 4, textY, ink);
+        font.draw(c, editing ? withCursor(editText_, cursor_) : numberText(row, v), bx + 4, textY,
+                  ink);
         break;
       }
       case RowKind::kChoice: {
@@ -201,9 +248,14 @@ void AttributePanel::draw(Canvas& c, Font& font, int32_t height) {
       case RowKind::kText: {
         c.fill(bar.x1, top + 2, bar.x2, top + kRowHeight - 3, kField);
         c.frame(bar.x1, top + 2, bar.x2, top + kRowHeight - 3, editing ? kAccent : kEdge);
-        std::string text = editing ? editText_ + "|" : row.value.toString();
-        // Paths show their end, which names the file.
-        while (!text.empty() && font.width(text) > bar.width() - 10) text.erase(0, 1);
+        std::string text = editing ? withCursor(editText_, cursor_) : row.value.toString();
+        // Paths show their end, which names the file; a field being typed shows its cursor.
+        const size_t keep = editing ? cursor_ + 1 : text.size();
+        size_t from = 0;
+        while (from < keep && font.width(text.substr(from)) > bar.width() - 10)
+          from = utf8After(text, from);
+        if (from >= keep) from = utf8Before(text, keep);
+        text.erase(0, from);
         font.draw(c, text, bar.x1 + 5, textY, ink);
         break;
       }

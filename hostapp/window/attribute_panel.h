@@ -16,6 +16,11 @@ namespace hostapp {
 
 class Font;
 
+// Byte offsets of the characters of UTF-8 text: where the one before `at` starts, and where the
+// one at `at` ends; a malformed sequence counts byte by byte.
+size_t utf8Before(const std::string& text, size_t at);
+size_t utf8After(const std::string& text, size_t at);
+
 enum class RowKind { kHeading, kCheck, kSlider, kChoice, kButton, kText, kColor, kCurve };
 
 struct AttributeRow {
@@ -62,13 +67,23 @@ class AttributePanel {
   // Takes the model's rows for the next draw and hit tests.
   void refresh(AttributeModel& model) { rows_ = model.rows(); }
   const std::vector<AttributeRow>& rows() const { return rows_; }
-  // The row whose text is being typed (-1: none) and the text so far.
+  // The row whose text is being typed (-1: none) and the text so far, UTF-8, with the cursor
+  // at its end.
   void edit(int32_t row, std::string text) {
     editRow_ = row;
     editText_ = std::move(text);
+    cursor_ = editText_.size();
   }
   int32_t editRow() const { return editRow_; }
-  std::string& editText() { return editText_; }
+  const std::string& editText() const { return editText_; }
+  // The cursor, a byte offset into the text that always lies between two characters.
+  size_t cursor() const { return cursor_; }
+  // Typing: text goes in at the cursor; a character before (backspace) or after (delete) the
+  // cursor goes out; the cursor moves by whole characters, or to either end.
+  void insert(const std::string& text);
+  void erase(bool forward);
+  void moveCursor(int32_t characters);
+  void cursorTo(bool end) { cursor_ = end ? editText_.size() : 0; }
   // Scrolls the rows by `pixels` (positive: down the list), kept within the list.
   void scroll(int32_t pixels, int32_t height);
 
@@ -94,6 +109,7 @@ class AttributePanel {
   int32_t scroll_ = 0;
   int32_t editRow_ = -1;
   std::string editText_;
+  size_t cursor_ = 0;
 };
 
 }  // namespace hostapp

@@ -2,6 +2,9 @@
 
 #include <epoxy/gl.h>
 
+#include <cstring>
+#include <utility>
+
 #include "hostapp/ui/canvas.h"
 #include "hostapp/window/gl_scene.h"
 
@@ -28,8 +31,22 @@ void main() { fragColor = texture(uImage, vUv); }
 
 }  // namespace
 
-GlOverlay::~GlOverlay() {
+GlOverlay::Picture::~Picture() {
   if (texture_) glDeleteTextures(1, &texture_);
+}
+
+GlOverlay::Picture& GlOverlay::Picture::operator=(Picture&& o) noexcept {
+  if (this != &o) {
+    if (texture_) glDeleteTextures(1, &texture_);
+    texture_ = std::exchange(o.texture_, 0);
+    width_ = std::exchange(o.width_, 0);
+    height_ = std::exchange(o.height_, 0);
+    sent_ = std::move(o.sent_);
+  }
+  return *this;
+}
+
+GlOverlay::~GlOverlay() {
   if (vao_) glDeleteVertexArrays(1, &vao_);
   if (program_) glDeleteProgram(program_);
 }
@@ -37,31 +54,56 @@ GlOverlay::~GlOverlay() {
 bool GlOverlay::init(std::string& error) {
   program_ = buildProgram(kVertex, kFragment, error);
   if (!program_) return false;
+  rectLocation_ = glGetUniformLocation(program_, "uRect");
+  imageLocation_ = glGetUniformLocation(program_, "uImage");
   glGenVertexArrays(1, &vao_);
-  glGenTextures(1, &texture_);
-  glBindTexture(GL_TEXTURE_2D, texture_);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   return true;
 }
 
-void GlOverlay::draw(const Canvas& canvas, int32_t x, int32_t y, int32_t windowWidth,
+bool GlOverlay::update(Picture& picture, const Canvas& canvas) {
+  const std::vector<uint8_t>& pixels = canvas.pixels();
+  if (picture.texture_ && picture.width_ == canvas.width() && picture.height_ == canvas.height() &&
+      picture.sent_.size() == pixels.size() &&
+      std::memcmp(picture.sent_.data(), pixels.data(), pixels.size()) == 0)
+    return false;
+  if (!picture.texture_) {
+    glGenTextures(1, &picture.texture_);
+    glBindTexture(GL_TEXTURE_2D, picture.texture_);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  }
+  glActiveTexture(GL_TEXTURE0);
+  glBindTexture(GL_TEXTURE_2D, picture.texture_);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  if (picture.width_ == canvas.width() && picture.height_ == canvas.height())
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, canvas.width(), canvas.height(), GL_RGBA,
+                    GL_UNSIGNED_BYTE, pixels.data());
+  else
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, canvas.width(), canvas.height(), 0, GL_RGBA,
+                 GL_UNSIGNED_BYTE, pixels.data());
+  picture.width_ = canvas.width();
+  picture.height_ = canvas.height();
+  picture.sent_ = pixels;
+  texels_ += int64_t{canvas.width()} * canvas.height();
+  return true;
+}
+
+void GlOverlay::draw(const Picture& picture, int32_t x, int32_t y, int32_t windowWidth,
                      int32_t windowHeight) {
-  if (canvas.empty() || windowWidth <= 0 || windowHeight <= 0) return;
+  if (!picture.texture_ || picture.width_ <= 0 || picture.height_ <= 0 || windowWidth <= 0 ||
+      windowHeight <= 0)
+    return;
   glViewport(0, 0, windowWidth, windowHeight);
   glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, texture_);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, canvas.width(), canvas.height(), 0, GL_RGBA,
-               GL_UNSIGNED_BYTE, canvas.pixels().data());
+  glBindTexture(GL_TEXTURE_2D, picture.texture_);
   glUseProgram(program_);
   auto clipX = [&](int32_t px) { return 2.0f * px / windowWidth - 1.0f; };
   auto clipY = [&](int32_t py) { return 1.0f - 2.0f * py / windowHeight; };
-  glUniform4f(glGetUniformLocation(program_, "uRect"), clipX(x), clipY(y),
-              clipX(x + canvas.width()), clipY(y + canvas.height()));
-  glUniform1i(glGetUniformLocation(program_, "uImage"), 0);
+  glUniform4f(rectLocation_, clipX(x), clipY(y), clipX(x + picture.width_),
+              clipY(y + picture.height_));
+  glUniform1i(imageLocation_, 0);
   glBindVertexArray(vao_);
   glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
   glBindVertexArray(0);

@@ -232,6 +232,12 @@ void GlScene::upload(host::PaintTexture* tex, Texture& t) {
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   auto* impl = static_cast<PaintTextureImpl*>(tex);
   const std::vector<ChangedRect>& rects = impl->changes();
+  const PaintTextureImpl::Written written = impl->takeWritten();
+  // Every change the texture counted since the last upload was a row write or a notice: then
+  // the written tiles and the notices without writes are all that differ from the GPU's copy.
+  // Anything else (a layer hidden, removed or added) sends the texture whole.
+  const bool onlyWrites =
+      tex->changeCount() - t.changes == written.writes + rects.size() && written.columns > 0;
   auto send = [&](int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
     x0 = std::max(x0, 0);
     y0 = std::max(y0, 0);
@@ -253,27 +259,57 @@ void GlScene::upload(host::PaintTexture* tex, Texture& t) {
                  scratch_.data());
     uploads_.texels += int64_t{t.width} * t.height;
     ++uploads_.whole;
-  } else if (rects.empty()) {
+  } else if (!onlyWrites && (rects.empty() || written.writes > 0)) {
     send(0, 0, t.width, t.height);
     ++uploads_.whole;
   } else {
-    // The rectangles of one frame overlap a lot along a stroke: send their union when it is
-    // not much larger than their sum.
-    int64_t sum = 0;
-    ChangedRect all = rects.front();
-    for (const ChangedRect& r : rects) {
-      sum += int64_t{std::max(r.xmax - r.xmin, 0)} * std::max(r.ymax - r.ymin, 0);
-      all = {std::min(all.xmin, r.xmin), std::min(all.ymin, r.ymin), std::max(all.xmax, r.xmax),
-             std::max(all.ymax, r.ymax), 0};
-    }
-    const int64_t unionArea = int64_t{all.xmax - all.xmin} * (all.ymax - all.ymin);
-    if (unionArea <= sum * 2) {
-      send(all.xmin, all.ymin, all.xmax, all.ymax);
-      ++uploads_.rectangles;
-    } else {
-      for (const ChangedRect& r : rects) {
-        send(r.xmin, r.ymin, r.xmax, r.ymax);
+    // A stroke's notices grow with it and cover what earlier frames sent already; the tiles
+    // written since the last frame are what changed. Each row of tiles goes in runs.
+    constexpr int32_t kTile = PaintTextureImpl::kWrittenTile;
+    auto tile = [&](int32_t c, int32_t r) {
+      return written.tiles[static_cast<size_t>(r) * written.columns + c] != 0;
+    };
+    for (int32_t r = 0; r < written.rows; ++r)
+      for (int32_t c = 0; c < written.columns;) {
+        if (!tile(c, r)) {
+          ++c;
+          continue;
+        }
+        const int32_t first = c;
+        while (c < written.columns && tile(c, r)) ++c;
+        send(first * kTile, r * kTile, c * kTile, (r + 1) * kTile);
         ++uploads_.rectangles;
+      }
+    // Notices that came without writes (pixels put back some other way) are sent as they are.
+    // The rectangles of one frame overlap a lot: their union goes when it is not much larger
+    // than their sum.
+    std::vector<ChangedRect> alone;
+    for (const ChangedRect& r : rects) {
+      bool covered = false;
+      for (int32_t ty = std::max(r.ymin, 0) / kTile;
+           !covered && ty <= std::min(r.ymax, t.height - 1) / kTile && ty < written.rows; ++ty)
+        for (int32_t tx = std::max(r.xmin, 0) / kTile;
+             !covered && tx <= std::min(r.xmax, t.width - 1) / kTile && tx < written.columns; ++tx)
+          covered = tile(tx, ty);
+      if (!covered) alone.push_back(r);
+    }
+    if (!alone.empty()) {
+      int64_t sum = 0;
+      ChangedRect all = alone.front();
+      for (const ChangedRect& r : alone) {
+        sum += int64_t{std::max(r.xmax - r.xmin, 0)} * std::max(r.ymax - r.ymin, 0);
+        all = {std::min(all.xmin, r.xmin), std::min(all.ymin, r.ymin), std::max(all.xmax, r.xmax),
+               std::max(all.ymax, r.ymax), 0};
+      }
+      const int64_t unionArea = int64_t{all.xmax - all.xmin} * (all.ymax - all.ymin);
+      if (unionArea <= sum * 2) {
+        send(all.xmin, all.ymin, all.xmax, all.ymax);
+        ++uploads_.rectangles;
+      } else {
+        for (const ChangedRect& r : alone) {
+          send(r.xmin, r.ymin, r.xmax, r.ymax);
+          ++uploads_.rectangles;
+        }
       }
     }
   }

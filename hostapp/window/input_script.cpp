@@ -16,10 +16,10 @@ struct TypeName {
   const char* name;
 };
 constexpr TypeName kTypes[] = {
-    {InputRecord::Type::kMove, "move"}, {InputRecord::Type::kDown, "down"},
-    {InputRecord::Type::kUp, "up"},     {InputRecord::Type::kWheel, "wheel"},
-    {InputRecord::Type::kKey, "key"},   {InputRecord::Type::kResize, "resize"},
-    {InputRecord::Type::kQuit, "quit"}};
+    {InputRecord::Type::kMove, "move"},     {InputRecord::Type::kDown, "down"},
+    {InputRecord::Type::kUp, "up"},         {InputRecord::Type::kWheel, "wheel"},
+    {InputRecord::Type::kKey, "key"},       {InputRecord::Type::kText, "text"},
+    {InputRecord::Type::kResize, "resize"}, {InputRecord::Type::kQuit, "quit"}};
 
 const char* buttonName(int32_t b) {
   return b == 2 ? "right" : b == 3 ? "middle" : "left";
@@ -75,6 +75,16 @@ bool eventOf(const Json& j, InputRecord& e, std::string& why) {
     e.key = j["key"].get<std::string>();
   } else if (e.type == InputRecord::Type::kKey) {
     why = "is a key without a \"key\"";
+    return false;
+  }
+  if (j.contains("text")) {
+    if (!j["text"].is_string() || j["text"].get<std::string>().empty()) {
+      why = "has a \"text\" that is not a string of text";
+      return false;
+    }
+    e.text = j["text"].get<std::string>();
+  } else if (e.type == InputRecord::Type::kText) {
+    why = "is text without a \"text\"";
     return false;
   }
   if (j.contains("answer")) {
@@ -160,6 +170,9 @@ bool writeInputScript(const std::string& path, const std::vector<InputRecord>& e
       case InputRecord::Type::kKey:
         j["key"] = e.key;
         break;
+      case InputRecord::Type::kText:
+        j["text"] = e.text;
+        break;
       case InputRecord::Type::kQuit:
         if (!e.answer.empty()) j["answer"] = e.answer;
         break;
@@ -170,7 +183,7 @@ bool writeInputScript(const std::string& path, const std::vector<InputRecord>& e
     doc.push_back(std::move(j));
   }
   std::ofstream out(path, std::ios::binary);
-  out << doc.dump(1) << "\n";
+  out << doc.dump(1, ' ', false, Json::error_handler_t::replace) << "\n";
   if (!out) {
     error = "The input record " + path + " could not be written.";
     return false;

@@ -10,7 +10,7 @@
 namespace hostapp {
 
 struct InputRecord {
-  enum class Type { kMove, kDown, kUp, kWheel, kKey, kResize, kQuit };
+  enum class Type { kMove, kDown, kUp, kWheel, kKey, kText, kResize, kQuit };
   Type type = Type::kMove;
   int64_t t = 0;         // milliseconds since the window opened
   int32_t x = 0, y = 0;  // window pixels; the new size for a resize
@@ -18,6 +18,7 @@ struct InputRecord {
   int32_t clicks = 1;    // 2 for the second press of a double click
   int32_t wheel = 0;     // steps, positive away from the user
   std::string key;       // a key by name: "z", "s", "f", "escape", "f1" ...
+  std::string text;      // text typed, UTF-8, as the keyboard's layout and input method gave it
   bool ctrl = false, shift = false, alt = false;
   // A quit's answer to "save the changes?" in a script: "save", "discard" (the default) or
   // "cancel".

@@ -3,15 +3,16 @@
 #include <algorithm>
 
 #include "hostapp/ui/font.h"
+#include "hostapp/window/window_theme.h"
 
 namespace hostapp {
 
 namespace {
 
-constexpr Rgba kBack{58, 60, 64, 255};
-constexpr Rgba kEdge{96, 98, 104, 255};
-constexpr Rgba kText{222, 222, 222, 255};
-constexpr Rgba kAccent{86, 128, 196, 255};
+using theme::kAccent;
+using theme::kEdge;
+using theme::kText;
+constexpr Rgba kBack = theme::kMenu;
 
 bool checked(const std::string& text) {
   const std::string mark = host::kCheckMarkSuffix;

@@ -19,6 +19,7 @@
 #include "hostapp/window/attribute_models.h"
 #include "hostapp/window/gl_overlay.h"
 #include "hostapp/window/gl_scene.h"
+#include "hostapp/window/window_theme.h"
 
 namespace hostapp {
 
@@ -27,9 +28,9 @@ namespace {
 constexpr int32_t kBarHeight = 24;  // the menu bar at the top, the status bar at the bottom
 constexpr int32_t kPanelMin = 300, kPanelMax = 620;  // the column of docked dialogs on the right
 constexpr int32_t kMenuLine = 22;
-constexpr Rgba kBarColor{44, 45, 48, 255};
-constexpr Rgba kBarText{222, 222, 222, 255};
-constexpr Rgba kAccent{86, 128, 196, 255};
+constexpr Rgba kBarColor = theme::kBar;
+constexpr Rgba kBarText = theme::kText;
+using theme::kAccent;
 
 double nowMs() {
   using Clock = std::chrono::steady_clock;
@@ -65,6 +66,11 @@ PaintWindow::~PaintWindow() {
   host_.uiHost().setLiveMouse(nullptr);
   if (context_) {
     // The GL objects go while their context is still current.
+    panels_.clear();
+    attributeGpu_ = {};
+    menuBarGpu_ = {};
+    statusBarGpu_ = {};
+    popupGpu_.clear();
     scene_.reset();
     overlay_.reset();
     SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context_));
@@ -109,6 +115,7 @@ bool PaintWindow::open(std::string& error) {
     return false;
   }
   SDL_GL_SetSwapInterval(scripted_ ? 0 : 1);
+  SDL_StartTextInput();
   scene_ = std::make_unique<GlScene>(host_, doc_);
   overlay_ = std::make_unique<GlOverlay>();
   std::string why;
@@ -197,7 +204,8 @@ bool PaintWindow::nextEvent(InputRecord& e, bool wait) {
                    : (wait ? SDL_WaitEventTimeout(&ev, 50) : SDL_PollEvent(&ev))) {
     wait = false;
     InputRecord r;
-    r.t = static_cast<int64_t>(SDL_GetTicks64() - start_);
+    // When the window system took the event, not when it was read here.
+    r.t = static_cast<int64_t>(ev.common.timestamp) - static_cast<int64_t>(start_);
     const SDL_Keymod mod = SDL_GetModState();
     r.ctrl = (mod & KMOD_CTRL) != 0;
     r.shift = (mod & KMOD_SHIFT) != 0;
@@ -233,6 +241,13 @@ bool PaintWindow::nextEvent(InputRecord& e, bool wait) {
         r.type = InputRecord::Type::kKey;
         r.key = keyName(ev.key.keysym.sym);
         if (r.key.empty()) continue;
+        // While a field is typed, its characters come as text, in any script the keyboard has.
+        if (SDL_IsTextInputActive() && typesIn(r)) continue;
+        break;
+      case SDL_TEXTINPUT:
+        r.type = InputRecord::Type::kText;
+        r.text = ev.text.text;
+        if (r.text.empty()) continue;
         break;
       default:
         continue;
@@ -266,6 +281,9 @@ void PaintWindow::handle(const InputRecord& e) {
       return;
     case Type::kKey:
       if (!editKey(e)) key(e);
+      return;
+    case Type::kText:
+      editText(e);
       return;
     case Type::kWheel: {
       if (e.x < attributeWidth() && e.y >= kBarHeight) {
@@ -395,11 +413,16 @@ void PaintWindow::paintStroke(const InputRecord& press) {
   input.more = [&](std::vector<host::Vector>& more) {
     if (ended) return false;
     // The dabs so far go to the screen before the mouse is asked again, so that the stroke
-    // is never more than a frame of dabs behind it.
+    // is never more than a frame of dabs behind it; the panels show what the stroke changed.
+    status("Painting on " + target->name() + ": " + std::to_string(dabs) +
+           (dabs == 1 ? " dab" : " dabs"));
+    layoutPanels();
     frame();
     InputRecord e;
     for (;;) {
-      if (!nextEvent(e, true)) {
+      // Waits for the mouse only while there is nothing to paint: the moves that came while
+      // the last dabs were painted and shown are taken in one go.
+      if (!nextEvent(e, more.empty())) {
         if (scripted_) {
           ended = true;  // a script that ends mid-stroke lets go of the button
           return false;
@@ -409,6 +432,7 @@ void PaintWindow::paintStroke(const InputRecord& press) {
       }
       if (e.type == InputRecord::Type::kMove) {
         more.push_back({static_cast<double>(e.x - vp.x1), static_cast<double>(e.y - vp.y1), 0});
+        if (!scripted_ && pendingMove_ < 0) pendingMove_ = e.t;
         // A person's moves come a frame apart, as a replay's do; every move already waiting
         // is painted in one go.
         if (scripted_) return true;
@@ -635,16 +659,26 @@ void PaintWindow::layoutPanels() {
   panelWidth_ = std::min(panelWidth_, std::max((width_ - attributeWidth()) / 2, 1));
   for (Window* w : host_.uiHost().windows()) {
     if (!w->isOpen()) continue;
+    // The panel shows the window at the column's width, cut at the bottom of the column.
+    const int32_t h = std::min(w->height(), std::max(height_ - kBarHeight - y, 0));
+    if (h <= 0) continue;
     Panel p;
+    auto old =
+        std::find_if(panels_.begin(), panels_.end(), [&](const Panel& o) { return o.window == w; });
+    if (old != panels_.end()) p = std::move(*old);
     p.window = w;
     p.x = width_ - panelWidth_;
     p.y = y;
-    Canvas full = w->render();
-    // The panel shows the window at the column's width, cut at the bottom of the column.
-    const int32_t h = std::min(full.height(), std::max(height_ - kBarHeight - y, 0));
-    p.picture.reset(panelWidth_, h, Rgba{50, 51, 54, 255});
-    p.picture.draw(full, 0, 0);
-    if (h > 0) next.push_back(std::move(p));
+    const uint64_t stamp = w->pictureStamp();
+    if (stamp != p.stamp || p.picture.width() != panelWidth_ || p.picture.height() != h ||
+        old == panels_.end()) {
+      const Canvas full = w->render();
+      p.picture.reset(panelWidth_, h, theme::kPanel);
+      p.picture.draw(full, 0, 0);
+      p.stamp = stamp;
+      overlay_->update(p.gpu, p.picture);
+    }
+    next.push_back(std::move(p));
     y += h;
   }
   panels_ = std::move(next);
@@ -656,9 +690,15 @@ void PaintWindow::drawBars() {
   menuBar_.reset(std::max(width_, 1), kBarHeight, kBarColor);
   if (menuOpen_) menuBar_.fill(0, 0, 89, kBarHeight - 1, kAccent);
   font.draw(menuBar_, "Plug-ins", 12, textY, kBarText);
-  font.draw(menuBar_, modified() ? "Pigmora - " + doc_.name() + " *" : "Pigmora - " + doc_.name(),
-            110, textY, Rgba{170, 170, 170, 255});
-  overlay_->draw(menuBar_, 0, 0, width_, height_);
+  // A document without a name goes by the file Ctrl+S saves it to.
+  std::string name = doc_.name();
+  if (name.empty())
+    name = options_.documentPath.substr(options_.documentPath.find_last_of('/') + 1);
+  if (name.empty()) name = "untitled";
+  font.draw(menuBar_, "Pigmora - " + name + (modified() ? " *" : ""), 110, textY,
+            Rgba{170, 170, 170, 255});
+  overlay_->update(menuBarGpu_, menuBar_);
+  overlay_->draw(menuBarGpu_, 0, 0, width_, height_);
 
   std::string text = host_.events().statusText();
   if (text.empty()) text = message_;
@@ -667,12 +707,17 @@ void PaintWindow::drawBars() {
   if (bar > 0)
     statusBar_.fill(width_ - 210, 6, width_ - 210 + static_cast<int32_t>(bar * 2), 17, kAccent);
   font.draw(statusBar_, text, 10, textY, kBarText);
-  overlay_->draw(statusBar_, 0, height_ - kBarHeight, width_, height_);
+  overlay_->update(statusBarGpu_, statusBar_);
+  overlay_->draw(statusBarGpu_, 0, height_ - kBarHeight, width_, height_);
 
   if (popup_.isOpen()) {
     popup_.draw();
-    for (const MenuOverlay::Level& level : popup_.levels())
-      overlay_->draw(level.picture, level.x, level.y, width_, height_);
+    popupGpu_.resize(std::max(popupGpu_.size(), popup_.levels().size()));
+    for (size_t i = 0; i < popup_.levels().size(); ++i) {
+      const MenuOverlay::Level& level = popup_.levels()[i];
+      overlay_->update(popupGpu_[i], level.picture);
+      overlay_->draw(popupGpu_[i], level.x, level.y, width_, height_);
+    }
   }
 }
 
@@ -692,12 +737,13 @@ void PaintWindow::frame(bool present) {
   const double halfFov = cam.aperture() * 0.5 / std::max(cam.focalLength(), 1e-6);
   if (vp.width() > 0 && vp.height() > 0)
     scene_->draw(cam.globalMatrix(), halfFov, vp.x1, height_ - 1 - vp.y2, vp.width(), vp.height());
-  for (const Panel& p : panels_) overlay_->draw(p.picture, p.x, p.y, width_, height_);
+  for (const Panel& p : panels_) overlay_->draw(p.gpu, p.x, p.y, width_, height_);
   if (attributeWidth() > 0) {
     AttributeModel& model = attributeModel();
     attributes_.refresh(model);
     attributes_.draw(attributePicture_, host_.uiHost().font(), height_ - 2 * kBarHeight);
-    overlay_->draw(attributePicture_, 0, kBarHeight, width_, height_);
+    overlay_->update(attributeGpu_, attributePicture_);
+    overlay_->draw(attributeGpu_, 0, kBarHeight, width_, height_);
   }
   drawBars();
   if (!present) return;
@@ -708,6 +754,11 @@ void PaintWindow::frame(bool present) {
   if (firstDab_ >= 0) {
     timing_.dabToScreenMs.push_back(t1 - firstDab_);
     firstDab_ = -1;
+  }
+  if (pendingMove_ >= 0) {
+    timing_.moveToScreenMs.push_back(
+        static_cast<double>(static_cast<int64_t>(SDL_GetTicks64() - start_) - pendingMove_));
+    pendingMove_ = -1;
   }
 }
 

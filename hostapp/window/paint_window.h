@@ -15,6 +15,7 @@
 #include "host/host.h"
 #include "hostapp/ui/canvas.h"
 #include "hostapp/window/attribute_panel.h"
+#include "hostapp/window/gl_overlay.h"
 #include "hostapp/window/input_script.h"
 #include "hostapp/window/menu_overlay.h"
 #include "hostapp/window/view_navigation.h"
@@ -25,7 +26,6 @@ namespace hostapp {
 
 class DocumentImpl;
 class EmbeddedHost;
-class GlOverlay;
 class GlScene;
 class PreferenceAttributes;
 class ToolAttributes;
@@ -68,16 +68,22 @@ class PaintWindow {
   struct Timing {
     std::vector<double> frameMs;        // whole frames: sync, draw, swap, finish
     std::vector<double> dabToScreenMs;  // from a dab's pixels to the frame that shows them
+    // From a mouse move of a stroke painted by hand to the frame that shows its dabs.
+    std::vector<double> moveToScreenMs;
     int64_t dabs = 0;
   };
   const Timing& timing() const { return timing_; }
   const GlScene& scene() const { return *scene_; }
 
  private:
+  // A docked dialog. Its picture is drawn again, and sent to the GPU, only when the dialog's
+  // picture stamp or the panel's size changed.
   struct Panel {
     Window* window = nullptr;
     int32_t x = 0, y = 0;
     Canvas picture;
+    uint64_t stamp = 0;
+    GlOverlay::Picture gpu;
   };
   void frame(bool present);
   // The popup menu drawn over the window and answered with the mouse: the id of the entry
@@ -94,6 +100,10 @@ class PaintWindow {
   void wheelInAttributes(const InputRecord& e);
   // A key for the field being typed; false when no field is being typed.
   bool editKey(const InputRecord& e);
+  // Text typed into the field being typed.
+  void editText(const InputRecord& e);
+  // Whether a key types a character into the field being typed.
+  bool typesIn(const InputRecord& e);
   void commitEdit();
   bool changeAttribute(const AttributeRow& row, const host::Value& value);
   void stepRadius(double factor);
@@ -140,6 +150,8 @@ class PaintWindow {
   std::unique_ptr<PreferenceAttributes> prefsModel_;
   bool showAttributes_ = true;
   Canvas attributePicture_;
+  GlOverlay::Picture attributeGpu_, menuBarGpu_, statusBarGpu_;
+  std::vector<GlOverlay::Picture> popupGpu_;
   std::vector<Panel> panels_;
   int32_t panelWidth_ = 0;
   Canvas menuBar_, statusBar_;
@@ -147,7 +159,8 @@ class PaintWindow {
   std::string message_;
   uint64_t savedStamp_ = 0;
   Timing timing_;
-  double firstDab_ = -1;  // when the first dab not yet on the screen was done (ms)
+  double firstDab_ = -1;      // when the first dab not yet on the screen was done (ms)
+  int64_t pendingMove_ = -1;  // when the first move of a stroke not yet on the screen came
 };
 
 }  // namespace hostapp

@@ -238,17 +238,33 @@ void PaintWindow::wheelInAttributes(const InputRecord& e) {
   attributes_.scroll(-e.wheel * 44, height_ - 2 * kBarHeight);
 }
 
+bool PaintWindow::typesIn(const InputRecord& e) {
+  return attributes_.editRow() >= 0 && typed(e) != 0 && !e.ctrl && !e.alt;
+}
+
+void PaintWindow::editText(const InputRecord& e) {
+  if (attributes_.editRow() < 0) return;  // text typed beside every field goes nowhere
+  // Control characters have keys of their own; the rest goes in as typed.
+  std::string text;
+  for (char c : e.text)
+    if (static_cast<uint8_t>(c) >= 0x20 && c != 0x7F) text += c;
+  attributes_.insert(text);
+}
+
 bool PaintWindow::editKey(const InputRecord& e) {
   if (attributes_.editRow() < 0) return false;
-  std::string& text = attributes_.editText();
   if (e.key == "return" || e.key == "keypad enter" || e.key == "tab") {
     commitEdit();
   } else if (e.key == "escape") {
     attributes_.edit(-1, "");
-  } else if (e.key == "backspace") {
-    if (!text.empty()) text.pop_back();
+  } else if (e.key == "backspace" || e.key == "delete") {
+    attributes_.erase(e.key == "delete");
+  } else if (e.key == "left" || e.key == "right") {
+    attributes_.moveCursor(e.key == "left" ? -1 : 1);
+  } else if (e.key == "home" || e.key == "end") {
+    attributes_.cursorTo(e.key == "end");
   } else if (const char c = typed(e); c && !e.ctrl) {
-    text += c;
+    attributes_.insert(std::string(1, c));
   } else {
     return e.ctrl ? false : true;  // shortcuts still work while typing
   }
