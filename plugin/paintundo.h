@@ -35,10 +35,13 @@ extern const char kChannelChangeText[];  // "_ChannelChange_"
 extern const char kLayerChangeText[];    // "_LayerChange_"
 
 // Tile buffers of steps that were let go, kept for the next tiles of the same size so that saving
-// writes into memory that is already mapped instead of fresh pages. Holds a bounded amount.
+// writes into memory that is already mapped instead of fresh pages. Holds at least kLimitBytes,
+// and as much as the largest step it was handed back (the memory that step already held), up to
+// kCeilingBytes.
 class TileBufferPool {
  public:
   static constexpr int64_t kLimitBytes = int64_t{64} << 20;
+  static constexpr int64_t kCeilingBytes = int64_t{1} << 30;
   TileBufferPool() = default;
   TileBufferPool(const TileBufferPool&) = delete;
   TileBufferPool& operator=(const TileBufferPool&) = delete;
@@ -48,11 +51,15 @@ class TileBufferPool {
   // Keeps the buffer, or frees it when the pool is full.
   void give(uint8_t* buffer, int64_t bytes);
   int64_t keptBytes() const { return kept_; }
+  // Lets the pool hold the buffers of a step of that many bytes, within the ceiling.
+  void allowFor(int64_t stepBytes);
+  int64_t limitBytes() const { return limit_; }
 
  private:
   static constexpr int kSizes = 17;  // by bytes per pixel, 1 .. 16
   void* heads_[kSizes] = {};         // each kept buffer starts with the next one's address
   int64_t kept_ = 0;
+  int64_t limit_ = kLimitBytes;
 };
 
 // The saved pixels of one tile: 64 rows of 64 pixels in the colour mode the bitmap had when the

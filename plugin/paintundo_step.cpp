@@ -1,4 +1,5 @@
 // Undo tiles and the steps that hold them.
+#include <algorithm>
 #include <cstring>
 
 #include "plugin/paintchannels.h"
@@ -29,13 +30,17 @@ uint8_t* TileBufferPool::take(int64_t bytes) {
 void TileBufferPool::give(uint8_t* buffer, int64_t bytes) {
   if (!buffer) return;
   const int64_t pixelBytes = bytes / kUndoTilePixels;
-  if (pixelBytes <= 0 || pixelBytes >= kSizes || kept_ + bytes > kLimitBytes) {
+  if (pixelBytes <= 0 || pixelBytes >= kSizes || kept_ + bytes > limit_) {
     host::release(buffer);
     return;
   }
   std::memcpy(buffer, &heads_[pixelBytes], sizeof(void*));
   heads_[pixelBytes] = buffer;
   kept_ += bytes;
+}
+
+void TileBufferPool::allowFor(int64_t stepBytes) {
+  limit_ = std::max(limit_, std::min(stepBytes, kCeilingBytes));
 }
 
 PaintUndoTile::~PaintUndoTile() {
@@ -92,6 +97,9 @@ bool PaintUndoTile::restore() const {
 }
 
 void PaintUndoStep::recycle(TileBufferPool& pool) {
+  int64_t bytes = 0;
+  for (size_t i = 0; i < tiles_.size(); ++i) bytes += tiles_[i]->bufferSize();
+  pool.allowFor(bytes);
   for (size_t i = 0; i < tiles_.size(); ++i)
     pool.give(tiles_[i]->takeBuffer(), tiles_[i]->bufferSize());
 }

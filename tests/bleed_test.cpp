@@ -340,4 +340,27 @@ TEST_F(BleedTest, CoverageOfTrianglesStartingFarAboveTheLayerWalksEveryRowAsFrom
   EXPECT_EQ(differing, 0) << "of 300 triangles";
 }
 
+TEST_F(BleedTest, ScatteredIslandsAcrossUndoTilesMatchTheDilationExactly) {
+  // Islands 1 to 12 texels apart, so that front pixels on a row sit both close together and far
+  // apart, on both sides of the 64-texel undo tile edges and on the layer's borders.
+  std::mt19937 rng(7);
+  std::uniform_int_distribution<int> gap(1, 12), side(1, 9);
+  std::uniform_real_distribution<float> colour(0.f, 1.f);
+  std::vector<Rect> rects;
+  for (int y = 0; y + 10 < 140;) {
+    int tallest = 0;
+    for (int x = 0; x + 10 < 150;) {
+      const int rw = side(rng), rh = side(rng);
+      rects.push_back({x, y, x + rw, y + rh, {colour(rng), colour(rng), colour(rng)}});
+      x += rw + gap(rng);
+      tallest = std::max(tallest, rh);
+    }
+    y += tallest + gap(rng);
+  }
+  setUp(150, 140, rects);
+  pigmora::FloodLayers(obj_, pigmora::kFloodBleed, 1.0, 1, 6.0, 0);
+  // Float layers keep the means as they were computed, in the same order: no tolerance.
+  expectMatches(read(tex_->activeLayer()), referenceBleed(image_, covered_, 150, 140, 6), 0.f);
+}
+
 }  // namespace

@@ -317,6 +317,63 @@ TEST_F(UndoTest, AStepWithoutMemoryReportsStopAndRecordsNothingUntilTheNextBegin
   EXPECT_EQ(store()->pending()->tileCount(), 1u);
 }
 
+TEST_F(UndoTest, TheTilePoolHandsBackFreedBuffersAndKeepsNoMoreThanItsLimit) {
+  const int64_t tileBytes = int64_t{4} * pigmora::kUndoTilePixels;  // one 8-bit ARGB tile
+  const int64_t live = host_.memory().live();
+  {
+    pigmora::TileBufferPool pool;
+    EXPECT_EQ(pool.take(tileBytes), nullptr);
+    auto* a = static_cast<uint8_t*>(host::allocate(size_t(tileBytes)));
+    ASSERT_NE(a, nullptr);
+    pool.give(a, tileBytes);
+    EXPECT_EQ(pool.keptBytes(), tileBytes);
+    EXPECT_EQ(pool.take(2 * tileBytes), nullptr) << "buffers go only to tiles of their size";
+    EXPECT_EQ(pool.take(tileBytes), a);
+    EXPECT_EQ(pool.keptBytes(), 0);
+
+    // Fill the pool to 64 MiB: the next buffer is freed, not kept.
+    const int64_t fit = pigmora::TileBufferPool::kLimitBytes / tileBytes;
+    pool.give(a, tileBytes);
+    for (int64_t i = 1; i < fit; ++i)
+      pool.give(static_cast<uint8_t*>(host::allocate(size_t(tileBytes))), tileBytes);
+    EXPECT_EQ(pool.keptBytes(), pigmora::TileBufferPool::kLimitBytes);
+    pool.give(static_cast<uint8_t*>(host::allocate(size_t(tileBytes))), tileBytes);
+    EXPECT_EQ(pool.keptBytes(), pigmora::TileBufferPool::kLimitBytes);
+    EXPECT_EQ(host_.memory().live() - live, fit) << "one live block per kept buffer";
+
+    // A larger step lets the pool keep that much; a smaller one never lowers the limit, and no
+    // step raises it past the ceiling.
+    pool.allowFor(pigmora::TileBufferPool::kLimitBytes + tileBytes);
+    pool.allowFor(tileBytes);
+    EXPECT_EQ(pool.limitBytes(), pigmora::TileBufferPool::kLimitBytes + tileBytes);
+    pool.give(static_cast<uint8_t*>(host::allocate(size_t(tileBytes))), tileBytes);
+    EXPECT_EQ(pool.keptBytes(), pigmora::TileBufferPool::kLimitBytes + tileBytes);
+    pool.allowFor(int64_t{8} << 30);
+    EXPECT_EQ(pool.limitBytes(), pigmora::TileBufferPool::kCeilingBytes);
+  }
+  EXPECT_EQ(host_.memory().live(), live) << "the pool frees what it keeps";
+}
+
+TEST_F(UndoTest, ANewStepSavesIntoTheBuffersOfTheStepThatWent) {
+  host_.settings().world()->setInt32(host::kWorldUndoDepth, 1);
+  host::PaintBitmap* l = layer(256, 256, host::kModeARGBF);
+  const Pixels before = snapshot(l);
+  paintStep(l, 0, 0, 256, 256);
+  paintStep(l, 0, 0, 256, 256);
+  const int64_t live = host_.memory().live();
+  // Each further step lets the oldest one go; its sixteen tiles take the freed buffers.
+  for (int i = 0; i < 4; ++i) paintStep(l, 0, 0, 256, 256);
+  EXPECT_LE(host_.memory().live(), live + 4096) << "tile buffers are reused, not allocated anew";
+  const Pixels last = snapshot(l);
+  ASSERT_TRUE(store()->undo());
+  ASSERT_TRUE(store()->undo());
+  EXPECT_FALSE(store()->undo());
+  EXPECT_NE(snapshot(l), before);
+  ASSERT_TRUE(store()->redo());
+  ASSERT_TRUE(store()->redo());
+  EXPECT_EQ(snapshot(l), last);
+}
+
 TEST_F(UndoTest, TilesOfADeletedBitmapAreSkipped) {
   host::PaintBitmap* kept = layer(64, 64, host::kModeARGB8);
   auto gone = std::make_unique<hostapp::PaintTextureImpl>(host_.memory(), "gone.tif");
