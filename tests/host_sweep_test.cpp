@@ -52,7 +52,7 @@ struct Refusals {
   int64_t count = 0;   // allocations seen while armed
   int64_t failAt = 0;  // the one to refuse (1 = the first); 0 refuses none
   bool refused = false;
-  bool trace = false;  // the refused allocation's stack goes to standard error
+  bool trace = false;                       // the refused allocation's stack goes to standard error
   uintptr_t pluginLow = 0, pluginHigh = 0;  // the plug-in library's code
 };
 Refusals refusals;
