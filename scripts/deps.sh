@@ -2,7 +2,7 @@
 # Installs the Debian packages the build needs, when any is missing.
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-  nlohmann-json3-dev libcli11-dev libopenimageio-dev libtinyobjloader-dev libfreetype-dev
+  nlohmann-json3-dev libcli11-dev libopenimageio-dev libjpeg-dev libtinyobjloader-dev libfreetype-dev
   fonts-dejavu-core clang-format libzstd-dev libxxhash-dev clang libclang-rt-14-dev
   python3 python3-jsonschema libsdl2-dev libepoxy-dev xvfb xauth libgl1-mesa-dri)
 missing=()

@@ -32,6 +32,7 @@
 #include <OpenImageIO/imageio.h>
 
 #include <atomic>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -59,6 +60,7 @@ struct Refusals {
   int64_t count = 0;   // allocations seen while armed
   int64_t failAt = 0;  // the one to refuse (1 = the first); 0 refuses none
   bool refused = false;
+  bool trace = false;                       // the refused allocation's stack goes to standard error
   uintptr_t pluginLow = 0, pluginHigh = 0;  // the plug-in library's code
 };
 Refusals refusals;
@@ -85,6 +87,13 @@ bool refuseThis() {
   if (plugin) return false;
   if (++refusals.count != refusals.failAt) return false;
   refusals.refused = true;
+  if (refusals.trace) {
+    // Where the refused allocation was asked for, for a run that went wrong.
+    void* frames[64];
+    insideCheck = true;
+    ::backtrace_symbols_fd(frames, ::backtrace(frames, 64), 2);
+    insideCheck = false;
+  }
   return true;
 }
 
@@ -127,6 +136,16 @@ bool findPlugin(const std::string& path) {
   refusals.pluginLow = search.low;
   refusals.pluginHigh = search.high;
   return search.high > search.low;
+}
+
+// A crash in a child prints where it happened into the report of that run, then ends the child
+// as the signal would.
+void sayWhereAndEnd(int signal) {
+  void* frames[64];
+  const int n = ::backtrace(frames, 64);
+  ::backtrace_symbols_fd(frames, n, 2);
+  ::signal(signal, SIG_DFL);
+  ::raise(signal);
 }
 
 }  // namespace
@@ -269,7 +288,8 @@ class HostAllocationSweep : public ::testing::Test {
   // Runs the job in a child process, each from the same start (no image library's threads or
   // caches left by an earlier run), so that an ending without unwinding is seen as the program
   // would end.
-  JobRun run(int64_t failAt) {
+  JobRun run(int64_t failAt) { return run(failAt, job_); }
+  JobRun run(int64_t failAt, const pigmora::cli::Json& given) {
     JobRun r;
     const fs::path out = dir_ / "out", errFile = dir_ / "err.txt", countFile = dir_ / "count.txt";
     fs::remove_all(out);
@@ -280,6 +300,7 @@ class HostAllocationSweep : public ::testing::Test {
     }
     if (child == 0) {
       ::dup2(::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+      for (int signal : {SIGSEGV, SIGBUS, SIGABRT, SIGFPE}) ::signal(signal, &sayWhereAndEnd);
       pigmora::cli::endOnOutOfMemory();
       // One thread does all the image library's work, so that every allocation of the run is
       // seen and counted in one order.
@@ -289,7 +310,7 @@ class HostAllocationSweep : public ::testing::Test {
       options.pluginPath = PIGMORA_PLUGIN_PATH;
       options.outDir = out;
       std::ostringstream lines, problems;
-      pigmora::cli::Json job = job_;
+      pigmora::cli::Json job = given;
       refusals.thread = std::this_thread::get_id();
       refusals.failAt = failAt;
       refusals.armed = true;
@@ -310,7 +331,15 @@ class HostAllocationSweep : public ::testing::Test {
       ::_exit(status);
     }
     int wstatus = 0;
-    ::waitpid(child, &wstatus, 0);
+    // A run that hangs (an encoder left waiting on itself) is ended and reported as killed.
+    for (int waited = 0; ::waitpid(child, &wstatus, WNOHANG) == 0; ++waited) {
+      if (waited == 6000) {
+        ::kill(child, SIGKILL);
+        ::waitpid(child, &wstatus, 0);
+        break;
+      }
+      ::usleep(10000);
+    }
     r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -WTERMSIG(wstatus);
     std::ifstream counts(countFile);
     counts >> r.allocations >> r.refused;
@@ -340,6 +369,31 @@ std::vector<std::string> sentences(const std::string& err) {
   return out;
 }
 
+// Empty when a run with a refused allocation ended soundly: it succeeded with the clean run's
+// outputs and no word, or it said in one sentence that memory ran out, and every file it left is
+// one of the clean run's, complete.
+std::string problemWith(const JobRun& r, const JobRun& clean) {
+  bool sound = r.status >= 0 && r.status < 90;
+  std::string damaged;
+  for (const auto& [name, bytes] : r.files) {
+    const auto c = clean.files.find(name);
+    if (c == clean.files.end() || c->second != bytes) damaged += " " + name;
+  }
+  sound = sound && damaged.empty();
+  const std::vector<std::string> said = sentences(r.err);
+  if (r.status == 0)
+    sound = sound && r.files == clean.files && said.empty();
+  else
+    sound = sound && said.size() == 1 && said[0].rfind("pigmora: ", 0) == 0 &&
+            said[0].find("out of memory") != std::string::npos && said[0].back() == '.';
+  if (sound) return "";
+  std::ostringstream text;
+  text << (r.refused ? "" : " (not reached)") << ": status " << r.status << ", " << r.files.size()
+       << " files" << (damaged.empty() ? "" : ", not as clean:") << damaged << ", said:\n"
+       << r.err;
+  return text.str();
+}
+
 TEST_F(HostAllocationSweep, EveryRefusedAllocationEndsInOneSentenceWithCompleteOutputs) {
 #if defined(PIGMORA_ASAN)
   // The leak checker cannot stop the threads a forked child inherits and says so on standard
@@ -367,33 +421,51 @@ TEST_F(HostAllocationSweep, EveryRefusedAllocationEndsInOneSentenceWithCompleteO
   int64_t failures = 0, succeeded = 0;
   int64_t first = 1;
   if (const char* s = std::getenv("PIGMORA_HOST_SWEEP_FIRST")) first = std::atoll(s);
+  // PIGMORA_HOST_SWEEP_TRACE=1 adds the refused allocation's stack to a failing run's report.
+  refusals.trace = std::getenv("PIGMORA_HOST_SWEEP_TRACE") != nullptr;
   for (int64_t k = std::max<int64_t>(1, first); k <= n && failures < 10; k += stride) {
     const JobRun r = run(k);
-    bool sound = r.status >= 0 && r.status < 90;
-    std::string damaged;
-    for (const auto& [name, bytes] : r.files) {
-      const auto c = clean.files.find(name);
-      if (c == clean.files.end() || c->second != bytes) damaged += " " + name;
-    }
-    sound = sound && damaged.empty();
-    const std::vector<std::string> said = sentences(r.err);
-    if (r.status == 0) {
-      sound = sound && r.files == clean.files && said.empty();
-      ++succeeded;
-    } else {
-      sound = sound && said.size() == 1 && said[0].rfind("pigmora: ", 0) == 0 &&
-              said[0].find("out of memory") != std::string::npos && said[0].back() == '.';
-    }
-    if (!sound) {
+    if (r.status == 0) ++succeeded;
+    const std::string problem = problemWith(r, clean);
+    if (!problem.empty()) {
       ++failures;
-      ADD_FAILURE() << "allocation " << k << " of " << n << " refused"
-                    << (r.refused ? "" : " (not reached)") << ": status " << r.status << ", "
-                    << r.files.size() << " files" << (damaged.empty() ? "" : ", not as clean:")
-                    << damaged << ", said:\n"
-                    << r.err;
+      ADD_FAILURE() << "allocation " << k << " of " << n << " refused" << problem;
     }
   }
   std::cout << "[ sweep    ] " << succeeded << " runs absorbed the refusal and succeeded\n";
+}
+
+// Every allocation of JPEG saves, refused in turn: the JPEG encoder, torn down halfway at any
+// point, leaves the old file as it was and the job ends in a sentence. The saves' allocations
+// are those a job with them makes beyond the same job without them.
+TEST_F(HostAllocationSweep, EveryRefusedAllocationOfAJpegSaveEndsInOneSentence) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the host sweep runs in the normal build, not under the sanitizers";
+#endif
+  const char* const start = R"({"steps": [
+    {"step": "material", "name": "Paint", "channels": {
+       "color": {"size": 24, "mode": "argb8", "fill": [200, 30, 90]},
+       "bump": {"size": 16, "mode": "rgbf", "fill": [0.25, 0.5, 2.0]}}})";
+  const std::string saves = R"(,
+    {"step": "save", "material": "Paint", "file": "color.jpg"},
+    {"step": "save", "material": "Paint", "channel": "bump", "file": "bump.jpg"})";
+  const JobRun before = run(0, pigmora::cli::Json::parse(std::string(start) + "]}"));
+  const JobRun clean = run(0, pigmora::cli::Json::parse(start + saves + "]}"));
+  ASSERT_EQ(before.status, 0) << before.err;
+  ASSERT_EQ(clean.status, 0) << clean.err;
+  ASSERT_EQ(clean.files.size(), 2u);
+  ASSERT_GT(clean.allocations, before.allocations);
+  std::cout << "[ sweep    ] " << clean.allocations - before.allocations
+            << " allocations in the saves, each refused in turn\n";
+  const pigmora::cli::Json job = pigmora::cli::Json::parse(start + saves + "]}");
+  int64_t failures = 0;
+  for (int64_t k = before.allocations + 1; k <= clean.allocations && failures < 5; ++k) {
+    const std::string problem = problemWith(run(k, job), clean);
+    if (!problem.empty()) {
+      ++failures;
+      ADD_FAILURE() << "allocation " << k << " of " << clean.allocations << " refused" << problem;
+    }
+  }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "hostapp/core/atomic_file.h"
+#include "hostapp/paint/jpeg_writer.h"
 
 namespace hostapp {
 
@@ -58,13 +59,23 @@ bool writeImageRows(const std::string& path, const OIIO::ImageSpec& format, OIIO
     error = "The image " + path + " could not be written: " + libraryReason(why) + ".";
     return false;
   };
+  std::string ext = std::filesystem::path(path).extension().string();
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (ext == ".jpg" || ext == ".jpeg") {
+    // The image library's JPEG writer cannot be torn down safely when it runs out of memory
+    // halfway through opening: JPEG goes through the JPEG library under our own error manager.
+    AtomicFile file;
+    std::string why;
+    if (!file.open(path, why)) return fail(why);
+    if (!writeJpegRows(file, format, rowType, row, why)) return fail(why);
+    if (!file.commit(why)) return fail(why);
+    return true;
+  }
   auto out = OIIO::ImageOutput::create(path);
   if (!out) {
     // The formats the program saves always have a writer; when the library finds none for one
     // of them, it failed to make one, which only running out of memory does.
-    std::string ext = std::filesystem::path(path).extension().string();
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (const char* known : {".png", ".jpg", ".jpeg", ".tif", ".tiff", ".exr", ".tga", ".bmp"})
+    for (const char* known : {".png", ".tif", ".tiff", ".exr", ".tga", ".bmp"})
       if (ext == known) return fail("the machine ran out of memory");
     return fail(OIIO::geterror());
   }
