@@ -167,10 +167,10 @@ bool fillRun(BleedState& s, RunBuffers& b, host::PaintBitmap* layer, TileSaver* 
       const int32_t ny = y - 1 + r;
       if (ny < 0 || ny >= h) continue;
       const uint8_t* st = s.state + static_cast<size_t>(ny) * w;
-      const float* rgb = b.rgb.data() + 3 * (static_cast<size_t>(r) * span - left);
+      const float* rgb = b.rgb.data() + 3 * static_cast<size_t>(r) * span;
       for (int32_t nx = nl; nx <= nr; ++nx) {
         if ((nx == x && r == 1) || !(st[nx] & 1)) continue;
-        const float* c = rgb + 3 * nx;
+        const float* c = rgb + 3 * static_cast<size_t>(nx - left);
         sum[0] += c[0];
         sum[1] += c[1];
         sum[2] += c[2];

@@ -439,7 +439,7 @@ TEST_F(HostAllocationSweep, EveryRefusedAllocationEndsInOneSentenceWithCompleteO
 // point, leaves the old file as it was and the job ends in a sentence. The saves' allocations
 // are those a job with them makes beyond the same job without them.
 TEST_F(HostAllocationSweep, EveryRefusedAllocationOfAJpegSaveEndsInOneSentence) {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(PIGMORA_ASAN)
   GTEST_SKIP() << "the host sweep runs in the normal build, not under the sanitizers";
 #endif
   const char* const start = R"({"steps": [

@@ -325,7 +325,10 @@ TEST_F(JobFormatTest, ResultsGoToStdoutAndEverythingElseToStderr) {
   ASSERT_EQ(json.status, 0) << json.err;
   size_t lines = 0, start = 0;
   for (size_t end; (end = json.out.find('\n', start)) != std::string::npos; start = end + 1) {
-    EXPECT_NO_THROW((void)Json::parse(json.out.substr(start, end - start))) << json.out;
+    EXPECT_NO_THROW({
+      const Json parsed = Json::parse(json.out.substr(start, end - start));
+      EXPECT_FALSE(parsed.is_discarded());
+    }) << json.out;
     ++lines;
   }
   EXPECT_EQ(lines, 3u);  // two steps and the closing line
