@@ -16,6 +16,7 @@
 #include "cli/steps.h"
 #include "hostapp/core/atomic_file.h"
 #include "hostapp/core/embedded_host.h"
+#include "hostapp/core/memory.h"
 #include "hostapp/scene/document.h"
 #include "hostapp/scene/scene_impl.h"
 #include "hostapp/settings/prefs_window.h"
@@ -242,6 +243,7 @@ int runCheckedJob(const RunOptions& options, Json& job, const std::string& label
     ctx.warnings.clear();
     ctx.details = Json();
     bar.start();
+    const uint64_t refusedBefore = hostapp::CountingMemory::refusals();
     try {
       const auto t0 = Clock::now();
       const std::string summary = stepTable().find(kind)->run(ctx, step);
@@ -272,7 +274,15 @@ int runCheckedJob(const RunOptions& options, Json& job, const std::string& label
       }
     } catch (const StepError& e) {
       bar.clear();
-      err << "pigmora: " << stepPrefix(label, index, kind) << ": " << sentence(e.what()) << "\n";
+      // A library may report memory it could not get as some other failure: once an
+      // allocation of the step was refused, that is the reason given.
+      const std::string what = e.what();
+      if (hostapp::CountingMemory::refusals() != refusedBefore &&
+          what.find("ran out of memory") == std::string::npos)
+        err << "pigmora: " << stepPrefix(label, index, kind)
+            << ": the machine ran out of memory during the step.\n";
+      else
+        err << "pigmora: " << stepPrefix(label, index, kind) << ": " << sentence(what) << "\n";
       status = kExitJobError;
     } catch (const std::bad_alloc&) {
       bar.clear();

