@@ -136,6 +136,8 @@ namespace {
 
 // The job after reading it; `phase` names what is being done, for the sentence when memory runs
 // out outside a step.
+constexpr const char* kRanOutDuringStep = "the machine ran out of memory during the step.";
+
 int runCheckedJob(const RunOptions& options, Json& job, const std::string& label,
                   const std::filesystem::path& jobDir, std::ostream& out, std::ostream& err,
                   std::string& phase) {
@@ -277,17 +279,14 @@ int runCheckedJob(const RunOptions& options, Json& job, const std::string& label
       // A library may report memory it could not get as some other failure: once an
       // allocation of the step was refused, that is the reason given.
       const std::string what = e.what();
-      if (hostapp::CountingMemory::refusals() != refusedBefore &&
-          what.find("ran out of memory") == std::string::npos)
-        err << "pigmora: " << stepPrefix(label, index, kind)
-            << ": the machine ran out of memory during the step.\n";
-      else
-        err << "pigmora: " << stepPrefix(label, index, kind) << ": " << sentence(what) << "\n";
+      const bool ranOut = hostapp::CountingMemory::refusals() != refusedBefore &&
+                          what.find("ran out of memory") == std::string::npos;
+      err << "pigmora: " << stepPrefix(label, index, kind) << ": "
+          << (ranOut ? std::string(kRanOutDuringStep) : sentence(what)) << "\n";
       status = kExitJobError;
     } catch (const std::bad_alloc&) {
       bar.clear();
-      err << "pigmora: " << stepPrefix(label, index, kind)
-          << ": the machine ran out of memory during the step.\n";
+      err << "pigmora: " << stepPrefix(label, index, kind) << ": " << kRanOutDuringStep << "\n";
       status = kExitJobError;
     } catch (const std::exception& e) {
       bar.clear();

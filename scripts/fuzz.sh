@@ -4,7 +4,8 @@
 # PIGMORA_FUZZ_DIR=build-asan uses the sanitizer build instead (scripts/build.sh --sanitize
 # configures it with the fuzzing programs when clang is installed), saving a third build.
 # The seeds of fuzz/<name>.cpp are the files named in fuzz/<name>.seeds: one path or glob pattern
-# a line, relative to the repository (@BUILD@ stands for the build folder). Inputs that crash are kept in build-fuzz/crashes/.
+# a line, relative to the repository (@BUILD@ stands for the build folder). Inputs that crash
+# are kept in build-fuzz/crashes/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
