@@ -44,9 +44,9 @@ fuzz_one() {
   fi
   local extra=()
   if [ -f "fuzz/$name.dict" ]; then extra+=(-dict="fuzz/$name.dict"); fi
-  # A unit still running after 30 s is a hang (the slowest example job takes about 16 s under the
-  # sanitizers). One allocation above 2 GiB is a finding; the process as a whole may grow further, since the
-  # sanitizer keeps freed memory in quarantine across runs.
+  # A unit still running after 30 s is a hang: the slowest example job takes about 16 s under the
+  # sanitizers. One allocation above 2 GiB is a finding; the process as a whole may grow further,
+  # since the sanitizer keeps freed memory in quarantine across runs.
   "$program" "$corpus" "${extra[@]}" -max_total_time="$seconds" -timeout=30 \
     -rss_limit_mb=4096 -malloc_limit_mb=2048 \
     -artifact_prefix=build-fuzz/crashes/"$name"- -print_final_stats=1 \
