@@ -347,7 +347,7 @@ class Reader {
     }
     auto* layer = static_cast<PaintLayerImpl*>(entry.tex->addLayer(name, mode));
     if (!layer) {
-      why = "could not be read: there is not enough memory for a layer of the texture " +
+      why = "could not be read: the machine ran out of memory making a layer of the texture " +
             entry.tex->filePath() + where();
       return false;
     }
