@@ -134,10 +134,10 @@ int runJobFile(const RunOptions& options, const std::string& jobPath, std::ostre
 
 namespace {
 
-// The job after reading it; `phase` names what is being done, for the sentence when memory runs
-// out outside a step.
 constexpr const char* kRanOutDuringStep = "the machine ran out of memory during the step.";
 
+// The job after reading it; `phase` names what is being done, for the sentence when memory runs
+// out outside a step.
 int runCheckedJob(const RunOptions& options, Json& job, const std::string& label,
                   const std::filesystem::path& jobDir, std::ostream& out, std::ostream& err,
                   std::string& phase) {

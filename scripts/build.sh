@@ -11,7 +11,8 @@ if [ "${1:-}" = "--sanitize" ]; then
   dir=build-asan
   # Built with clang, which also builds the fuzzing programs in the same tree: one instrumented
   # build serves the sanitizer suite and scripts/fuzz.sh (PIGMORA_FUZZ_DIR). Unoptimised with
-  # line tables only, it compiles in half the time of -O1 -g and still names file and line.
+  # line tables only, it compiles in half the time of -O1 -g and still names file and line; the
+  # libraries that do the painting are raised to -O1 in CMakeLists.txt.
   flags=(-DCMAKE_BUILD_TYPE=Debug -DPIGMORA_SANITIZE=ON -DPIGMORA_BENCHMARKS=OFF)
   if command -v clang++ >/dev/null 2>&1; then
     export CC=clang CXX=clang++
