@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <ostream>
 #include <stdexcept>
@@ -24,6 +25,15 @@ namespace pigmora::cli {
 
 // Keys keep the order they were written in, so that messages and reports follow the file.
 using Json = nlohmann::ordered_json;
+
+// An object of the given members, in order. The library's brace form loses the object it has
+// begun when memory runs out while it adds a member (its constructor never finishes, so nothing
+// frees it); here the object is whole from the start and frees itself on the way out.
+inline Json jsonObject(std::initializer_list<std::pair<const char*, Json>> members) {
+  Json out = Json::object();
+  for (const auto& [key, value] : members) out[key] = value;
+  return out;
+}
 
 // A problem with one step: the message is one sentence without the file and step, which the
 // runner adds.

@@ -178,7 +178,7 @@ int runCheckedJob(const RunOptions& options, Json& job, const std::string& label
   const Json& steps = job["steps"];
   if (options.checkOnly) {
     if (options.json)
-      out << Json{{"valid", true}, {"job", label}, {"steps", steps.size()}}.dump() << "\n";
+      out << jsonObject({{"valid", true}, {"job", label}, {"steps", steps.size()}}).dump() << "\n";
     else
       out << label << ": " << steps.size() << (steps.size() == 1 ? " step" : " steps")
           << ", every one valid\n";
@@ -254,7 +254,8 @@ int runCheckedJob(const RunOptions& options, Json& job, const std::string& label
       const double seconds = secondsSince(t0);
       bar.finish();
       if (options.json) {
-        Json line = {{"step", index}, {"name", kind}, {"seconds", seconds}, {"summary", summary}};
+        Json line = jsonObject(
+            {{"step", index}, {"name", kind}, {"seconds", seconds}, {"summary", summary}});
         if (!ctx.warnings.empty()) line["warnings"] = ctx.warnings;
         if (!ctx.details.is_null()) line["details"] = ctx.details;
         lines << line.dump() << "\n" << std::flush;
@@ -315,11 +316,11 @@ int runCheckedJob(const RunOptions& options, Json& job, const std::string& label
         warnings ? ", " + std::to_string(warnings) + (warnings == 1 ? " warning" : " warnings")
                  : "";
     if (options.json && !options.inspect)
-      lines << Json{{"done", true},
-                    {"steps", steps.size()},
-                    {"seconds", secondsSince(start)},
-                    {"warnings", warnings},
-                    {"outputs", ctx.outDir.string()}}
+      lines << jsonObject({{"done", true},
+                           {"steps", steps.size()},
+                           {"seconds", secondsSince(start)},
+                           {"warnings", warnings},
+                           {"outputs", ctx.outDir.string()}})
                    .dump()
             << "\n";
     else

@@ -30,7 +30,7 @@ Json indices(const host::Selection& s) {
 }
 
 Json tagJson(host::Tag* tag) {
-  Json t = {{"type", tag->type()}};
+  Json t = jsonObject({{"type", tag->type()}});
   if (!tag->name().empty()) t["name"] = tag->name();
   switch (tag->type()) {
     case host::kTypeUVWTag:
@@ -62,7 +62,7 @@ Json tagJson(host::Tag* tag) {
 }
 
 Json objectJson(JobContext& ctx, host::Object* obj, const ReportOptions& options) {
-  Json o = {{"name", obj->name()}, {"type", objectKind(obj)}};
+  Json o = jsonObject({{"name", obj->name()}, {"type", objectKind(obj)}});
   if (obj->up()) o["parent"] = obj->up()->name();
   o["position"] = vec(obj->globalMatrix().off);
   o["active"] = ctx.doc->activeObject() == obj;
@@ -73,9 +73,9 @@ Json objectJson(JobContext& ctx, host::Object* obj, const ReportOptions& options
     auto* poly = static_cast<host::PolygonObject*>(obj);
     o["points"] = poly->pointCount();
     o["polygons"] = poly->polygonCount();
-    o["selection"] = {{"points", indices(poly->pointSelection())},
-                      {"edges", indices(poly->edgeSelection())},
-                      {"polygons", indices(poly->polygonSelection())}};
+    o["selection"] = jsonObject({{"points", indices(poly->pointSelection())},
+                                 {"edges", indices(poly->edgeSelection())},
+                                 {"polygons", indices(poly->polygonSelection())}});
     auto* uvw = static_cast<host::UVWTag*>(poly->tag(host::kTypeUVWTag));
     if (uvw && !options.polygons.empty()) {
       Json uvs = Json::object();
@@ -97,19 +97,19 @@ Json objectJson(JobContext& ctx, host::Object* obj, const ReportOptions& options
 }
 
 Json textureJson(host::PaintTexture* tex) {
-  Json t = {{"width", tex->width()},
-            {"height", tex->height()},
-            {"mode", colorModeName(tex->colorMode())},
-            {"file", tex->filePath()}};
+  Json t = jsonObject({{"width", tex->width()},
+                       {"height", tex->height()},
+                       {"mode", colorModeName(tex->colorMode())},
+                       {"file", tex->filePath()}});
   Json layers = Json::array();
   for (host::PaintBitmap* l = tex->firstLayer(); l; l = l->next()) {
     auto* impl = dynamic_cast<hostapp::PaintLayerImpl*>(l);
-    layers.push_back({{"name", l->name()},
-                      {"mode", colorModeName(l->colorMode())},
-                      {"width", l->width()},
-                      {"height", l->height()},
-                      {"visible", impl ? impl->visible() : true},
-                      {"active", l == tex->activeLayer()}});
+    layers.push_back(jsonObject({{"name", l->name()},
+                                 {"mode", colorModeName(l->colorMode())},
+                                 {"width", l->width()},
+                                 {"height", l->height()},
+                                 {"visible", impl ? impl->visible() : true},
+                                 {"active", l == tex->activeLayer()}}));
   }
   t["layers"] = layers;
   return t;
@@ -119,14 +119,15 @@ Json materialsJson(JobContext& ctx) {
   Json list = Json::array();
   const std::vector<host::Material*> selected = ctx.doc->selectedMaterials();
   for (host::Material* m = ctx.doc->firstMaterial(); m; m = m->next()) {
-    Json mj = {{"name", m->name()},
-               {"active", ctx.doc->activeMaterial() == m},
-               {"selected", std::find(selected.begin(), selected.end(), m) != selected.end()},
-               {"color", vec(m->data().getVector(host::kMatColor))}};
+    Json mj =
+        jsonObject({{"name", m->name()},
+                    {"active", ctx.doc->activeMaterial() == m},
+                    {"selected", std::find(selected.begin(), selected.end(), m) != selected.end()},
+                    {"color", vec(m->data().getVector(host::kMatColor))}});
     Json channels = Json::array();
     for (int32_t c = 0; c < 14; ++c) {
       if (!m->channelEnabled(c)) continue;
-      Json cj = {{"channel", channelKey(c)}, {"index", c}};
+      Json cj = jsonObject({{"channel", channelKey(c)}, {"index", c}});
       host::Channel* ch = m->channel(c);
       const std::string file = ch ? ch->data().getFilename(host::kChannelFile) : std::string();
       cj["file"] = file;
@@ -152,8 +153,8 @@ Json textureOwner(JobContext& ctx, host::PaintTexture* tex) {
       if (m->channelEnabled(c) && m->channel(c) &&
           !m->channel(c)->data().getFilename(host::kChannelFile).empty() &&
           ctx.host.paintImpl().textureOf(m, c, ctx.doc) == tex)
-        return {{"material", m->name()}, {"channel", channelKey(c)}};
-  return {{"file", tex->filePath()}};
+        return jsonObject({{"material", m->name()}, {"channel", channelKey(c)}});
+  return jsonObject({{"file", tex->filePath()}});
 }
 
 Json painterJson(JobContext& ctx) {
@@ -176,19 +177,19 @@ Json painterJson(JobContext& ctx) {
     cj["brightness"] = brightness;
     colors[channelKey(c)] = cj;
   }
-  return {{"paint_all", painter.paintAllChannels()},
-          {"multi_channel", painter.multiChannel()},
-          {"active_channel", channelKey(painter.activeChannel())},
-          {"texture", textureOwner(ctx, painter.selectedTexture())},
-          {"enabled", enabled},
-          {"colors", colors}};
+  return jsonObject({{"paint_all", painter.paintAllChannels()},
+                     {"multi_channel", painter.multiChannel()},
+                     {"active_channel", channelKey(painter.activeChannel())},
+                     {"texture", textureOwner(ctx, painter.selectedTexture())},
+                     {"enabled", enabled},
+                     {"colors", colors}});
 }
 
 Json toolJson(JobContext& ctx) {
   const int32_t id = ctx.doc->data().getInt32(host::kDocActiveTool);
   if (!id) return Json();
   const hostapp::RegisteredPlugin* p = ctx.host.registration().find(id);
-  Json t = {{"id", id}, {"name", p ? p->name : ""}};
+  Json t = jsonObject({{"id", id}, {"name", p ? p->name : ""}});
   host::Settings* data = ctx.host.sculptImpl().toolData(ctx.doc, id);
   const host::Description* desc = ctx.host.sculptImpl().toolDescription(id);
   Json settings = Json::array();
@@ -196,10 +197,11 @@ Json toolJson(JobContext& ctx) {
     for (const auto& param : desc->parameters()) {
       if (param.isButton) continue;
       const host::Value* v = data->find(param.id);
-      settings.push_back({{"id", param.id},
-                          {"name", param.name},
-                          {"value", v ? settingJson(&param, *v) : Json()},
-                          {"enabled", ctx.host.sculptImpl().parameterEnabled(ctx.doc, param.id)}});
+      settings.push_back(
+          jsonObject({{"id", param.id},
+                      {"name", param.name},
+                      {"value", v ? settingJson(&param, *v) : Json()},
+                      {"enabled", ctx.host.sculptImpl().parameterEnabled(ctx.doc, param.id)}}));
     }
   }
   t["settings"] = settings;
@@ -209,7 +211,7 @@ Json toolJson(JobContext& ctx) {
 Json preferencesJson(JobContext& ctx) {
   host::Settings* world = ctx.host.settings().world();
   if (!world) return Json();
-  Json out = {{"container", kPreferences}};
+  Json out = jsonObject({{"container", kPreferences}});
   const std::map<int32_t, int32_t> keyOf = preferenceKeys(ctx.host);
   const host::Settings* stored = world->getContainer(kPreferences);
   Json keys = Json::object();
@@ -224,11 +226,11 @@ Json preferencesJson(JobContext& ctx) {
     for (const auto& param : page.parameters()) {
       const auto key = keyOf.find(param.id);
       const host::Value* v = key == keyOf.end() || !had ? nullptr : before.find(key->second);
-      Json sj = {{"id", param.id},
-                 {"name", param.name},
-                 {"key", key == keyOf.end() ? Json() : Json(key->second)},
-                 {"value", v ? settingJson(&param, *v) : Json()},
-                 {"enabled", page.enabled(param.id)}};
+      Json sj = jsonObject({{"id", param.id},
+                            {"name", param.name},
+                            {"key", key == keyOf.end() ? Json() : Json(key->second)},
+                            {"value", v ? settingJson(&param, *v) : Json()},
+                            {"enabled", page.enabled(param.id)}});
       settings.push_back(sj);
     }
   }
@@ -248,7 +250,8 @@ Json worldJson(JobContext& ctx) {
   for (const auto& [key, value] : world->entries()) {
     if (key == kPreferences) continue;
     const host::DescriptionParameter* p = hostapp::worldDescription().find(key);
-    list.push_back({{"id", key}, {"name", p ? p->name : ""}, {"value", settingJson(p, value)}});
+    list.push_back(
+        jsonObject({{"id", key}, {"name", p ? p->name : ""}, {"value", settingJson(p, value)}}));
   }
   return list;
 }
@@ -259,13 +262,14 @@ Json undoJson(JobContext& ctx) {
   for (size_t i = 0; i < undo.undoCount(); ++i) {
     Json entries = Json::array();
     for (const auto& e : undo.undoGroup(i)) {
-      Json ej = {{"kind", e->kind()}};
+      Json ej = jsonObject({{"kind", e->kind()}});
       if (!e->text().empty()) ej["text"] = e->text();
       entries.push_back(ej);
     }
     groups.push_back(entries);
   }
-  return {{"undo_count", undo.undoCount()}, {"redo_count", undo.redoCount()}, {"groups", groups}};
+  return jsonObject(
+      {{"undo_count", undo.undoCount()}, {"redo_count", undo.redoCount()}, {"groups", groups}});
 }
 
 Json eventsJson(JobContext& ctx) {
@@ -273,17 +277,18 @@ Json eventsJson(JobContext& ctx) {
   JobContext::EventMarks& mark = ctx.printed;
   Json specials = Json::array();
   for (size_t i = mark.specials; i < log.specials().size(); ++i)
-    specials.push_back(
-        {{"id", log.specials()[i].id}, {"p1", log.specials()[i].p1}, {"p2", log.specials()[i].p2}});
+    specials.push_back(jsonObject({{"id", log.specials()[i].id},
+                                   {"p1", log.specials()[i].p1},
+                                   {"p2", log.specials()[i].p2}}));
   Json posted = Json::array();
   for (size_t i = mark.posted; i < log.posted().size(); ++i) posted.push_back(log.posted()[i]);
   Json console = Json::array();
   for (size_t i = mark.console; i < log.console().size(); ++i) console.push_back(log.console()[i]);
-  Json out = {{"updates", log.updates() - mark.updates},
-              {"special", specials},
-              {"posted", posted},
-              {"redraws", log.redraws().size() - mark.redraws},
-              {"console", console}};
+  Json out = jsonObject({{"updates", log.updates() - mark.updates},
+                         {"special", specials},
+                         {"posted", posted},
+                         {"redraws", log.redraws().size() - mark.redraws},
+                         {"console", console}});
   mark = {log.specials().size(), log.posted().size(), log.redraws().size(), log.console().size(),
           log.updates()};
   return out;
@@ -294,10 +299,10 @@ Json commandsJson(JobContext& ctx) {
   for (const auto& p : ctx.host.registration().plugins()) {
     if (p.kind != hostapp::PluginKind::kCommand || !p.command) continue;
     const int32_t state = p.command->getState(ctx.doc);
-    list.push_back({{"id", p.id},
-                    {"name", p.name},
-                    {"state", state},
-                    {"enabled", (state & host::CommandData::kStateEnabled) != 0}});
+    list.push_back(jsonObject({{"id", p.id},
+                               {"name", p.name},
+                               {"state", state},
+                               {"enabled", (state & host::CommandData::kStateEnabled) != 0}}));
   }
   return list;
 }
@@ -306,11 +311,12 @@ Json commandsJson(JobContext& ctx) {
 Json bookmarksJson(JobContext& ctx) {
   Json out = Json::array();
   for (const pigmora::CameraBookmark* b : bookmarkList(*ctx.doc)) {
-    out.push_back({{"id", b->id},
-                   {"offset", vec(b->matrix.off)},
-                   {"axes", Json::array({vec(b->matrix.v1), vec(b->matrix.v2), vec(b->matrix.v3)})},
-                   {"preview", b->preview ? Json::array({b->preview->width(), b->preview->height()})
-                                          : Json()}});
+    out.push_back(jsonObject(
+        {{"id", b->id},
+         {"offset", vec(b->matrix.off)},
+         {"axes", Json::array({vec(b->matrix.v1), vec(b->matrix.v2), vec(b->matrix.v3)})},
+         {"preview",
+          b->preview ? Json::array({b->preview->width(), b->preview->height()}) : Json()}}));
   }
   return out;
 }
@@ -423,8 +429,8 @@ Json sceneReport(JobContext& ctx, const ReportOptions& options) {
   if (wanted("events")) r["events"] = eventsJson(ctx);
   if (wanted("commands")) r["commands"] = commandsJson(ctx);
   if (wanted("status"))
-    r["status"] = {{"text", ctx.host.events().statusText()},
-                   {"progress", ctx.host.events().statusBar()}};
+    r["status"] = jsonObject(
+        {{"text", ctx.host.events().statusText()}, {"progress", ctx.host.events().statusBar()}});
   return r;
 }
 

@@ -169,7 +169,7 @@ std::string saveStep(JobContext& ctx, const Json& step) {
   for (const SaveTarget& target : targets) {
     const std::vector<int32_t> channels = saveChannels(ctx, step, target.material);
     for (const int32_t channel : channels) {
-      Json ref = {{"material", target.material->name()}, {"channel", channel}};
+      Json ref = jsonObject({{"material", target.material->name()}, {"channel", channel}});
       if (step.contains("layer")) ref["layer"] = step["layer"];
       const LayerRef layer = layerRef(ctx, ref, false);
       const hostapp::ExportOptions options = exportOptions(ctx, step, channel);

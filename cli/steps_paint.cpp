@@ -199,7 +199,7 @@ std::string toolStep(JobContext& ctx, const Json& step) {
     ++changed;
     SettingRef ref{kFalloffCurve, nullptr};
     setToolParameter(ctx, toolId, data, kFalloffCurve,
-                     settingValue(&ctx, ref, Json{{"spline", step["falloff"]}}, "falloff"));
+                     settingValue(&ctx, ref, jsonObject({{"spline", step["falloff"]}}), "falloff"));
   }
   const hostapp::RegisteredPlugin* p = ctx.host.registration().find(toolId);
   return std::to_string(id) + " \"" + (p ? p->name : "") + "\" active, " + std::to_string(changed) +

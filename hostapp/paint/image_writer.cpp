@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 #include "hostapp/core/atomic_file.h"
@@ -105,6 +106,12 @@ bool writeImageRows(const std::string& path, const OIIO::ImageSpec& format, OIIO
   // serve: it writes the temporary file by name, and the commit checks what reached the disk.
   AtomicFileProxy proxy(file);
   const bool byName = std::string(out->format_name()) == "tiff";
+  // The writer goes before the proxy it writes through, however this function is left: a writer
+  // that failed halfway still closes itself through the proxy when it is destroyed.
+  struct ReleaseFirst {
+    std::unique_ptr<OIIO::ImageOutput>& writer;
+    ~ReleaseFirst() { writer.reset(); }
+  } releaseFirst{out};
   if (!byName && (!out->supports("ioproxy") || !out->set_ioproxy(&proxy)))
     return fail("the image library cannot write this format to a checked file");
   if (!out->open(byName ? file.temporaryPath() : path, fileFormat)) return fail(out->geterror());
