@@ -22,7 +22,10 @@ elif ! grep -q '^PIGMORA_FUZZ:BOOL=ON' "$dir/CMakeCache.txt" 2>/dev/null; then
   exit 1
 fi
 cmake --build "$dir" -j 2 --target fuzzers
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+# The address sanitizer's allocator keeps the pages of freed large blocks mapped unless told to
+# give them back: the image reader, which frees a decoded image every run, otherwise grows past
+# 1.5 GiB in 40 s with nothing leaked (about 470 MB when the pages go back).
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:allocator_release_to_os_interval_ms=500
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 mkdir -p build-fuzz/crashes
 # Two programs run at a time, one a core; each writes its log to build-fuzz/logs/ and the log

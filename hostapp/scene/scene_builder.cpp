@@ -1,5 +1,7 @@
 #include "hostapp/scene/scene_builder.h"
 
+#include <memory>
+
 #include "hostapp/core/embedded_host.h"
 #include "hostapp/paint/paint_impl.h"
 
@@ -25,8 +27,9 @@ SceneBuilder::SceneBuilder(EmbeddedHost& host, host::Document* doc) : host_(host
 
 host::PolygonObject* SceneBuilder::addMesh(const std::string& name, const MeshData& mesh,
                                            host::Object* parent) {
-  auto* obj =
-      static_cast<host::PolygonObject*>(host_.scene().createObject(host::kTypePolygonObject));
+  // Owned here until the document takes it: filling it in may run out of memory.
+  std::unique_ptr<host::PolygonObject> obj(
+      static_cast<host::PolygonObject*>(host_.scene().createObject(host::kTypePolygonObject)));
   if (!obj) return nullptr;
   obj->setName(name);
   obj->resize(static_cast<int32_t>(mesh.points.size()), static_cast<int32_t>(mesh.polygons.size()));
@@ -34,11 +37,12 @@ host::PolygonObject* SceneBuilder::addMesh(const std::string& name, const MeshDa
   std::copy(mesh.polygons.begin(), mesh.polygons.end(), obj->writablePolygons());
   if (!mesh.uvs.empty()) {
     auto* uvw = static_cast<host::UVWTag*>(obj->makeTag(host::kTypeUVWTag, nullptr));
+    if (!uvw) return nullptr;
     uvw->resize(static_cast<int32_t>(mesh.uvs.size()));
     for (size_t i = 0; i < mesh.uvs.size(); ++i) uvw->set(static_cast<int32_t>(i), mesh.uvs[i]);
   }
-  doc_->insertObject(obj, parent, nullptr);
-  return obj;
+  doc_->insertObject(obj.get(), parent, nullptr);
+  return obj.release();
 }
 
 host::Material* SceneBuilder::addMaterial(const std::string& name) {
