@@ -144,8 +144,7 @@ bool exportImageFile(const host::PaintBitmap& bitmap, const std::string& path,
   if (alpha && fileChannels == channels) spec.alpha_channel = channels - 1;
   // Layers hold straight alpha: the writers must not divide the colour by alpha on the way out.
   spec.attribute("oiio:UnassociatedAlpha", 1);
-  if (format == host::kFormatPNG)
-    spec.attribute("png:compressionLevel", options.compression >= 0 ? options.compression : 3);
+  if (format == host::kFormatPNG) setPngOptions(spec, options.compression);
   // Data has no transfer function: it is tagged linear, so that no reader decodes it as sRGB.
   if (to == Encoding::kSRGB) {
     spec.attribute("oiio:ColorSpace", "sRGB");

@@ -78,9 +78,7 @@ bool writeRows(const std::string& path, int32_t width, int32_t height, int32_t c
   if (alpha && fileChannels == channels) spec.alpha_channel = channels - 1;
   // Bitmaps hold straight alpha: the writers must not divide the colour by alpha on the way out.
   spec.attribute("oiio:UnassociatedAlpha", 1);
-  // Painted textures are large; a lighter compression writes them several times faster for files
-  // a few percent bigger.
-  if (format == host::kFormatPNG) spec.attribute("png:compressionLevel", 3);
+  if (format == host::kFormatPNG) setPngOptions(spec);
   const size_t sample = type.size();
   std::vector<uint8_t> row(static_cast<size_t>(width) * channels * sample);
   return writeImageRows(

@@ -54,6 +54,12 @@ std::string libraryReason(std::string why) {
   return why;
 }
 
+void setPngOptions(OIIO::ImageSpec& spec, int32_t level) {
+  constexpr int32_t kFilterUp = 0x20;  // PNG_FILTER_UP, as the PNG library numbers it
+  spec.attribute("png:compressionLevel", level >= 0 ? level : 3);
+  spec.attribute("png:filter", kFilterUp);
+}
+
 bool writeImageRows(const std::string& path, const OIIO::ImageSpec& format, OIIO::TypeDesc rowType,
                     const std::function<const void*(int32_t y)>& row, std::string& error) {
   auto fail = [&](const std::string& why) {
