@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <limits>
 #include <map>
+#include <thread>
 #include <vector>
 
 #include "hostapp/core/embedded_host.h"
@@ -114,10 +116,46 @@ class Raster {
     }
   }
 
+  // Queues the part of a triangle in front of the camera; queued triangles are drawn in order,
+  // by finish() or when the queue is full.
   void triangle(const Vertex tri[3], const Surface& surface) {
     Vertex poly[4];
     const int n = clipNear(tri, poly);
-    for (int i = 1; i + 1 < n; ++i) clipped(poly[0], poly[i], poly[i + 1], surface);
+    for (int i = 1; i + 1 < n; ++i) {
+      queue_.push_back({{poly[0], poly[i], poly[i + 1]}, &surface});
+      if (queue_.size() == kQueueSize) finish();
+    }
+  }
+
+  // Draws the queued triangles. The image is cut into bands of rows, taken in turn by as many
+  // threads as there are cores; each band sees every triangle in the queue's order, so every
+  // pixel ends as it would drawn by one thread.
+  void finish() {
+    const int32_t bands = (h_ + kBandRows - 1) / kBandRows;
+    const int32_t threads = std::clamp<int32_t>(
+        static_cast<int32_t>(std::min<int64_t>(std::thread::hardware_concurrency(), 8)), 1,
+        std::max(bands, 1));
+    auto draw = [this, threads](int32_t first) {
+      for (int32_t band = first; band * kBandRows < h_; band += threads)
+        for (const Queued& q : queue_)
+          clipped(q.v[0], q.v[1], q.v[2], *q.surface, band * kBandRows,
+                  std::min(h_, (band + 1) * kBandRows));
+    };
+    std::vector<std::thread> helpers;
+    int32_t started = 1;
+    try {
+      for (; started < threads && queue_.size() > 1; ++started) helpers.emplace_back(draw, started);
+    } catch (const std::exception&) {
+      // No thread to be had: the bands that had none are drawn here.
+    }
+    draw(0);
+    for (std::thread& t : helpers) t.join();
+    for (int32_t band = started; band < threads; ++band)
+      for (int32_t b = band; b * kBandRows < h_; b += threads)
+        for (const Queued& q : queue_)
+          clipped(q.v[0], q.v[1], q.v[2], *q.surface, b * kBandRows,
+                  std::min(h_, (b + 1) * kBandRows));
+    queue_.clear();
   }
 
   const std::vector<Rgb>& color() const { return color_; }
@@ -131,7 +169,9 @@ class Raster {
     return {w_ / 2.0 + p.x * iz * scale_, h_ / 2.0 - p.y * iz * scale_, iz};
   }
 
-  void clipped(const Vertex& a, const Vertex& b, const Vertex& c, const Surface& surface) {
+  // Draws the triangle's pixels on rows [rowFrom, rowTo).
+  void clipped(const Vertex& a, const Vertex& b, const Vertex& c, const Surface& surface,
+               int32_t rowFrom, int32_t rowTo) {
     const Screen s[3] = {project(a.p), project(b.p), project(c.p)};
     const double area =
         (s[1].x - s[0].x) * (s[2].y - s[0].y) - (s[2].x - s[0].x) * (s[1].y - s[0].y);
@@ -140,10 +180,11 @@ class Raster {
         std::max(0, static_cast<int32_t>(std::floor(std::min({s[0].x, s[1].x, s[2].x}))));
     const int32_t x1 =
         std::min(w_ - 1, static_cast<int32_t>(std::ceil(std::max({s[0].x, s[1].x, s[2].x}))));
-    const int32_t y0 =
-        std::max(0, static_cast<int32_t>(std::floor(std::min({s[0].y, s[1].y, s[2].y}))));
-    const int32_t y1 =
-        std::min(h_ - 1, static_cast<int32_t>(std::ceil(std::max({s[0].y, s[1].y, s[2].y}))));
+    const double top = std::floor(std::min({s[0].y, s[1].y, s[2].y}));
+    const double bottom = std::ceil(std::max({s[0].y, s[1].y, s[2].y}));
+    if (!(top < rowTo) || !(bottom >= rowFrom)) return;
+    const int32_t y0 = std::max(rowFrom, static_cast<int32_t>(top));
+    const int32_t y1 = std::min(rowTo - 1, static_cast<int32_t>(bottom));
     if (x0 > x1 || y0 > y1) return;
     const Vertex* v[3] = {&a, &b, &c};
     // The face normal, turned towards the camera: both sides of a surface are shown lit.
@@ -195,8 +236,16 @@ class Raster {
     return {channel(albedo.r), channel(albedo.g), channel(albedo.b)};
   }
 
+  struct Queued {
+    Vertex v[3];
+    const Surface* surface;
+  };
+  static constexpr size_t kQueueSize = 1 << 16;
+  static constexpr int32_t kBandRows = 16;
+
   int32_t w_, h_;
   double scale_;
+  std::vector<Queued> queue_;
   host::Matrix cam_;
   host::Vector keyLight_, fillLight_;
   std::vector<Rgb> color_;
@@ -364,6 +413,9 @@ bool renderDocument(EmbeddedHost& host, DocumentImpl& doc, const RenderCamera& c
     return s;
   };
 
+  // Queued triangles point at their surfaces until the last is drawn.
+  std::deque<Surface> surfaces;
+  const Surface plain;
   std::vector<host::PolygonObject*> objects;
   int64_t total = 0, done = 0;
   for (host::Object* o : doc.allObjects()) {
@@ -378,9 +430,8 @@ bool renderDocument(EmbeddedHost& host, DocumentImpl& doc, const RenderCamera& c
       world[static_cast<size_t>(i)] = m * obj->points()[i];
     std::vector<host::Material*> used;
     const std::vector<int32_t> surfaceIndex = polygonSurfaces(*obj, materials, used);
-    std::vector<Surface> surfaces;
+    const size_t firstSurface = surfaces.size();
     for (host::Material* mat : used) surfaces.push_back(surfaceOf(mat));
-    const Surface plain;
     const std::vector<host::Vector> normals = cornerNormals(*obj, world);
     auto* uvw = static_cast<host::UVWTag*>(obj->tag(host::kTypeUVWTag));
     const host::Polygon* polys = obj->polygons();
@@ -391,7 +442,7 @@ bool renderDocument(EmbeddedHost& host, DocumentImpl& doc, const RenderCamera& c
       if (!validPolygon(p, obj->pointCount())) continue;
       const host::UVWPolygon uv = uvw ? uvw->get(i) : host::UVWPolygon{};
       const int32_t si = surfaceIndex[static_cast<size_t>(i)];
-      const Surface& surface = si >= 0 ? surfaces[static_cast<size_t>(si)] : plain;
+      const Surface& surface = si >= 0 ? surfaces[firstSurface + static_cast<size_t>(si)] : plain;
       Vertex corner[4];
       for (int k = 0; k < 4; ++k) {
         corner[k].p = toCamera(camera.matrix, world[static_cast<size_t>(p.corner(k))]);
@@ -407,6 +458,8 @@ bool renderDocument(EmbeddedHost& host, DocumentImpl& doc, const RenderCamera& c
       }
     }
   }
+
+  raster.finish();
 
   // Average the samples of each pixel.
   const std::vector<Rgb>& color = raster.color();
