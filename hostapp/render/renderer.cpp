@@ -150,11 +150,7 @@ class Raster {
     }
     draw(0);
     for (std::thread& t : helpers) t.join();
-    for (int32_t band = started; band < threads; ++band)
-      for (int32_t b = band; b * kBandRows < h_; b += threads)
-        for (const Queued& q : queue_)
-          clipped(q.v[0], q.v[1], q.v[2], *q.surface, b * kBandRows,
-                  std::min(h_, (b + 1) * kBandRows));
+    for (int32_t band = started; band < threads; ++band) draw(band);
     queue_.clear();
   }
 
