@@ -228,10 +228,12 @@ PaintMaterialRegistry::~PaintMaterialRegistry() {
 
 void PaintMaterialRegistry::setSampledChannel(int32_t i, std::unique_ptr<host::Bitmap> bitmap) {
   if (i >= 0 && i < kChannelCount) sampled_[i] = std::move(bitmap);
+  stampCache_.forget();
 }
 
 void PaintMaterialRegistry::freeSampledChannels() {
   for (auto& b : sampled_) b.reset();
+  stampCache_.forget();
 }
 
 void PaintMaterialRegistry::dropAllTargets() {

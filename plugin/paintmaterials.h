@@ -11,6 +11,7 @@
 #include "lib/host_map.h"
 #include "plugin/paintchannels.h"
 #include "plugin/rast/raster_types.h"
+#include "plugin/rast/stamp_cache.h"
 
 namespace pigmora {
 
@@ -160,6 +161,8 @@ class PaintMaterialRegistry {
   host::Bitmap* sampledChannel(int32_t i) const { return sampled_[i].get(); }
   void setSampledChannel(int32_t i, std::unique_ptr<host::Bitmap> bitmap);
   void freeSampledChannels();
+  // The pixels of the current stroke's stamps in the layers' modes.
+  StampCache& stampCache() { return stampCache_; }
 
   // Use instance(); the registry owns both links.
   PaintMaterialRegistry(host::Link* geometry, host::Link* tagOwner);
@@ -179,6 +182,7 @@ class PaintMaterialRegistry {
   int32_t pointCount_ = 0;
   int32_t polygonCount_ = 0;
   int32_t updateMode_ = kTextureUpdateNever;
+  StampCache stampCache_;
 };
 
 // The tags of one type on an object, in tag order, walked in place (nothing is allocated). The

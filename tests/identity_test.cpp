@@ -189,6 +189,34 @@ TEST_F(IdentityTest, StencilsAsMaskAndInTheirOwnColours) {
   }
 }
 
+// A stroke keeps its stencil's pixels; a stencil redrawn between strokes paints its new pixels in
+// the next stroke, not the old ones.
+TEST_F(IdentityTest, AStencilRedrawnBetweenStrokesPaintsItsNewPixels) {
+  const uint64_t expected[2] = {0xdc6910b41160e9ebull, 0x48ee1a77fff05a35ull};
+  int i = 0;
+  for (int32_t mode : {5, 21}) {
+    TearDown();
+    SetUp();
+    addImage("/stencils/pattern.png", 20, 16, 24);
+    scene(sphere(), mode);
+    settings().setBool(10401, true);
+    settings().setFilename(host::kBrushStencil, "/stencils/pattern.png");
+    settings().setReal(host::kBrushStencilScale, 6.0);
+    stroke({{5, 0, 0.5}, {3.5, 3.5, -0.5}, {0, 5, 1}}, 1.3);
+    // Other pixels in the same bitmap, as a host that redraws a stencil in place would leave it:
+    // each row turned round.
+    auto* image = const_cast<host::Bitmap*>(host_.sculptImpl().image("/stencils/pattern.png"));
+    ASSERT_NE(image, nullptr);
+    for (int32_t y = 0; y < 16; ++y)
+      for (int32_t x = 0; x < 20; ++x)
+        image->setPixel(x, y, static_cast<uint8_t>((19 - x) * 37 + y * 11),
+                        static_cast<uint8_t>(200 - y * 13),
+                        static_cast<uint8_t>(((19 - x) ^ y) * 29));
+    stroke({{4.5, 1, -1.5}, {4.5, 2, 1.5}}, 0.9, pigmora::kDabSecondaryColor);
+    expectChecksum(("redrawn stencil " + std::to_string(mode)).c_str(), expected[i++], checksum());
+  }
+}
+
 TEST_F(IdentityTest, BlurOverPaintedPixels) {
   const uint64_t expected[3] = {0x860f5a691f0cdf3dull, 0x05f8c5dfb874fd73ull,
                                 0x109f7b92a0b1602bull};

@@ -248,6 +248,8 @@ bool PaintBrushBase::message(host::Document* doc, host::Settings& data, int32_t 
 void PaintBrushBase::strokeStart(host::Document* doc, host::Settings& data) {
   (void)data;
   setFirstDabSeen(false);
+  if (PaintMaterialRegistry* registry = PaintMaterialRegistry::instance())
+    registry->stampCache().strokeBegins();
   beginStep(doc);
 }
 
@@ -255,6 +257,7 @@ void PaintBrushBase::strokeEnd(host::Document* doc, host::Settings& data) {
   (void)data;
   endStep(doc);
   PaintMaterialRegistry* registry = PaintMaterialRegistry::existing();
+  if (registry) registry->stampCache().strokeEnds();
   if (registry && registry->textureUpdateMode() == kTextureUpdateStrokeEnd)
     registry->updateTextures();
   clearMarkers();

@@ -199,6 +199,25 @@ bool pixelLayout(int32_t mode, PixelLayout& layout) {
   return true;
 }
 
+namespace {
+// The part of a blend after the colour is known: `sampled`, when given, is the stamp pixel,
+// a mask when `mask` is set.
+void blendKnown(const PixelLayout& layout, uint8_t* p, float o, const uint8_t* c,
+                const uint8_t* sampled, bool mask, const uint8_t* replacement) {
+  withKernel(layout.mode, [&](auto kernel) {
+    using K = decltype(kernel);
+    if (mask) {
+      o *= K::brightness(sampled);
+      if (replacement) c = replacement;
+    }
+    if (!c || !(o > 0.f)) return;
+    float cf[kMaxPixelBytes / 4];
+    K::loadColor(c, cf);
+    K::pixel(p, cf, o < 1.f ? o : 1.f);
+  });
+}
+}  // namespace
+
 void BlendPixel(int32_t mode, size_t& offset, uint8_t* row, double opacity, const uint8_t* color,
                 bool stampAlpha, bool useStampColor, const uint8_t* replacement,
                 const host::Bitmap* stamp, const host::PaintBitmap* source, int32_t x, int32_t y) {
@@ -228,17 +247,16 @@ void BlendPixel(int32_t mode, size_t& offset, uint8_t* row, double opacity, cons
     if (!source->getPixelRow(x, y, 1, sampled, mode)) return;
     c = sampled;
   }
-  withKernel(mode, [&](auto kernel) {
-    using K = decltype(kernel);
-    if (mask) {
-      o *= K::brightness(sampled);
-      if (replacement) c = replacement;
-    }
-    if (!c || !(o > 0.f)) return;
-    float cf[kMaxPixelBytes / 4];
-    K::loadColor(c, cf);
-    K::pixel(p, cf, o < 1.f ? o : 1.f);
-  });
+  blendKnown(layout, p, o, c, sampled, mask, replacement);
+}
+
+void blendStampPixel(const PixelLayout& layout, uint8_t* p, double opacity, const uint8_t* sampled,
+                     const uint8_t* alpha, bool useStampColor, const uint8_t* replacement) {
+  if (!layout.blends || !p) return;
+  float o = static_cast<float>(opacity);
+  if (!(o > 0.f)) return;
+  if (alpha) o *= static_cast<float>(*alpha) / 255.f;
+  blendKnown(layout, p, o, sampled, sampled, !useStampColor && layout.components >= 3, replacement);
 }
 
 void blendSpan(const PixelLayout& layout, uint8_t* row, int32_t count, const float* opacity,

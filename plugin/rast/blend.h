@@ -36,6 +36,12 @@ void BlendPixel(int32_t mode, size_t& offset, uint8_t* row, double opacity, cons
                 bool stampAlpha, bool useStampColor, const uint8_t* replacement,
                 const host::Bitmap* stamp, const host::PaintBitmap* source, int32_t x, int32_t y);
 
+// BlendPixel's stamp case with the stamp pixel already read in the layout's mode: `alpha`, when
+// given, is the stamp's alpha byte (the caller passes it only with stampAlpha), and the pixel
+// at `p` is blended the same way to the same bytes.
+void blendStampPixel(const PixelLayout& layout, uint8_t* p, double opacity, const uint8_t* sampled,
+                     const uint8_t* alpha, bool useStampColor, const uint8_t* replacement);
+
 // Blends `count` pixels of a row segment in place, pixel k at opacity[k * opacityStep] with the
 // colour at color + k * colorStep (steps of 0 repeat one value). The rasterisers' span form of
 // BlendPixel: same results, no per-pixel dispatch.

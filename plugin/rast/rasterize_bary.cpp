@@ -340,8 +340,14 @@ inline int32_t stampIndex(double v, int32_t size) {
 // Paints `count` pixels of a span from pixel `first` on, held in row, from the slot's stamp or
 // stencil.
 void stampSpan(const Brush& b, const StampSetup& st, const SlotPass& p, const SpanGeometry& g,
-               int32_t y, int32_t first, int32_t count, uint8_t* row) {
+               int32_t y, int32_t first, int32_t count, uint8_t* row, StampCache* cache) {
   const int32_t w = p.stamp->width(), h = p.stamp->height();
+  // The stamp's pixels in the layer's mode, when the stroke keeps them.
+  const uint8_t* kept = nullptr;
+  const uint8_t* keptAlpha = nullptr;
+  if (cache && !cache->get(p.stamp, p.layout.mode, p.layout.pixelBytes, kept, keptAlpha))
+    kept = nullptr;
+  if (!st.stampAlpha) keptAlpha = nullptr;
   const double sw = w, sh = h;
   const OpacityRule rule = st.flat ? OpacityRule::kStrength : b.rule;
   const uint8_t* replacement = st.useStampColor ? nullptr : p.color;
@@ -372,8 +378,17 @@ void stampSpan(const Brush& b, const StampSetup& st, const SlotPass& p, const Sp
       offset += static_cast<size_t>(p.layout.pixelBytes);
       continue;
     }
+    const int32_t sx = stampIndex(s, w), sy = stampIndex(t, h);
+    if (kept) {
+      const size_t at = static_cast<size_t>(sy) * static_cast<size_t>(w) + static_cast<size_t>(sx);
+      blendStampPixel(p.layout, row + offset, o,
+                      kept + at * static_cast<size_t>(p.layout.pixelBytes),
+                      keptAlpha ? keptAlpha + at : nullptr, st.useStampColor, replacement);
+      offset += static_cast<size_t>(p.layout.pixelBytes);
+      continue;
+    }
     BlendPixel(p.layout.mode, offset, row, o, p.color, st.stampAlpha, st.useStampColor, replacement,
-               p.stamp, nullptr, stampIndex(s, w), stampIndex(t, h));
+               p.stamp, nullptr, sx, sy);
   }
 }
 
@@ -428,6 +443,8 @@ void rasterize_bary(const host::BrushDab* dab, PaintTarget& target, int32_t slot
   WalkPoint v[3];
   roundVertices(*t, v);
   StampSetup st;
+  PaintMaterialRegistry* kept = stamping ? PaintMaterialRegistry::existing() : nullptr;
+  StampCache* stamps = kept ? &kept->stampCache() : nullptr;
   if (stamping) {
     const host::Settings* settings = dab->settings();
     for (int i = 0; i < 3; ++i) {
@@ -504,7 +521,7 @@ void rasterize_bary(const host::BrushDab* dab, PaintTarget& target, int32_t slot
       if (count <= 0) continue;
       if (!p.bitmap->getPixelRow(x0, span.y, count, row, p.layout.mode)) continue;
       if (stamping) {
-        stampSpan(brush, st, p, g, span.y, first, count, row);
+        stampSpan(brush, st, p, g, span.y, first, count, row, stamps);
       } else if (blur) {
         if (!blurSpan(p, span.y, x0, count, opacity + first, scratch, row)) continue;
       } else {
