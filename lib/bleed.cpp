@@ -400,7 +400,7 @@ void BleedLayer(host::PaintBitmap* layer, host::SelectionTag* selTag, host::Poly
   b.h = h;
   // A negative distance still grows the first ring. No pixel is farther from coverage than the
   // layer's longer side, so no more rings than that can hold anything.
-  b.rings = std::min<int64_t>(std::max<int64_t>(distance, 0) + 1, std::max(w, h));
+  b.rings = std::clamp<int64_t>(distance, 0, std::max(w, h) - 1) + 1;
   b.band = static_cast<int32_t>(std::min(b.rings, kBandRings));
   b.slots = b.band + 2;
   if (!b.allocate()) return;
