@@ -27,12 +27,18 @@ namespace pigmora {
 namespace {
 
 using Word = uint64_t;
+using Float4 = float __attribute__((vector_size(16)));
 constexpr int32_t kWordBits = 64;
 // Rings grown by one wavefront; the window holds this many rows and two more.
 constexpr int64_t kBandRings = 32;
 
-bool bitAt(const Word* m, int32_t x) {
-  return (m[x >> 6] >> (x & 63)) & 1;
+// Columns x - 1, x, x + 1 of a mask row as bits 0, 1, 2, where x = 64 i + o. Columns outside the
+// layer read as clear: masks hold nothing past the layer's width.
+uint32_t threeAt(const Word* m, int32_t i, int32_t o, int32_t words) {
+  const Word word = m[i];
+  if (o == 0) return static_cast<uint32_t>((word << 1 | (i > 0 ? m[i - 1] >> 63 : 0)) & 7);
+  if (o == 63) return static_cast<uint32_t>(word >> 62 | (i + 1 < words ? (m[i + 1] & 1) << 2 : 0));
+  return static_cast<uint32_t>(word >> (o - 1) & 7);
 }
 
 // Sets columns [x0, x1) of a mask row; x0 < x1.
@@ -78,6 +84,49 @@ bool forEachRun(const Word* m, int32_t words, F&& f) {
     if (!f(start, x)) return false;
   }
   return true;
+}
+
+// Moves pixel k of `packed` to or from column columns[k] of `row`, for k < n.
+template <bool kGather, size_t kBytes>
+void movePixels(uint8_t* row, uint8_t* packed, const int32_t* columns, int32_t n, size_t bytes) {
+  const size_t size = kBytes ? kBytes : bytes;
+  for (int32_t k = 0; k < n; ++k) {
+    uint8_t* at = row + static_cast<size_t>(columns[k]) * size;
+    uint8_t* p = packed + static_cast<size_t>(k) * size;
+    if constexpr (kGather)
+      std::memcpy(p, at, kBytes ? kBytes : bytes);
+    else
+      std::memcpy(at, p, kBytes ? kBytes : bytes);
+  }
+}
+template <bool kGather>
+void movePixels(uint8_t* row, uint8_t* packed, const int32_t* columns, int32_t n, size_t bytes) {
+  switch (bytes) {
+    case 1:
+      return movePixels<kGather, 1>(row, packed, columns, n, bytes);
+    case 2:
+      return movePixels<kGather, 2>(row, packed, columns, n, bytes);
+    case 3:
+      return movePixels<kGather, 3>(row, packed, columns, n, bytes);
+    case 4:
+      return movePixels<kGather, 4>(row, packed, columns, n, bytes);
+    case 6:
+      return movePixels<kGather, 6>(row, packed, columns, n, bytes);
+    case 8:
+      return movePixels<kGather, 8>(row, packed, columns, n, bytes);
+    case 12:
+      return movePixels<kGather, 12>(row, packed, columns, n, bytes);
+    case 16:
+      return movePixels<kGather, 16>(row, packed, columns, n, bytes);
+    default:
+      return movePixels<kGather, 0>(row, packed, columns, n, bytes);
+  }
+}
+void scatter(uint8_t* row, uint8_t* packed, const int32_t* columns, int32_t n, size_t bytes) {
+  movePixels<false>(row, packed, columns, n, bytes);
+}
+void gather(uint8_t* row, uint8_t* packed, const int32_t* columns, int32_t n, size_t bytes) {
+  movePixels<true>(row, packed, columns, n, bytes);
 }
 
 // Working state of one bleed, in host memory; nothing is written to the layer unless all of it
@@ -268,69 +317,72 @@ class Band {
     float* rgb = b_.rgbRow(r);
     host::Paint& paint = host::api().paint();
     const auto bpp = static_cast<size_t>(b_.bpp);
-    return forEachRun(near, words, [&](int32_t x0, int32_t x1) {
-      uint8_t* at = pixels + static_cast<size_t>(x0) * bpp;
-      b_.layer->getPixelRow(x0, r, x1 - x0, at, b_.mode);
-      return paint.convertPixels(b_.mode, at, host::kModeRGBF, rgb + 3 * static_cast<size_t>(x0),
-                                 x1 - x0);
+    int32_t n = 0;
+    forEachRun(near, words, [&](int32_t x0, int32_t x1) {
+      b_.layer->getPixelRow(x0, r, x1 - x0, pixels + static_cast<size_t>(x0) * bpp, b_.mode);
+      for (int32_t x = x0; x < x1; ++x) b_.columns[n++] = x;
+      return true;
     });
+    // One conversion for the row's seeds.
+    if (n == 0) return true;
+    gather(pixels, b_.encoded, b_.columns, n, bpp);
+    if (!paint.convertPixels(b_.mode, b_.encoded, host::kModeRGBF, b_.back, n)) return false;
+    scatter(reinterpret_cast<uint8_t*>(rgb), reinterpret_cast<uint8_t*>(b_.back), b_.columns, n,
+            sizeof(float) * 3);
+    return true;
   }
 
   // Grows ring j of the band on row r: the unreached pixels next to ring j - 1, each the mean
   // of those neighbours, summed row by row, left to right.
   bool grow(int32_t j, int32_t r) {
-    const int32_t words = b_.words, w = b_.w;
+    const int32_t words = b_.words;
     const Word* src[3] = {sourceRow(j, r - 1), sourceRow(j, r), sourceRow(j, r + 1)};
     const float* colours[3] = {inBand(r - 1) ? b_.rgbRow(r - 1) : nullptr, b_.rgbRow(r),
                                inBand(r + 1) ? b_.rgbRow(r + 1) : nullptr};
-    Word* any = b_.scratch;
-    Word* near = b_.scratch + words;
-    for (int32_t i = 0; i < words; ++i) any[i] = src[0][i] | src[1][i] | src[2][i];
-    spread(any, near, words);
     Word* ring = b_.ringRow(r, j);
     Word* reachedRow = b_.reachedRow(r);
+    int32_t n = 0;
+    Word before = 0, here = src[0][0] | src[1][0] | src[2][0];
     for (int32_t i = 0; i < words; ++i) {
-      const Word fresh = near[i] & ~reachedRow[i];
+      const Word after = i + 1 < words ? src[0][i + 1] | src[1][i + 1] | src[2][i + 1] : 0;
+      const Word near = here | here << 1 | before >> 63 | here >> 1 | after << 63;
+      const Word fresh = near & ~reachedRow[i];
+      before = here;
+      here = after;
       ring[i] = fresh;
       reachedRow[i] |= fresh;
-    }
-    int32_t n = 0;
-    for (int32_t i = 0; i < words; ++i)
-      for (Word word = ring[i]; word; word &= word - 1) {
-        const int32_t x = i * kWordBits + __builtin_ctzll(word);
-        const int32_t nl = x > 0 ? x - 1 : x, nr = x + 1 < w ? x + 1 : x;
-        float sum[3] = {0.f, 0.f, 0.f};
+      for (Word word = fresh; word; word &= word - 1) {
+        const int32_t o = __builtin_ctzll(word), x = i * kWordBits + o;
+        // Lane by lane the same sums and quotients as one channel at a time.
+        Float4 sum = {0.f, 0.f, 0.f, 0.f};
         int32_t counted = 0;
         for (int32_t t = 0; t < 3; ++t)
-          for (int32_t nx = nl; nx <= nr; ++nx) {
-            if (!bitAt(src[t], nx)) continue;
-            const float* c = colours[t] + 3 * static_cast<size_t>(nx);
-            sum[0] += c[0];
-            sum[1] += c[1];
-            sum[2] += c[2];
+          for (uint32_t near3 = threeAt(src[t], i, o, words); near3; near3 &= near3 - 1) {
+            const float* c =
+                colours[t] + 3 * (static_cast<ptrdiff_t>(x) - 1 + __builtin_ctz(near3));
+            sum += Float4{c[0], c[1], c[2], 0.f};
             ++counted;
           }
-        float* mean = b_.means + 3 * static_cast<size_t>(n);
-        mean[0] = sum[0] / counted;
-        mean[1] = sum[1] / counted;
-        mean[2] = sum[2] / counted;
+        const auto count = static_cast<float>(counted);
+        const Float4 mean = sum / Float4{count, count, count, 1.f};
+        float* out = b_.means + 3 * static_cast<size_t>(n);
+        out[0] = mean[0];
+        out[1] = mean[1];
+        out[2] = mean[2];
         b_.columns[n++] = x;
       }
+    }
     if (n == 0) return true;
     host::Paint& paint = host::api().paint();
     if (!paint.convertPixels(host::kModeRGBF, b_.means, b_.mode, b_.encoded, n)) return false;
     const auto bpp = static_cast<size_t>(b_.bpp);
     uint8_t* pixels = b_.pixelRow(r);
-    for (int32_t k = 0; k < n; ++k)
-      std::memcpy(pixels + static_cast<size_t>(b_.columns[k]) * bpp,
-                  b_.encoded + static_cast<size_t>(k) * bpp, bpp);
+    scatter(pixels, b_.encoded, b_.columns, n, bpp);
     // The next ring of this band reads these pixels as the layer will hold them.
     if (j + 1 < count_) {
       if (!paint.convertPixels(b_.mode, b_.encoded, host::kModeRGBF, b_.back, n)) return false;
-      float* rgb = b_.rgbRow(r);
-      for (int32_t k = 0; k < n; ++k)
-        std::memcpy(rgb + 3 * static_cast<size_t>(b_.columns[k]),
-                    b_.back + 3 * static_cast<size_t>(k), sizeof(float) * 3);
+      scatter(reinterpret_cast<uint8_t*>(b_.rgbRow(r)), reinterpret_cast<uint8_t*>(b_.back),
+              b_.columns, n, sizeof(float) * 3);
     }
     return true;
   }
