@@ -238,6 +238,31 @@ TEST_F(BleedTest, ZeroSizedAndUnpaintableLayersAreSkipped) {
   expectMatches(read(tex_->activeLayer()), before, 0);
 }
 
+// Each of the bleed's blocks refused in turn, for one band of rings and for several: the layer
+// stays as it was, since every block is had before the first pixel is written.
+TEST_F(BleedTest, EveryRefusedBlockLeavesTheLayerUnwritten) {
+  for (int distance : {4, 40}) {
+    setUp(90, 70, {{10, 10, 20, 15, {0.9f, 0.1f, 0.5f}}, {60, 40, 64, 52, {0.2f, 0.7f, 0.3f}}},
+          host::kModeARGB8);
+    host::PaintBitmap* layer = tex_->activeLayer();
+    const Image before = read(layer);
+    const int64_t start = host_.memory().count();
+    pigmora::BleedLayer(layer, nullptr, obj_, distance);
+    const int64_t blocks = host_.memory().count() - start;
+    const Image bled = read(layer);
+    ASSERT_NE(bled, before);
+    ASSERT_GT(blocks, 5);
+    for (int64_t k = 1; k <= blocks; ++k) {
+      for (int y = 0; y < h_; ++y)
+        layer->setPixelRow(0, y, w_, before[static_cast<size_t>(y) * w_].data(), host::kModeRGBF);
+      host_.memory().failAt(k);
+      pigmora::BleedLayer(layer, nullptr, obj_, distance);
+      host_.memory().failAt(0);
+      EXPECT_EQ(read(layer), before) << "distance " << distance << ", block " << k << " refused";
+    }
+  }
+}
+
 TEST(UVPixelMapKeys, PairTileCoordinates) {
   EXPECT_EQ(pigmora::UVPixelMap::tileKey(0, 0), 0u);
   EXPECT_EQ(pigmora::UVPixelMap::tileKey(0, 64), 1u);
