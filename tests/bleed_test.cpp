@@ -7,19 +7,30 @@
 #include <random>
 #include <string>
 
+#include "hostapp/paint/colormode.h"
 #include "lib/bleed.h"
 #include "lib/uvpixelmap.h"
 #include "plugin/fill/floodlayers.h"
+#include "plugin/painting_lib.h"
 #include "support/plugin_host.h"
 
 namespace {
 
 using Image = std::vector<std::array<float, 3>>;
 
+// A float RGB colour as a layer of `mode` holds it: encoded in the mode and read back.
+std::array<float, 3> asStoredIn(int32_t mode, std::array<float, 3> c) {
+  uint8_t bytes[64];
+  hostapp::convertPixels(host::kModeRGBF, c.data(), mode, bytes, 1);
+  hostapp::convertPixels(mode, bytes, host::kModeRGBF, c.data(), 1);
+  return c;
+}
+
 // The obvious dilation: ring k takes the unfilled pixels next to coverage or an earlier ring,
-// each the mean of its 8-neighbours that are covered or filled in an earlier ring.
+// each the mean of its 8-neighbours that are covered or filled in an earlier ring. With a mode,
+// each ring is stored in that mode before the next one reads it.
 Image referenceBleed(const Image& in, const std::vector<uint8_t>& covered, int w, int h,
-                     int distance) {
+                     int distance, int32_t mode = host::kModeRGBF) {
   Image out = in;
   std::vector<int> ring(static_cast<size_t>(w) * h, -1);  // -1 unfilled, 0 covered, k + 1 ring k
   for (size_t i = 0; i < covered.size(); ++i)
@@ -44,7 +55,7 @@ Image referenceBleed(const Image& in, const std::vector<uint8_t>& covered, int w
         if (n) filled.push_back({i, {sum[0] / n, sum[1] / n, sum[2] / n}});
       }
     for (auto& [i, c] : filled) {
-      out[i] = c;
+      out[i] = asStoredIn(mode, c);
       ring[i] = k + 1;
     }
   }
@@ -227,6 +238,31 @@ TEST_F(BleedTest, ZeroSizedAndUnpaintableLayersAreSkipped) {
   expectMatches(read(tex_->activeLayer()), before, 0);
 }
 
+// Each of the bleed's blocks refused in turn, for one band of rings and for several: the layer
+// stays as it was, since every block is had before the first pixel is written.
+TEST_F(BleedTest, EveryRefusedBlockLeavesTheLayerUnwritten) {
+  for (int distance : {4, 40}) {
+    setUp(90, 70, {{10, 10, 20, 15, {0.9f, 0.1f, 0.5f}}, {60, 40, 64, 52, {0.2f, 0.7f, 0.3f}}},
+          host::kModeARGB8);
+    host::PaintBitmap* layer = tex_->activeLayer();
+    const Image before = read(layer);
+    const int64_t start = host_.memory().count();
+    pigmora::BleedLayer(layer, nullptr, obj_, distance);
+    const int64_t blocks = host_.memory().count() - start;
+    const Image bled = read(layer);
+    ASSERT_NE(bled, before);
+    ASSERT_GT(blocks, 5);
+    for (int64_t k = 1; k <= blocks; ++k) {
+      for (int y = 0; y < h_; ++y)
+        layer->setPixelRow(0, y, w_, before[static_cast<size_t>(y) * w_].data(), host::kModeRGBF);
+      host_.memory().failAt(k);
+      pigmora::BleedLayer(layer, nullptr, obj_, distance);
+      host_.memory().failAt(0);
+      EXPECT_EQ(read(layer), before) << "distance " << distance << ", block " << k << " refused";
+    }
+  }
+}
+
 TEST(UVPixelMapKeys, PairTileCoordinates) {
   EXPECT_EQ(pigmora::UVPixelMap::tileKey(0, 0), 0u);
   EXPECT_EQ(pigmora::UVPixelMap::tileKey(0, 64), 1u);
@@ -361,6 +397,73 @@ TEST_F(BleedTest, ScatteredIslandsAcrossUndoTilesMatchTheDilationExactly) {
   pigmora::FloodLayers(obj_, pigmora::kFloodBleed, 1.0, 1, 6.0, 0);
   // Float layers keep the means as they were computed, in the same order: no tolerance.
   expectMatches(read(tex_->activeLayer()), referenceBleed(image_, covered_, 150, 140, 6), 0.f);
+}
+
+// Random coverage on layers whose sizes are no multiple of 64, touching the borders, in 8-bit,
+// 16-bit, grey and float modes: every byte is the one the dilation stores ring after ring.
+TEST_F(BleedTest, RandomCoverageInEveryDepthMatchesTheDilationByteForByte) {
+  const int32_t modes[] = {host::kModeARGB8, host::kModeARGB16, host::kModeGrey16,
+                           host::kModeARGBF};
+  const std::pair<int, int> sizes[] = {{67, 45}, {131, 97}, {1, 29}, {70, 1}};
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<float> colour(0.f, 1.f);
+  for (int32_t mode : modes)
+    for (auto [w, h] : sizes)
+      for (int distance : {0, 1, 10}) {
+        SCOPED_TRACE(testing::Message()
+                     << "mode " << mode << ", " << w << " x " << h << ", distance " << distance);
+        // Small rectangles anywhere, some cut by the borders, about one per 150 pixels.
+        std::vector<Rect> rects;
+        std::uniform_int_distribution<int> px(-3, w), py(-3, h), side(1, 6);
+        const int n = std::max(1, w * h / 150);
+        for (int i = 0; i < n; ++i) {
+          const int x0 = std::max(px(rng), 0), y0 = std::max(py(rng), 0);
+          const int x1 = std::min(x0 + side(rng), w), y1 = std::min(y0 + side(rng), h);
+          if (x0 < x1 && y0 < y1)
+            rects.push_back({x0, y0, x1, y1, {colour(rng), colour(rng), colour(rng)}});
+        }
+        if (rects.empty()) rects.push_back({0, 0, 1, 1, {1.f, 0.5f, 0.25f}});
+        setUp(w, h, rects, mode);
+        const Image before = read(tex_->activeLayer());
+        pigmora::BleedLayer(tex_->activeLayer(), nullptr, obj_, distance);
+        const Image got = read(tex_->activeLayer());
+        const Image want = referenceBleed(before, covered_, w, h, distance, mode);
+        expectMatches(got, want, 0.f);
+        EXPECT_NE(got, before) << "nothing was bled";
+      }
+}
+
+// Past 32 rings the bleed carries its last ring over to a second wavefront, which reads it back
+// from the layer; a distance beyond the layer fills every pixel; the undo step gives back every
+// tile it touched. The island in the middle grows up, down and sideways through the carry.
+TEST_F(BleedTest, DeepBleedsMatchTheDilationAndUndoExactly) {
+  for (int32_t mode : {host::kModeARGB8, host::kModeARGBF})
+    for (int distance : {31, 32, 40, 70, 1000000}) {
+      SCOPED_TRACE(testing::Message() << "mode " << mode << ", distance " << distance);
+      setUp(101, 150, {{0, 0, 2, 2, {1, 0, 0}}, {48, 70, 52, 73, {0, 0.5f, 1}}}, mode);
+      host::PaintBitmap* layer = tex_->activeLayer();
+      const Image before = read(layer);
+      pigmora::bleedObjectStep(obj_, distance);
+      const Image got = read(layer);
+      // No pixel lies more than 80 from the islands.
+      expectMatches(got, referenceBleed(before, covered_, 101, 150, std::min(distance, 90), mode),
+                    0.f);
+      if (distance > 80) {
+        EXPECT_EQ(std::count(got.begin(), got.end(), std::array<float, 3>{0, 0, 0}), 0)
+            << "pixels left black";
+      }
+      ASSERT_TRUE(doc_->undo());
+      expectMatches(read(layer), before, 0.f);
+    }
+}
+
+TEST_F(BleedTest, NegativeAndHugeDistancesAreOneRingAndEveryRing) {
+  setUp(40, 23, {{5, 5, 9, 8, {0.3f, 0.6f, 0.9f}}});
+  const Image before = read(tex_->activeLayer());
+  pigmora::BleedLayer(tex_->activeLayer(), nullptr, obj_, -7);
+  expectMatches(read(tex_->activeLayer()), referenceBleed(before, covered_, 40, 23, 0), 0.f);
+  pigmora::BleedLayer(tex_->activeLayer(), nullptr, obj_, INT64_MAX);
+  expectMatches(read(tex_->activeLayer()), referenceBleed(before, covered_, 40, 23, 40), 0.f);
 }
 
 }  // namespace
