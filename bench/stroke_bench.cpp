@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "hostapp/core/embedded_host.h"
@@ -12,6 +13,8 @@
 #include "hostapp/scene/primitives.h"
 #include "hostapp/scene/scene_impl.h"
 #include "hostapp/sculpt/sculpt_impl.h"
+#include "plugin/brushes/paintbrushbase.h"
+#include "plugin/paintmaterials.h"
 #include "support/test_brush.h"
 
 namespace {
@@ -138,6 +141,8 @@ BENCHMARK(BM_StrokeStart)->Arg(256)->Arg(1414)->Unit(benchmark::kMillisecond);
 
 // Dabs on the large faces of a box, 2048^2: a dab's cost must not grow with the polygon's area.
 // Beside it the floor: a memcpy of the dab's square, a row at a time, in the same run.
+// The second argument picks the brush: 0 the test brush, 1 the paint brush, 2 the paint brush
+// through a 256-pixel grey stencil a face wide (compare 2 with 1 for the stencil's cost).
 void BM_BoxDabs(benchmark::State& state) {
   constexpr int32_t kBoxLayer = 2048;
   const double radiusPx = static_cast<double>(state.range(0));
@@ -145,6 +150,28 @@ void BM_BoxDabs(benchmark::State& state) {
   if (!s.openMesh(hostapp::uvBox(150, 150, 150), host::kModeARGB8, kBoxLayer)) {
     state.SkipWithError("set-up failed");
     return;
+  }
+  if (state.range(1) && !s.host.sculptImpl().activateTool(s.doc, pigmora::kPaintBrushId)) {
+    state.SkipWithError("no paint brush");
+    return;
+  }
+  if (state.range(1) == 2) {
+    auto stencil = std::make_unique<hostapp::PlainBitmap>(s.host.memory());
+    if (!stencil->init(256, 256, 24)) {
+      state.SkipWithError("no stencil");
+      return;
+    }
+    for (int32_t y = 0; y < 256; ++y)
+      for (int32_t x = 0; x < 256; ++x) {
+        const auto v = static_cast<uint8_t>(((x / 16 + y / 16) & 1) ? 230 : 60);
+        stencil->setPixel(x, y, v, v, v);
+      }
+    s.host.sculptImpl().setImage("/bench/stencil.png", std::move(stencil));
+    host::Settings& tool =
+        *s.host.sculptImpl().toolData(s.doc, s.doc->data().getInt32(host::kDocActiveTool));
+    tool.setBool(pigmora::kSettingStencilOn, true);
+    tool.setFilename(host::kBrushStencil, "/bench/stencil.png");
+    tool.setReal(host::kBrushStencilScale, 150.0);
   }
   // A face of 150 units spans about a third of the layer.
   const double r = radiusPx / (kBoxLayer / 3.0) * 150.0;
@@ -173,7 +200,13 @@ void BM_BoxDabs(benchmark::State& state) {
   state.counters["floor ms/dab"] =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count() / 100 * 1e3;
 }
-BENCHMARK(BM_BoxDabs)->Arg(16)->Arg(30)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_BoxDabs)
+    ->Args({16, 0})
+    ->Args({30, 0})
+    ->Args({100, 1})
+    ->Args({100, 2})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 // Baseline: copying the bytes of one dab's square, a row at a time.
 void BM_MemcpyDabArea(benchmark::State& state) {
