@@ -58,6 +58,12 @@ class IdentityTest : public PluginHostTest {
     ASSERT_TRUE(host_.sculptImpl().activateTool(doc_, pigmora::kPaintBrushId));
     settings().setReal(host::kBrushStrength, 0.7);
   }
+  // Paints through the pattern stencil (added with addImage), `scale` object units wide.
+  void stencilOn(double scale) {
+    settings().setBool(10401, true);
+    settings().setFilename(host::kBrushStencil, "/stencils/pattern.png");
+    settings().setReal(host::kBrushStencilScale, scale);
+  }
   host::Settings& settings() {
     return *host_.sculptImpl().toolData(doc_, doc_->data().getInt32(host::kDocActiveTool));
   }
@@ -177,9 +183,7 @@ TEST_F(IdentityTest, StencilsAsMaskAndInTheirOwnColours) {
       SetUp();
       addImage("/stencils/pattern.png", 20, 16, 24);
       scene(sphere(), mode);
-      settings().setBool(10401, true);
-      settings().setFilename(host::kBrushStencil, "/stencils/pattern.png");
-      settings().setReal(host::kBrushStencilScale, 6.0);
+      stencilOn(6.0);
       settings().setBool(pigmora::kSettingStencilColor, own != 0);
       sphereStrokes();
       const std::string what =
@@ -199,9 +203,7 @@ TEST_F(IdentityTest, AStencilRedrawnBetweenStrokesPaintsItsNewPixels) {
     SetUp();
     addImage("/stencils/pattern.png", 20, 16, 24);
     scene(sphere(), mode);
-    settings().setBool(10401, true);
-    settings().setFilename(host::kBrushStencil, "/stencils/pattern.png");
-    settings().setReal(host::kBrushStencilScale, 6.0);
+    stencilOn(6.0);
     stroke({{5, 0, 0.5}, {3.5, 3.5, -0.5}, {0, 5, 1}}, 1.3);
     // Other pixels in the same bitmap, as a host that redraws a stencil in place would leave it:
     // each row turned round.
@@ -308,9 +310,7 @@ TEST_F(IdentityTest, SmallDabsOnCurvedAndFoldedSurfaces) {
   SetUp();
   addImage("/stencils/pattern.png", 20, 16, 24);
   scene(hostapp::uvSphere(32, 16, 5.0), 5, 1024);
-  settings().setBool(10401, true);
-  settings().setFilename(host::kBrushStencil, "/stencils/pattern.png");
-  settings().setReal(host::kBrushStencilScale, 3.0);
+  stencilOn(3.0);
   stroke({{5, 0, 0.5}, {3.5, 3.5, -0.5}}, 0.45);
   expectChecksum("curved stencil", expected[i++], checksum());
 }
