@@ -3,6 +3,7 @@
 // hold, output files planted with links, and the memory budget.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +17,7 @@
 
 #include "hostapp/core/atomic_file.h"
 #include "hostapp/core/memory.h"
+#include "hostapp/docfile/image_memory.h"
 #include "hostapp/paint/image_io.h"
 #include "hostapp/paint/paint_bitmap.h"
 #include "hostapp/scene/obj_loader.h"
@@ -198,6 +200,29 @@ TEST_F(HostileInput, ImageFilesAreRefusedBeforeTheirPixelsAreAllocated) {
   memory.setBudget(uint64_t{1} << 40);
   EXPECT_EQ(hostapp::loadPlainBitmap(memory, path("w.png").string(), error), nullptr);
   EXPECT_TRUE(contains(error, "16385 x 1")) << error;
+  // An EXR header whose first attribute says its value takes 1006632979 bytes, in a file of
+  // 40: the EXR library would allocate that much before finding the file short.
+  std::string exr(
+      "\x76\x2f\x31\x01\x02\x00\x00\x00"
+      "capDate\0string\0",
+      23);
+  exr += std::string("\x13\x00\x00\x3c", 4) + std::string(13, '<');
+  write("bomb.exr", exr);
+  rusage before{};
+  ::getrusage(RUSAGE_SELF, &before);
+  EXPECT_EQ(hostapp::loadPlainBitmap(memory, path("bomb.exr").string(), error), nullptr);
+  EXPECT_TRUE(contains(error, "declares a value of 1006632979 bytes")) << error;
+  EXPECT_EQ(hostapp::loadPaintTexture(memory, path("bomb.exr").string(), error), nullptr);
+  EXPECT_TRUE(contains(error, "1006632979")) << error;
+  // The same bytes as an image held in a document.
+  hostapp::PlainBitmap held(host_.memory());
+  EXPECT_FALSE(hostapp::docfile::decodeImage(exr, host::kFormatEXR, held));
+  rusage after{};
+  ::getrusage(RUSAGE_SELF, &after);
+  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 100 * 1024) << "KiB more at the peak";
+  // A real EXR, every attribute within the file, still loads.
+  ASSERT_TRUE(hostapp::savePlainBitmap(small, path("s.exr").string(), error)) << error;
+  EXPECT_NE(hostapp::loadPlainBitmap(memory, path("s.exr").string(), error), nullptr) << error;
 }
 
 TEST_F(HostileInput, TheBudgetBoundsLayerPixelsAndIsGivenBack) {

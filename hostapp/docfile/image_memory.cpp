@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "hostapp/docfile/format.h"
+#include "hostapp/paint/exr_header.h"
 #include "hostapp/paint/png_stream.h"
 
 namespace hostapp::docfile {
@@ -67,6 +68,8 @@ bool decodeImage(std::string_view bytes, int32_t format, host::Bitmap& bitmap) {
   const char* name = nameOfFormat(format);
   if (!name || bytes.empty()) return false;
   if (format == host::kFormatPNG && !pngChunksComplete(bytes)) return false;
+  if (int64_t declared = 0; !exrHeadersFit(bytes, static_cast<int64_t>(bytes.size()), declared))
+    return false;
   OIIO::Filesystem::IOMemReader proxy(bytes.data(), bytes.size());
   auto img = OIIO::ImageInput::open(name, nullptr, &proxy);
   if (!img) {

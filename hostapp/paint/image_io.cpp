@@ -15,6 +15,7 @@
 #include "hostapp/core/local_file.h"
 #include "hostapp/core/memory.h"
 #include "hostapp/paint/colormode.h"
+#include "hostapp/paint/exr_header.h"
 #include "hostapp/paint/image_writer.h"
 #include "hostapp/paint/paint_bitmap.h"
 #include "hostapp/paint/png_stream.h"
@@ -152,6 +153,11 @@ std::unique_ptr<OIIO::ImageInput> openImage(CountingMemory& memory, const std::s
   }
   if (!pngFileComplete(path)) {
     error = "The image " + path + " could not be read: it is a PNG file cut short.";
+    return nullptr;
+  }
+  if (int64_t declared = 0; !exrFileHeadersFit(path, declared)) {
+    error = "The image " + path + " could not be read: its EXR header declares a value of " +
+            std::to_string(declared) + " bytes, more than the file holds; it was not decoded.";
     return nullptr;
   }
   // Bitmaps hold straight alpha: the readers must not multiply the colour by alpha on the way in.

@@ -1,0 +1,65 @@
+// A structural check of an EXR file's headers before they reach the EXR library, which sizes an
+// attribute's value by what the header declares and allocates that much before reading it: a
+// file of a few hundred bytes could otherwise make it ask for gigabytes.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <fstream>
+#include <string>
+#include <string_view>
+
+namespace hostapp {
+
+// False, with `declared` set, when an attribute of the headers in `head` (the first bytes of a
+// file of `total` bytes) declares a value larger than what is left of the file, or a negative
+// one. True for everything else, EXR or not, and for headers that run past `head`: the library
+// judges the rest.
+inline bool exrHeadersFit(std::string_view head, int64_t total, int64_t& declared) {
+  auto byte = [&head](size_t i) { return static_cast<uint8_t>(head[i]); };
+  if (head.size() < 8 || byte(0) != 0x76 || byte(1) != 0x2f || byte(2) != 0x31 || byte(3) != 0x01)
+    return true;
+  const bool multipart = (byte(5) & 0x10) != 0;  // bit 12 of the version field
+  size_t at = 8;
+  // Skips a name up to its terminating zero, telling whether it was empty; false past `head`.
+  auto name = [&](bool& empty) {
+    const size_t end = head.find('\0', at);
+    if (end == std::string_view::npos) return false;
+    empty = end == at;
+    at = end + 1;
+    return true;
+  };
+  for (;;) {
+    bool empty = false;
+    if (!name(empty)) return true;
+    if (empty) {
+      // One header ends; an empty header after it ends the list of a multi-part file.
+      if (!multipart || at >= head.size() || head[at] == '\0') return true;
+      continue;
+    }
+    if (!name(empty) || head.size() - at < 4) return true;
+    const int32_t length =
+        static_cast<int32_t>(uint32_t{byte(at)} | uint32_t{byte(at + 1)} << 8 |
+                             uint32_t{byte(at + 2)} << 16 | uint32_t{byte(at + 3)} << 24);
+    at += 4;
+    if (length < 0 || length > total - static_cast<int64_t>(at)) {
+      declared = length;
+      return false;
+    }
+    at += static_cast<size_t>(length);
+  }
+}
+
+// The same check for a file, on its first megabyte (headers are far smaller).
+inline bool exrFileHeadersFit(const std::string& path, int64_t& declared) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) return true;
+  const int64_t total = static_cast<int64_t>(in.tellg());
+  if (total <= 0) return true;
+  in.seekg(0);
+  std::string head(static_cast<size_t>(std::min<int64_t>(total, int64_t{1} << 20)), '\0');
+  if (!in.read(head.data(), static_cast<std::streamsize>(head.size()))) return true;
+  return exrHeadersFit(head, total, declared);
+}
+
+}  // namespace hostapp
