@@ -57,6 +57,11 @@ inline bool exrFileHeadersFit(const std::string& path, int64_t& declared) {
   const int64_t total = static_cast<int64_t>(in.tellg());
   if (total <= 0) return true;
   in.seekg(0);
+  // Only EXR files are read further than their first bytes.
+  char magic[4] = {};
+  if (total < 8 || !in.read(magic, 4) || std::string_view(magic, 4) != "\x76\x2f\x31\x01")
+    return true;
+  in.seekg(0);
   std::string head(static_cast<size_t>(std::min<int64_t>(total, int64_t{1} << 20)), '\0');
   if (!in.read(head.data(), static_cast<std::streamsize>(head.size()))) return true;
   return exrHeadersFit(head, total, declared);

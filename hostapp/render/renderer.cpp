@@ -136,10 +136,7 @@ class Raster {
         static_cast<int32_t>(std::min<int64_t>(std::thread::hardware_concurrency(), 8)), 1,
         std::max(bands, 1));
     auto draw = [this, threads](int32_t first) {
-      for (int32_t band = first; band * kBandRows < h_; band += threads)
-        for (const Queued& q : queue_)
-          clipped(q.v[0], q.v[1], q.v[2], *q.surface, band * kBandRows,
-                  std::min(h_, (band + 1) * kBandRows));
+      for (const Queued& q : queue_) clipped(q.v[0], q.v[1], q.v[2], *q.surface, first, threads);
     };
     std::vector<std::thread> helpers;
     int32_t started = 1;
@@ -165,9 +162,10 @@ class Raster {
     return {w_ / 2.0 + p.x * iz * scale_, h_ / 2.0 - p.y * iz * scale_, iz};
   }
 
-  // Draws the triangle's pixels on rows [rowFrom, rowTo).
+  // Draws the triangle's pixels on the rows of bands `band`, `band` + `bands`, `band` + 2
+  // `bands`...
   void clipped(const Vertex& a, const Vertex& b, const Vertex& c, const Surface& surface,
-               int32_t rowFrom, int32_t rowTo) {
+               int32_t band, int32_t bands) {
     const Screen s[3] = {project(a.p), project(b.p), project(c.p)};
     const double area =
         (s[1].x - s[0].x) * (s[2].y - s[0].y) - (s[2].x - s[0].x) * (s[1].y - s[0].y);
@@ -176,11 +174,10 @@ class Raster {
         std::max(0, static_cast<int32_t>(std::floor(std::min({s[0].x, s[1].x, s[2].x}))));
     const int32_t x1 =
         std::min(w_ - 1, static_cast<int32_t>(std::ceil(std::max({s[0].x, s[1].x, s[2].x}))));
-    const double top = std::floor(std::min({s[0].y, s[1].y, s[2].y}));
-    const double bottom = std::ceil(std::max({s[0].y, s[1].y, s[2].y}));
-    if (!(top < rowTo) || !(bottom >= rowFrom)) return;
-    const int32_t y0 = std::max(rowFrom, static_cast<int32_t>(top));
-    const int32_t y1 = std::min(rowTo - 1, static_cast<int32_t>(bottom));
+    const int32_t y0 =
+        std::max(0, static_cast<int32_t>(std::floor(std::min({s[0].y, s[1].y, s[2].y}))));
+    const int32_t y1 =
+        std::min(h_ - 1, static_cast<int32_t>(std::ceil(std::max({s[0].y, s[1].y, s[2].y}))));
     if (x0 > x1 || y0 > y1) return;
     const Vertex* v[3] = {&a, &b, &c};
     // The face normal, turned towards the camera: both sides of a surface are shown lit.
@@ -190,6 +187,10 @@ class Raster {
     const host::Vector faceWorld = host::normalize(cam_.transformDirection(faceCam)) * towards;
     const host::Vector eyeDir = host::normalize(cam_.transformDirection(a.p + b.p + c.p));
     for (int32_t y = y0; y <= y1; ++y) {
+      if ((y / kBandRows) % bands != band) {
+        y = (y / kBandRows + 1) * kBandRows - 1;  // on to the next band's first row
+        continue;
+      }
       const double py = y + 0.5;
       for (int32_t x = x0; x <= x1; ++x) {
         const double px = x + 0.5;

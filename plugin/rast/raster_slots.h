@@ -20,6 +20,9 @@ struct SlotPass {
   int32_t width = 0, height = 0;
   alignas(16) uint8_t color[kMaxPixelBytes] = {};  // slot colour in the bitmap's mode
   const host::Bitmap* stamp = nullptr;
+  // The stamp's pixels in the layer's mode and its alpha, when the stroke keeps them.
+  const uint8_t* stampPixels = nullptr;
+  const uint8_t* stampAlpha = nullptr;
 };
 
 // The triangle record `tri` of the target, or null when there is none.

@@ -340,14 +340,10 @@ inline int32_t stampIndex(double v, int32_t size) {
 // Paints `count` pixels of a span from pixel `first` on, held in row, from the slot's stamp or
 // stencil.
 void stampSpan(const Brush& b, const StampSetup& st, const SlotPass& p, const SpanGeometry& g,
-               int32_t y, int32_t first, int32_t count, uint8_t* row, StampCache* cache) {
+               int32_t y, int32_t first, int32_t count, uint8_t* row) {
   const int32_t w = p.stamp->width(), h = p.stamp->height();
-  // The stamp's pixels in the layer's mode, when the stroke keeps them.
-  const uint8_t* kept = nullptr;
-  const uint8_t* keptAlpha = nullptr;
-  if (cache && !cache->get(p.stamp, p.layout.mode, p.layout.pixelBytes, kept, keptAlpha))
-    kept = nullptr;
-  if (!st.stampAlpha) keptAlpha = nullptr;
+  const uint8_t* kept = p.stampPixels;
+  const uint8_t* keptAlpha = st.stampAlpha ? p.stampAlpha : nullptr;
   const double sw = w, sh = h;
   const OpacityRule rule = st.flat ? OpacityRule::kStrength : b.rule;
   const uint8_t* replacement = st.useStampColor ? nullptr : p.color;
@@ -411,7 +407,7 @@ void rasterize_bary(const host::BrushDab* dab, PaintTarget& target, int32_t slot
   const bool ownStamps =
       stamping && target.paintAllChannels && target.perChannelStamps && target.stampOn;
   const bool useStampColor = target.stampOn || target.stampColor;
-  const PaintMaterialRegistry* registry = ownStamps ? PaintMaterialRegistry::existing() : nullptr;
+  PaintMaterialRegistry* registry = stamping ? PaintMaterialRegistry::existing() : nullptr;
   if (ownStamps && !registry) return;
 
   int32_t n = 0;
@@ -421,6 +417,9 @@ void rasterize_bary(const host::BrushDab* dab, PaintTarget& target, int32_t slot
     if (stamping) {
       p.stamp = ownStamps ? registry->sampledChannel(p.slot) : image;
       if (!p.stamp || p.stamp->width() <= 0 || p.stamp->height() <= 0) continue;
+      if (registry && !registry->stampCache().get(p.stamp, p.layout.mode, p.layout.pixelBytes,
+                                                  p.stampPixels, p.stampAlpha))
+        p.stampPixels = p.stampAlpha = nullptr;
       if (!useStampColor && !convertColor(slotColor(target, dab, p.slot), p.layout, p.color))
         continue;
     } else {
@@ -443,8 +442,6 @@ void rasterize_bary(const host::BrushDab* dab, PaintTarget& target, int32_t slot
   WalkPoint v[3];
   roundVertices(*t, v);
   StampSetup st;
-  PaintMaterialRegistry* kept = stamping ? PaintMaterialRegistry::existing() : nullptr;
-  StampCache* stamps = kept ? &kept->stampCache() : nullptr;
   if (stamping) {
     const host::Settings* settings = dab->settings();
     for (int i = 0; i < 3; ++i) {
@@ -521,7 +518,7 @@ void rasterize_bary(const host::BrushDab* dab, PaintTarget& target, int32_t slot
       if (count <= 0) continue;
       if (!p.bitmap->getPixelRow(x0, span.y, count, row, p.layout.mode)) continue;
       if (stamping) {
-        stampSpan(brush, st, p, g, span.y, first, count, row, stamps);
+        stampSpan(brush, st, p, g, span.y, first, count, row);
       } else if (blur) {
         if (!blurSpan(p, span.y, x0, count, opacity + first, scratch, row)) continue;
       } else {

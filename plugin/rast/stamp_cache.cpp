@@ -43,7 +43,7 @@ bool StampCache::get(const host::Bitmap* stamp, int32_t mode, int32_t pixelBytes
       found = &e;
   if (!found) {
     found = &entries_[next_];
-    next_ = (next_ + 1) % 4;
+    next_ = (next_ + 1) % kChannelCount;
     if (!fill(*found, stamp, mode, pixelBytes)) return false;
   }
   if (!found->filled) return false;

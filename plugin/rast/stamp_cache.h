@@ -6,6 +6,7 @@
 
 #include "host/paint.h"
 #include "lib/host_array.h"
+#include "plugin/paintchannels.h"
 
 namespace pigmora {
 
@@ -32,7 +33,7 @@ class StampCache {
   bool fill(Entry& e, const host::Bitmap* stamp, int32_t mode, int32_t pixelBytes);
 
   bool inStroke_ = false;
-  Entry entries_[4];  // a stamp per channel mode of one stroke, at most
+  Entry entries_[kChannelCount];  // a stamp per channel of one stroke, at most
   int32_t next_ = 0;
 };
 
