@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "hostapp/core/large_pages.h"
+
 namespace hostapp {
 
 namespace {
@@ -64,7 +66,7 @@ bool CountingMemory::reserve(uint64_t bytes) {
 
 void* CountingMemory::alloc(size_t bytes) {
   if (refuseNext()) return nullptr;
-  void* p = std::malloc(bytes ? bytes : 1);
+  void* p = allocateLarge(bytes);
   if (!p) noteRefusal();
   if (p) {
     ++live_;

@@ -1,16 +1,17 @@
 #include "hostapp/paint/paint_bitmap.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
-#include <new>
 
+#include "hostapp/core/large_pages.h"
 #include "hostapp/core/memory.h"
 
 namespace hostapp {
 
 void PixelRelease::operator()(uint8_t* p) const {
   if (memory) memory->release(bytes);
-  delete[] p;
+  std::free(p);
 }
 
 bool PixelStore::allocate(CountingMemory& memory, int32_t width, int32_t height, int32_t mode) {
@@ -19,7 +20,7 @@ bool PixelStore::allocate(CountingMemory& memory, int32_t width, int32_t height,
   if (memory.refuseNext()) return false;
   const size_t bytes = static_cast<size_t>(width) * height * layout->pixelBytes();
   if (!memory.reserve(bytes)) return false;
-  std::unique_ptr<uint8_t[], PixelRelease> data(new (std::nothrow) uint8_t[bytes],
+  std::unique_ptr<uint8_t[], PixelRelease> data(static_cast<uint8_t*>(allocateLarge(bytes)),
                                                 {&memory, bytes});
   if (!data) {
     memory.release(bytes);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "hostapp/core/embedded_host.h"
+#include "hostapp/core/large_pages.h"
 #include "hostapp/paint/paint_impl.h"
 #include "hostapp/scene/document.h"
 
@@ -27,7 +28,7 @@ struct Rgb {
 // A texture flattened once through its visible layers, as 8-bit RGBA.
 struct TextureImage {
   int32_t width = 0, height = 0;
-  std::vector<uint8_t> rgba;
+  LargeVector<uint8_t> rgba;
 
   Rgb sample(double u, double v) const {
     // Texel centres sit at half-pixel positions; the texture wraps, as tiling does.
@@ -151,7 +152,7 @@ class Raster {
     queue_.clear();
   }
 
-  const std::vector<Rgb>& color() const { return color_; }
+  const LargeVector<Rgb>& color() const { return color_; }
 
  private:
   struct Screen {
@@ -245,8 +246,8 @@ class Raster {
   std::vector<Queued> queue_;
   host::Matrix cam_;
   host::Vector keyLight_, fillLight_;
-  std::vector<Rgb> color_;
-  std::vector<float> depth_;
+  LargeVector<Rgb> color_;
+  LargeVector<float> depth_;
 };
 
 bool validPolygon(const host::Polygon& p, int32_t points) {
@@ -459,7 +460,7 @@ bool renderDocument(EmbeddedHost& host, DocumentImpl& doc, const RenderCamera& c
   raster.finish();
 
   // Average the samples of each pixel.
-  const std::vector<Rgb>& color = raster.color();
+  const LargeVector<Rgb>& color = raster.color();
   const float norm = 255.f / (ss * ss);
   for (int32_t y = 0; y < options.height; ++y) {
     for (int32_t x = 0; x < options.width; ++x) {
