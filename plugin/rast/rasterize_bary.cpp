@@ -138,6 +138,10 @@ bool brushReach(const FalloffTable& t, const SpanGeometry& g, int32_t count, int
   return lo < hi;
 }
 
+// Colour spans up to this many pixels are not clipped to the brush: the clip costs more than
+// evaluating their pixels.
+constexpr int32_t kClippedSpan = 32;
+
 // The rows of a triangle the brush sphere can reach, and whether the triangle lies inside it.
 struct TriangleReach {
   int32_t rowMin = 0, rowMax = 0;
@@ -501,8 +505,12 @@ void rasterize_bary(const host::BrushDab* dab, PaintTarget& target, int32_t slot
     if (reach > widest) reach = widest;
     // Only the part of the span the brush reaches is read, blended and written back: the pixels
     // around it would be left as they are anyway.
+    // A short colour span is cheaper to evaluate whole than to clip: the falloff is zero past
+    // the radius, and the trim below drops those pixels all the same. Stamp pixels cost more.
     int32_t first = 0;
-    if (clipSpans && !brushReach(*brush.table, g, reach, first, reach)) return;
+    if (clipSpans && (stamping || reach > kClippedSpan) &&
+        !brushReach(*brush.table, g, reach, first, reach))
+      return;
     if (!stamping) {
       if (!colourOpacity(brush, g, first, reach, opacity)) return;
       while (!(opacity[first] > 0.f)) ++first;
