@@ -77,13 +77,13 @@ bool PixelStore::write(int32_t x, int32_t y, int32_t count, const void* buffer, 
 
 void PixelStore::fill(const PixelF& p) {
   if (!data_) return;
-  std::vector<uint8_t> pixel(static_cast<size_t>(layout_->pixelBytes()));
-  encodePixel(*layout_, p, pixel.data());
-  for (int32_t y = 0; y < height_; ++y) {
-    uint8_t* r = row(y);
-    for (int32_t x = 0; x < width_; ++x)
-      std::memcpy(r + x * pixel.size(), pixel.data(), pixel.size());
-  }
+  const size_t pixelBytes = static_cast<size_t>(layout_->pixelBytes());
+  uint8_t* first = row(0);
+  encodePixel(*layout_, p, first);
+  // The first row doubles itself, then every other row is a copy of it.
+  for (size_t done = pixelBytes; done < rowBytes(); done *= 2)
+    std::memcpy(first + done, first, std::min(done, rowBytes() - done));
+  for (int32_t y = 1; y < height_; ++y) std::memcpy(row(y), first, rowBytes());
 }
 
 void PaintLayerImpl::notifyChanged(int32_t xmin, int32_t ymin, int32_t xmax, int32_t ymax,
