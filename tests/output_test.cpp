@@ -7,8 +7,10 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/cli_run.h"
@@ -181,6 +183,62 @@ TEST_F(OutputTest, PngCompressionLevelsChangeTheSizeNotThePixels) {
       {"step": "save", "material": "Tex", "file": "tex.png", "compression": 12})");
   EXPECT_NE(high.status, 0);
   EXPECT_TRUE(contains(high.err, "compression")) << high.err;
+}
+
+// The chunks of a PNG file other than its pixel data, in order, each type with its bytes.
+std::vector<std::pair<std::string, std::string>> pngChunks(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<std::pair<std::string, std::string>> chunks;
+  for (size_t at = 8; at + 12 <= bytes.size();) {
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data() + at);
+    const size_t length = (size_t{b[0]} << 24) | (size_t{b[1]} << 16) | (size_t{b[2]} << 8) | b[3];
+    const std::string type = bytes.substr(at + 4, 4);
+    if (type != "IDAT") chunks.emplace_back(type, bytes.substr(at + 8, length));
+    at += 12 + length;
+  }
+  return chunks;
+}
+
+TEST_F(OutputTest, LargePngsHoldEveryByteAndTheChunksTheImageLibraryWrites) {
+  // 1200 rows of 4800 bytes are deflated in several strips (about 2 MiB each) on more than one
+  // thread; the strokes make every strip differ from the next.
+  const CommandRun r = runJob(R"(
+      {"step": "object", "name": "Card", "primitive": "grid", "columns": 1, "rows": 1, "size": 100},
+      {"step": "material", "name": "Tex", "channels": {"color": {"size": 1200, "mode": "argb8", "fill": [30, 90, 200]}}},
+      {"step": "texture_tag", "object": "Card", "material": "Tex"},
+      {"step": "tool", "settings": {"radius": 12, "strength": 0.8, "falloff": [[0, 1], [1, 0]]}},
+      {"step": "painter", "colors": {"color": {"primary": [0.95, 0.6, 0.05]}},
+       "texture": {"material": "Tex"}},
+      {"step": "stroke", "uv": [[0.05, 0.02], [0.95, 0.3], [0.05, 0.6], [0.95, 0.98]]},
+      {"step": "save", "material": "Tex", "file": "tex.png"},
+      {"step": "save", "material": "Tex", "file": "tex.tga"},
+      {"step": "save", "material": "Tex", "file": "lin.png", "colorspace": "linear"})");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const Image png = readImage(out("tex.png"), true), tga = readImage(out("tex.tga"), true);
+  ASSERT_EQ(png.width, 1200);
+  ASSERT_EQ(png.height, 1200);
+  ASSERT_EQ(png.channels, 4);
+  EXPECT_EQ(png.colorspace, "sRGB");
+  // The fill is opaque: the image library's TGA writer holds the same bytes.
+  EXPECT_EQ(png.pixels, tga.pixels);
+  EXPECT_EQ(readImage(out("lin.png")).colorspace, "Linear");
+
+  // The same pixels and tags written by the image library give the same chunks.
+  for (const char* name : {"tex.png", "lin.png"}) {
+    const Image img = readImage(out(name), true);
+    OIIO::ImageSpec spec(img.width, img.height, 4, OIIO::TypeDesc::UINT8);
+    spec.alpha_channel = 3;
+    spec.attribute("oiio:UnassociatedAlpha", 1);
+    spec.attribute("oiio:ColorSpace", img.colorspace);
+    const fs::path reference = dir_ / (std::string("reference_") + name);
+    auto writer = OIIO::ImageOutput::create(reference.string());
+    ASSERT_TRUE(writer && writer->open(reference.string(), spec));
+    ASSERT_TRUE(writer->write_image(OIIO::TypeDesc::FLOAT, img.pixels.data()));
+    writer->close();
+    EXPECT_EQ(pngChunks(out(name)), pngChunks(reference)) << name;
+    EXPECT_EQ(readImage(reference, true).pixels, img.pixels) << name;
+  }
 }
 
 TEST_F(OutputTest, ExrRoundTripOfAColourLayerIsWithinOneSixteenBitStep) {

@@ -169,11 +169,21 @@ bool exportImageFile(const host::PaintBitmap& bitmap, const std::string& path,
         path, spec, cb == 1 ? OIIO::TypeDesc::UINT8 : OIIO::TypeDesc::UINT16,
         [&](int32_t y) -> const void* {
           bitmap.getPixelRow(0, y, width, raw.data(), layout->mode);
-          for (size_t x = 0; x < static_cast<size_t>(width); ++x) {
-            const uint8_t* p = &raw[x * pixelIn];
-            uint8_t* q = &row[x * pixelOut];
-            std::memcpy(q, p + colourFirst * sample, colours * sample);
-            if (fileChannels > colours) std::memcpy(q + colours * sample, p, sample);
+          if (sample == 1 && pixelIn == 4 && pixelOut == 4 && colourFirst == 1) {
+            // 8-bit ARGB, the usual layer: each pixel's alpha byte moves from first to last.
+            for (size_t x = 0; x < static_cast<size_t>(width) * 4; x += 4) {
+              row[x] = raw[x + 1];
+              row[x + 1] = raw[x + 2];
+              row[x + 2] = raw[x + 3];
+              row[x + 3] = raw[x];
+            }
+          } else {
+            for (size_t x = 0; x < static_cast<size_t>(width); ++x) {
+              const uint8_t* p = &raw[x * pixelIn];
+              uint8_t* q = &row[x * pixelOut];
+              std::memcpy(q, p + colourFirst * sample, colours * sample);
+              if (fileChannels > colours) std::memcpy(q + colours * sample, p, sample);
+            }
           }
           if (options.progress) options.progress(static_cast<double>(y + 1) / height);
           return row.data();

@@ -10,6 +10,7 @@
 
 #include "hostapp/core/atomic_file.h"
 #include "hostapp/paint/jpeg_writer.h"
+#include "hostapp/paint/png_writer.h"
 
 namespace hostapp {
 
@@ -68,15 +69,27 @@ bool writeImageRows(const std::string& path, const OIIO::ImageSpec& format, OIIO
   };
   std::string ext = std::filesystem::path(path).extension().string();
   for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (ext == ".jpg" || ext == ".jpeg") {
-    // The image library's JPEG writer cannot be torn down safely when it runs out of memory
-    // halfway through opening: JPEG goes through the JPEG library under our own error manager.
+  // Encoders of our own write straight into the checked file.
+  auto ownWriter = [&](auto encode) {
     AtomicFile file;
     std::string why;
     if (!file.open(path, why)) return fail(why);
-    if (!writeJpegRows(file, format, rowType, row, why)) return fail(why);
+    if (!encode(file, why)) return fail(why);
     if (!file.commit(why)) return fail(why);
     return true;
+  };
+  if (ext == ".jpg" || ext == ".jpeg") {
+    // The image library's JPEG writer cannot be torn down safely when it runs out of memory
+    // halfway through opening: JPEG goes through the JPEG library under our own error manager.
+    return ownWriter([&](AtomicFile& file, std::string& why) {
+      return writeJpegRows(file, format, rowType, row, why);
+    });
+  }
+  // PNG rows at the file's own depth are deflated on every core.
+  if (ext == ".png" && pngWriterTakes(format, rowType)) {
+    return ownWriter([&](AtomicFile& file, std::string& why) {
+      return writePngRows(file, format, rowType, row, why);
+    });
   }
   auto out = OIIO::ImageOutput::create(path);
   if (!out) {
