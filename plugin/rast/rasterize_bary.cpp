@@ -341,27 +341,60 @@ inline int32_t stampIndex(double v, int32_t size) {
   return i < 0 ? 0 : (i >= size ? size - 1 : i);
 }
 
+// The stamp coordinates (s, t) of `count` pixels of row y from pixel x on, into st[2k], st[2k+1]:
+// the barycentric weights of each pixel centre within the rounded triangle, and the vertices'
+// stamp coordinates weighted by them. Two pixels at a time, each lane the same double-precision
+// operations in the same order as one pixel alone.
+void stampCoordinates(const StampSetup& st, int32_t y, int32_t x, int32_t count, double* out) {
+  const double dy2 = static_cast<double>(y) - st.vy[2];
+  const double a0 = st.vy[1] - st.vy[2], b0 = (st.vx[2] - st.vx[1]) * dy2;
+  const double a1 = st.vy[2] - st.vy[0], b1 = (st.vx[0] - st.vx[2]) * dy2;
+  int32_t k = 0;
+#if defined(__SSE2__)
+  const __m128d va0 = _mm_set1_pd(a0), vb0 = _mm_set1_pd(b0), va1 = _mm_set1_pd(a1),
+                vb1 = _mm_set1_pd(b1), det = _mm_set1_pd(st.det), one = _mm_set1_pd(1.0),
+                vx2 = _mm_set1_pd(st.vx[2]);
+  const __m128d s0 = _mm_set1_pd(st.sx[0]), s1 = _mm_set1_pd(st.sx[1]), s2 = _mm_set1_pd(st.sx[2]);
+  const __m128d t0 = _mm_set1_pd(st.sy[0]), t1 = _mm_set1_pd(st.sy[1]), t2 = _mm_set1_pd(st.sy[2]);
+  for (; k + 2 <= count; k += 2) {
+    const __m128d px = _mm_set_pd(static_cast<double>(x + k + 1), static_cast<double>(x + k));
+    const __m128d dx2 = _mm_sub_pd(px, vx2);
+    const __m128d l0 = _mm_div_pd(_mm_add_pd(_mm_mul_pd(va0, dx2), vb0), det);
+    const __m128d l1 = _mm_div_pd(_mm_add_pd(_mm_mul_pd(va1, dx2), vb1), det);
+    const __m128d l2 = _mm_sub_pd(_mm_sub_pd(one, l0), l1);
+    const __m128d sv =
+        _mm_add_pd(_mm_add_pd(_mm_mul_pd(l0, s0), _mm_mul_pd(l1, s1)), _mm_mul_pd(l2, s2));
+    const __m128d tv =
+        _mm_add_pd(_mm_add_pd(_mm_mul_pd(l0, t0), _mm_mul_pd(l1, t1)), _mm_mul_pd(l2, t2));
+    _mm_storeu_pd(out + 2 * k, _mm_unpacklo_pd(sv, tv));
+    _mm_storeu_pd(out + 2 * k + 2, _mm_unpackhi_pd(sv, tv));
+  }
+#endif
+  for (; k < count; ++k) {
+    const double dx2 = static_cast<double>(x + k) - st.vx[2];
+    const double l0 = (a0 * dx2 + b0) / st.det;
+    const double l1 = (a1 * dx2 + b1) / st.det;
+    const double l2 = 1.0 - l0 - l1;
+    out[2 * k] = l0 * st.sx[0] + l1 * st.sx[1] + l2 * st.sx[2];
+    out[2 * k + 1] = l0 * st.sy[0] + l1 * st.sy[1] + l2 * st.sy[2];
+  }
+}
+
 // Paints `count` pixels of a span from pixel `first` on, held in row, from the slot's stamp or
-// stencil.
+// stencil, whose coordinates `coords` holds from pixel `first` on.
 void stampSpan(const Brush& b, const StampSetup& st, const SlotPass& p, const SpanGeometry& g,
-               int32_t y, int32_t first, int32_t count, uint8_t* row) {
+               int32_t first, int32_t count, const double* coords, uint8_t* row) {
   const int32_t w = p.stamp->width(), h = p.stamp->height();
   const uint8_t* kept = p.stampPixels;
   const uint8_t* keptAlpha = st.stampAlpha ? p.stampAlpha : nullptr;
   const double sw = w, sh = h;
   const OpacityRule rule = st.flat ? OpacityRule::kStrength : b.rule;
   const uint8_t* replacement = st.useStampColor ? nullptr : p.color;
-  const double dy2 = static_cast<double>(y) - st.vy[2];
   size_t offset = 0;
   float tau = tauAt(g, first);
   float pos[3];
   for (int32_t k = first; k < first + count; ++k, tau += g.step) {
-    const double dx2 = static_cast<double>(g.x0 + k) - st.vx[2];
-    const double l0 = ((st.vy[1] - st.vy[2]) * dx2 + (st.vx[2] - st.vx[1]) * dy2) / st.det;
-    const double l1 = ((st.vy[2] - st.vy[0]) * dx2 + (st.vx[0] - st.vx[2]) * dy2) / st.det;
-    const double l2 = 1.0 - l0 - l1;
-    double s = l0 * st.sx[0] + l1 * st.sx[1] + l2 * st.sx[2];
-    double t = l0 * st.sy[0] + l1 * st.sy[1] + l2 * st.sy[2];
+    double s = coords[2 * (k - first)], t = coords[2 * (k - first) + 1];
     bool painted = s >= 0.0 && s < sw && t >= 0.0 && t < sh;
     if (!painted && !st.stencil && st.tile && std::isfinite(s) && std::isfinite(t)) {
       s = wrapInto(s, sw);
@@ -482,6 +515,7 @@ void rasterize_bary(const host::BrushDab* dab, PaintTarget& target, int32_t slot
   ScratchLayout layout;
   const size_t rowAt = layout.add(w * kMaxPixelBytes);
   const size_t opacityAt = layout.add(w * sizeof(float));
+  const size_t coordsAt = stamping ? layout.add(w * 2 * sizeof(double)) : 0;
   BlurScratch scratch;
   if (blur) scratch.reserve(layout, w);
   SpanBuffer buffer;
@@ -489,6 +523,7 @@ void rasterize_bary(const host::BrushDab* dab, PaintTarget& target, int32_t slot
   uint8_t* base = buffer.data();
   uint8_t* row = base + rowAt;
   float* opacity = reinterpret_cast<float*>(base + opacityAt);
+  double* coords = stamping ? reinterpret_cast<double*>(base + coordsAt) : nullptr;
   if (blur) scratch.place(base);
 
   // The falloff table paints nothing beyond the brush's radius: rows and pixels past it are not
@@ -526,7 +561,8 @@ void rasterize_bary(const host::BrushDab* dab, PaintTarget& target, int32_t slot
       if (count <= 0) continue;
       if (!p.bitmap->getPixelRow(x0, span.y, count, row, p.layout.mode)) continue;
       if (stamping) {
-        stampSpan(brush, st, p, g, span.y, first, count, row);
+        stampCoordinates(st, span.y, x0, count, coords);
+        stampSpan(brush, st, p, g, first, count, coords, row);
       } else if (blur) {
         if (!blurSpan(p, span.y, x0, count, opacity + first, scratch, row)) continue;
       } else {
