@@ -104,6 +104,51 @@ TEST_F(IslandsTest, SelectionLimitsTheSearch) {
   EXPECT_EQ(list[0]->polygons.size(), 2u);
 }
 
+// The finder itself does not stop at the selection's edge: a caller that builds the
+// neighbourhood over every polygon lets an island grow into the unselected ones beyond.
+TEST_F(IslandsTest, AFullNeighbourhoodLetsGrowthPassTheSelection) {
+  host::PolygonObject* obj = builder().addMesh("strip", hostapp::gridMesh(3, 1, 3.0));
+  host::Selection sel;
+  sel.select(0);
+  auto all = host_.scene().buildNeighbour(obj, nullptr);
+  pigmora::UVIslandList list;
+  pigmora::findUVIslands(list, static_cast<host::UVWTag*>(obj->tag(host::kTypeUVWTag)), obj,
+                         all.get(), &sel, nullptr);
+  ASSERT_EQ(list.size(), 1u);
+  ASSERT_EQ(list[0]->polygons.size(), 3u);
+  EXPECT_EQ(list[0]->polygons[0], 0);
+  EXPECT_EQ(list[0]->polygons[1], 1);
+  EXPECT_EQ(list[0]->polygons[2], 2);
+  EXPECT_EQ(list[0]->borders.size(), 8u);  // the strip's outline
+}
+
+// A side is continuous when the polygon across has each end's UV at any of its corners, not
+// only at the corners on the shared points; the test is one-sided, so the way back is a seam.
+TEST_F(IslandsTest, ContinuityLooksAtEveryCornerOfTheNeighbour) {
+  hostapp::MeshData mesh;
+  mesh.points = {{0, 0, 0}, {0, 1, 0}, {1, 1, 0}, {1, 0, 0}, {2, 1, 0}, {2, 0, 0}};
+  mesh.polygons = {{0, 1, 2, 3}, {3, 2, 4, 5}};
+  // Polygon 1 keeps (1, 0), polygon 0's UV at point 3, at its corner on point 5, and moves its
+  // corner on point 3 away.
+  mesh.uvs = {{{0, 0, 0}, {0, 1, 0}, {1, 1, 0}, {1, 0, 0}},
+              {{5, 5, 0}, {1, 1, 0}, {2, 1, 0}, {1, 0, 0}}};
+  const auto list = islands(builder().addMesh("odd", mesh));
+  ASSERT_EQ(list.size(), 1u);
+  ASSERT_EQ(list[0]->polygons.size(), 2u);
+  EXPECT_EQ(list[0]->polygons[1], 1);
+  ASSERT_EQ(list[0]->borders.size(), 7u);
+  int seams = 0;
+  for (const auto& e : list[0]->borders)
+    if (e.across >= 0) {
+      ++seams;
+      EXPECT_EQ(e.polygon, 1);
+      EXPECT_EQ(e.side, 0);
+      EXPECT_EQ(e.a, 3);
+      EXPECT_EQ(e.b, 2);
+    }
+  EXPECT_EQ(seams, 1);
+}
+
 TEST(FlipV, MirrorsInsideTheUnitRow) {
   EXPECT_DOUBLE_EQ(pigmora::flipV(0.3), 0.3);
   EXPECT_DOUBLE_EQ(pigmora::flipV(1.0), 1.0);

@@ -23,46 +23,50 @@ int sidesOf(const host::Polygon& p) {
 NeighbourImpl::NeighbourImpl(const host::PolygonObject& obj, const host::Selection* restrict)
     : polygons_(obj.polygons()), polygonCount_(obj.polygonCount()) {
   const int32_t pointCount = std::max(obj.pointCount(), 0);
-  auto use = [&](int32_t i) {
-    return (!restrict || restrict->isSelected(i)) && validPolygon(polygons_[i], pointCount);
-  };
+  // The polygons that take part, each with its distinct corners (a point repeated within a
+  // polygon lists the polygon once), in one bit per corner.
+  LargeVector<uint8_t> distinct(static_cast<size_t>(std::max(polygonCount_, 0)), 0);
   offsets_.assign(static_cast<size_t>(pointCount) + 1, 0);
   for (int32_t i = 0; i < polygonCount_; ++i) {
-    if (!use(i)) continue;
     const host::Polygon& p = polygons_[i];
-    for (int k = 0; k < sidesOf(p); ++k) {
-      // A point repeated within a polygon lists the polygon once.
+    if ((restrict && !restrict->isSelected(i)) || !validPolygon(p, pointCount)) continue;
+    const int32_t c[4] = {p.a, p.b, p.c, p.d};
+    uint8_t bits = 1;
+    for (int k = 1; k < sidesOf(p); ++k) {
       bool seen = false;
-      for (int j = 0; j < k; ++j) seen |= p.corner(j) == p.corner(k);
-      if (!seen) ++offsets_[static_cast<size_t>(p.corner(k)) + 1];
+      for (int j = 0; j < k; ++j) seen |= c[j] == c[k];
+      if (!seen) bits |= static_cast<uint8_t>(1u << k);
     }
+    // Bit 4 marks the polygon as taking part.
+    distinct[static_cast<size_t>(i)] = static_cast<uint8_t>(bits | 16u);
+    for (int k = 0; k < 4; ++k)
+      if (bits & (1u << k)) ++offsets_[static_cast<size_t>(c[k]) + 1];
   }
   for (size_t i = 1; i < offsets_.size(); ++i) offsets_[i] += offsets_[i - 1];
   polys_.resize(static_cast<size_t>(offsets_.back()));
-  std::vector<int32_t> fill(offsets_.begin(), offsets_.end() - 1);
+  LargeVector<int32_t> fill(offsets_.begin(), offsets_.end() - 1);
   for (int32_t i = 0; i < polygonCount_; ++i) {
-    if (!use(i)) continue;
+    const uint8_t bits = distinct[static_cast<size_t>(i)];
+    if (!bits) continue;
     const host::Polygon& p = polygons_[i];
-    for (int k = 0; k < sidesOf(p); ++k) {
-      bool seen = false;
-      for (int j = 0; j < k; ++j) seen |= p.corner(j) == p.corner(k);
-      if (!seen) polys_[static_cast<size_t>(fill[static_cast<size_t>(p.corner(k))]++)] = i;
-    }
+    const int32_t c[4] = {p.a, p.b, p.c, p.d};
+    for (int k = 0; k < 4; ++k)
+      if (bits & (1u << k)) polys_[static_cast<size_t>(fill[static_cast<size_t>(c[k])]++)] = i;
   }
   sides_.assign(static_cast<size_t>(polygonCount_) * 4, -1);
   for (int32_t i = 0; i < polygonCount_; ++i) {
-    if (!use(i)) continue;
+    if (!distinct[static_cast<size_t>(i)]) continue;
     const host::Polygon& p = polygons_[i];
     const int n = sidesOf(p);
+    const int32_t c[4] = {p.a, p.b, p.c, p.d};
     for (int k = 0; k < n; ++k) {
-      const int32_t a = p.corner(k), b = p.corner((k + 1) % n);
+      const int32_t a = c[k], b = c[(k + 1) % n];
       if (a == b) continue;
       for (int32_t q : pointPolygons(a)) {
         if (q == i) continue;
+        // A triangle's fourth corner repeats its third, so all four can be compared.
         const host::Polygon& o = polygons_[q];
-        bool hasB = false;
-        for (int j = 0; j < sidesOf(o); ++j) hasB |= o.corner(j) == b;
-        if (hasB) {
+        if ((o.a == b) | (o.b == b) | (o.c == b) | (o.d == b)) {
           sides_[static_cast<size_t>(i) * 4 + k] = q;
           break;
         }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "host/host.h"
+#include "hostapp/core/large_pages.h"
 #include "hostapp/scene/document.h"
 
 namespace hostapp {
@@ -23,9 +24,10 @@ class NeighbourImpl : public host::Neighbour {
  private:
   const host::Polygon* polygons_;
   int32_t polygonCount_;
-  std::vector<int32_t> offsets_;  // pointCount + 1
-  std::vector<int32_t> polys_;
-  std::vector<int32_t> sides_;  // 4 per polygon
+  // A million-polygon mesh needs tens of MiB here, faulted in as huge pages.
+  LargeVector<int32_t> offsets_;  // pointCount + 1
+  LargeVector<int32_t> polys_;
+  LargeVector<int32_t> sides_;  // 4 per polygon
 };
 
 class SceneImpl : public host::Scene {
