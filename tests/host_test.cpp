@@ -2,9 +2,11 @@
 // scene tree, links, neighbourhoods and plain bitmaps.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -106,6 +108,32 @@ TEST_F(HostTest, SixteenBitAndFloatKeepTheirPrecision) {
   EXPECT_EQ(std::memcmp(argb, back, sizeof argb), 0);
 }
 
+// Float to 8 bits: clamped to 0 .. 1 (NaN and every negative to 0), times 255, rounded half up.
+TEST_F(HostTest, FloatComponentsRoundToBytesAtTheEdges) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  const std::vector<std::pair<float, uint8_t>> cases = {
+      {nan, 0},      {-0.f, 0},       {-1.f, 0},     {-inf, 0},     {0.f, 0},
+      {1e-30f, 0},   {0.0078125f, 2}, {0.25f, 64},   {0.5f, 128},   {0.75f, 191},
+      {1.f, 255},    {2.f, 255},      {inf, 255},    {0.9f, 230},   {0.1f, 26},
+      {0.00196f, 0}, {0.00197f, 1},   {0.998f, 254}, {0.999f, 255}, {0.3f, 77}};
+  // With alpha (every component alike) and without (three a pixel, so that a row ends between
+  // groups of four).
+  for (const int32_t mode : {host::kModeARGBF, host::kModeRGBF}) {
+    SCOPED_TRACE(mode);
+    const int32_t components = mode == host::kModeARGBF ? 4 : 3;
+    const int32_t width = static_cast<int32_t>(cases.size()) / components + 1;
+    std::vector<float> row(static_cast<size_t>(width * components), 0.f);
+    for (size_t i = 0; i < cases.size(); ++i) row[i] = cases[i].first;
+    host::PaintBitmap* layer = texture(width, 1, mode)->activeLayer();
+    ASSERT_TRUE(layer->setPixelRow(0, 0, width, row.data(), mode));
+    std::vector<uint8_t> bytes(row.size(), 7);
+    ASSERT_TRUE(layer->getPixelRow(0, 0, width, bytes.data(), mode == host::kModeARGBF ? 5 : 4));
+    for (size_t i = 0; i < cases.size(); ++i)
+      EXPECT_EQ(bytes[i], cases[i].second) << "value " << cases[i].first;
+  }
+}
+
 TEST_F(HostTest, RowsPastTheBorderAreClippedInBothDirections) {
   host::PaintBitmap* layer = texture(4, 3, 5)->activeLayer();
   std::vector<uint8_t> row(6 * 4, 0);
@@ -139,6 +167,52 @@ TEST_F(HostTest, TextureReadsTheVisibleLayersComposited) {
   EXPECT_NEAR(out[1], 255, 1);
   EXPECT_NEAR(out[2], 127, 1);  // half red over white
   EXPECT_EQ(out[5], 255);       // second pixel: only the white background
+}
+
+// Straight-alpha over, layer by layer from the bottom, in float and in this order of operations:
+// a = sa + da (1 - sa), c = (sc sa + dc da (1 - sa)) / a, and 0 where a is not above 0.
+TEST_F(HostTest, TextureCompositeFollowsTheOverFormulaToTheBit) {
+  constexpr int32_t kWidth = 67;  // not a multiple of any vector width
+  host::Material* mat = build_.addMaterial("Floats");
+  host::PaintTexture* tex = build_.addTexture(mat, 0, kWidth, 1, host::kModeARGBF);
+  ASSERT_NE(tex, nullptr);
+  ASSERT_NE(tex->addLayer("Middle", host::kModeARGBF), nullptr);
+  ASSERT_NE(tex->addLayer("Top", host::kModeARGBF), nullptr);
+  uint32_t state = 12345;
+  auto next = [&state] {
+    state = state * 1664525u + 1013904223u;
+    return static_cast<float>(state >> 8) / 16777216.f;
+  };
+  std::vector<std::vector<float>> layers;
+  for (host::PaintBitmap* l = tex->firstLayer(); l; l = l->next()) {
+    std::vector<float> row(kWidth * 4);
+    for (int32_t x = 0; x < kWidth; ++x) {
+      // Each layer is clear where x mod 5 is its index, and every layer every seventh pixel.
+      const float alpha = x % 7 == 0 || x % 5 == static_cast<int32_t>(layers.size()) ? 0.f : next();
+      row[x * 4] = alpha;
+      for (int k = 1; k < 4; ++k) row[x * 4 + k] = next();
+    }
+    ASSERT_TRUE(l->setPixelRow(0, 0, kWidth, row.data(), host::kModeARGBF));
+    layers.push_back(row);
+  }
+  ASSERT_EQ(layers.size(), 3u);
+  std::vector<float> expected(kWidth * 4, 0.f);
+  for (const auto& src : layers)
+    for (int32_t x = 0; x < kWidth; ++x) {
+      float* d = &expected[x * 4];
+      const float* s = &src[x * 4];
+      const float a = s[0] + d[0] * (1.f - s[0]);
+      for (int k = 1; k < 4; ++k) {
+        const float over = s[k] * s[0] + d[k] * d[0] * (1.f - s[0]);
+        d[k] = a > 0.f ? over / a : 0.f;
+      }
+      d[0] = a;
+    }
+  std::vector<float> out(kWidth * 4, -1.f);
+  ASSERT_TRUE(tex->getPixelRow(0, 0, kWidth, out.data(), host::kModeARGBF));
+  for (int32_t i = 0; i < kWidth * 4; ++i)
+    ASSERT_EQ(std::bit_cast<uint32_t>(out[i]), std::bit_cast<uint32_t>(expected[i]))
+        << "pixel " << i / 4 << ", component " << i % 4;
 }
 
 TEST_F(HostTest, ChangedRectanglesAreRecordedAndEmptyOnesIgnored) {

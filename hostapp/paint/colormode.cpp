@@ -5,6 +5,10 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace hostapp {
 
 namespace {
@@ -32,6 +36,31 @@ const std::array<float, 256> kByteToFloat = [] {
 inline uint32_t quantise(float v, float unit) {
   const float c = v > 0.f ? (v < 1.f ? v : 1.f) : 0.f;
   return static_cast<uint32_t>(static_cast<double>(c * unit) + 0.5);
+}
+
+// quantise(v, 255) of `n` floats into bytes, four at a time where the vector unit allows: the
+// clamp takes NaN and -0 to +0 as the comparisons above do, and the rounding goes through double
+// as there.
+void quantiseToBytes(const uint8_t* in, uint8_t* out, size_t n) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.f), unit = _mm_set1_ps(255.f);
+  const __m128d half = _mm_set1_pd(0.5);
+  for (; i + 4 <= n; i += 4) {
+    const __m128 v = _mm_loadu_ps(reinterpret_cast<const float*>(in + 4 * i));
+    const __m128 c = _mm_mul_ps(_mm_min_ps(_mm_max_ps(v, zero), one), unit);
+    const __m128i lo = _mm_cvttpd_epi32(_mm_add_pd(_mm_cvtps_pd(c), half));
+    const __m128i hi = _mm_cvttpd_epi32(_mm_add_pd(_mm_cvtps_pd(_mm_movehl_ps(c, c)), half));
+    const __m128i words = _mm_packs_epi32(_mm_unpacklo_epi64(lo, hi), _mm_setzero_si128());
+    const int32_t bytes = _mm_cvtsi128_si32(_mm_packus_epi16(words, words));
+    std::memcpy(out + i, &bytes, 4);
+  }
+#endif
+  for (; i < n; ++i) {
+    float v;
+    std::memcpy(&v, in + 4 * i, 4);
+    out[i] = static_cast<uint8_t>(quantise(v, 255.f));
+  }
 }
 
 inline float readComponent(const uint8_t* p, int32_t bytes) {
@@ -228,6 +257,12 @@ bool convertPixels(int32_t srcMode, const void* src, int32_t dstMode, void* dst,
     float* f = static_cast<float*>(dst);
     for (int32_t i = 0; i < count; ++i, in += stride)
       for (int c = 0; c < 3; ++c) f[3 * i + c] = kByteToFloat[in[first + c]];
+    return true;
+  }
+  // Float RGB to 8-bit RGB with the same alpha: every component on its own.
+  if (s->kind == Kind::kRGB && d->kind == Kind::kRGB && s->alpha == d->alpha &&
+      s->componentBytes == 4 && d->componentBytes == 1) {
+    quantiseToBytes(in, out, static_cast<size_t>(count) * static_cast<size_t>(s->components));
     return true;
   }
   if (convertRGBModes(srcMode, in, dstMode, out, count)) return true;
