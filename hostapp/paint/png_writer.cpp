@@ -192,8 +192,13 @@ bool writePngRows(AtomicFile& file, const OIIO::ImageSpec& format, OIIO::TypeDes
   const size_t bandRows = strips * stripRows;
   try {
     writeHeader(file, format, static_cast<int>(sample * 8));
-    std::vector<uint8_t> band(std::min(bandRows, height) * rowBytes), carry(rowBytes);
-    std::vector<Strip> work(strips);
+    // The buffers stay with the thread for its next save: a texture's save fills several MiB
+    // of them, and fresh pages cost a fault each.
+    thread_local std::vector<uint8_t> band;
+    thread_local std::vector<Strip> work;
+    band.resize(std::min(bandRows, height) * rowBytes);
+    std::vector<uint8_t> carry(rowBytes);
+    work.resize(strips);
     for (Strip& s : work) {
       s.line.resize(rowBytes + 1);
       s.out.resize(compressBound(static_cast<uLong>(stripRows * (rowBytes + 1))) + 64);
