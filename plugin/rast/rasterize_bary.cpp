@@ -35,31 +35,8 @@ OpacityRule falloffRule(const PaintTarget& target, const host::BrushDab* dab) {
   return dab ? OpacityRule::kHost : OpacityRule::kNone;
 }
 
-inline float tableOpacity(const FalloffTable& t, float strength, const float p[3]) {
-  const float dx = t.centre[0] - p[0], dy = t.centre[1] - p[1], dz = t.centre[2] - p[2];
-  const float d2 = dx * dx + dy * dy + dz * dz;
-  if (!(d2 >= 0.f && d2 < t.radius2)) return 0.f;
-  const float at = d2 * t.scale;
-  if (!(at < static_cast<float>(kFalloffEntries))) return 0.f;
-  return strength * t.f[static_cast<int32_t>(at)];
-}
-
 inline host::Vector toVector(const float p[3]) {
   return host::Vector(p[0], p[1], p[2]);
-}
-
-inline float pixelOpacity(const Brush& b, OpacityRule rule, const float p[3]) {
-  switch (rule) {
-    case OpacityRule::kStrength:
-      return b.strength;
-    case OpacityRule::kTable:
-      return tableOpacity(*b.table, b.strength, p);
-    case OpacityRule::kHost:
-      return b.strength * static_cast<float>(b.dab->falloffAt(toVector(p)));
-    case OpacityRule::kNone:
-      break;
-  }
-  return 0.f;
 }
 
 // A span's surface positions: pixel k lies at start + tau * delta, tau growing by step per pixel.
@@ -215,9 +192,11 @@ bool triangleReach(const FalloffTable& t, const float pos[3][3], const WalkPoint
   return out.rowMin < out.rowMax;
 }
 
-// The table opacity of pixels [lo, hi) whose span parameters `out` holds, in place: position,
-// squared distance, the radius and table limits, the lookup and the strength, each the same
-// single-precision operation in the same order as tableOpacity.
+// The table opacity of pixels [lo, hi) whose span parameters `out` holds, in place. One pixel's
+// rule, in single precision: its position start + tau delta, d = centre - position, d2 = dx dx +
+// dy dy + dz dz; nothing unless 0 <= d2 < radius2 and at = d2 scale lies below the table's
+// length; else strength times the entry at the whole part of `at`. Four pixels go at a time,
+// each lane the same operations in the same order.
 void tableSpan(const FalloffTable& t, const SpanGeometry& g, float strength, int32_t lo, int32_t hi,
                float* out) {
   const float cx = t.centre[0], cy = t.centre[1], cz = t.centre[2];
@@ -381,19 +360,17 @@ void stampCoordinates(const StampSetup& st, int32_t y, int32_t x, int32_t count,
 }
 
 // Paints `count` pixels of a span from pixel `first` on, held in row, from the slot's stamp or
-// stencil, whose coordinates `coords` holds from pixel `first` on.
-void stampSpan(const Brush& b, const StampSetup& st, const SlotPass& p, const SpanGeometry& g,
-               int32_t first, int32_t count, const double* coords, uint8_t* row) {
+// stencil, whose coordinates `coords` holds from pixel `first` on; `opacity` is the brush's
+// opacity of each pixel of the span, by its index in the span.
+void stampSpan(const StampSetup& st, const SlotPass& p, int32_t first, int32_t count,
+               const double* coords, const float* opacity, uint8_t* row) {
   const int32_t w = p.stamp->width(), h = p.stamp->height();
   const uint8_t* kept = p.stampPixels;
   const uint8_t* keptAlpha = st.stampAlpha ? p.stampAlpha : nullptr;
   const double sw = w, sh = h;
-  const OpacityRule rule = st.flat ? OpacityRule::kStrength : b.rule;
   const uint8_t* replacement = st.useStampColor ? nullptr : p.color;
   size_t offset = 0;
-  float tau = tauAt(g, first);
-  float pos[3];
-  for (int32_t k = first; k < first + count; ++k, tau += g.step) {
+  for (int32_t k = first; k < first + count; ++k) {
     double s = coords[2 * (k - first)], t = coords[2 * (k - first) + 1];
     bool painted = s >= 0.0 && s < sw && t >= 0.0 && t < sh;
     if (!painted && !st.stencil && st.tile && std::isfinite(s) && std::isfinite(t)) {
@@ -401,12 +378,7 @@ void stampSpan(const Brush& b, const StampSetup& st, const SlotPass& p, const Sp
       t = wrapInto(t, sh);
       painted = true;
     }
-    float o = 0.f;
-    if (painted) {
-      for (int i = 0; i < 3; ++i) pos[i] = g.start[i] + tau * g.delta[i];
-      o = pixelOpacity(b, rule, pos);
-      if (o > 0.f && b.pointTest && b.dab && !b.dab->pointTest(toVector(pos))) o = 0.f;
-    }
+    const float o = painted ? opacity[k] : 0.f;
     if (!(o > 0.f)) {
       offset += static_cast<size_t>(p.layout.pixelBytes);
       continue;
@@ -526,6 +498,10 @@ void rasterize_bary(const host::BrushDab* dab, PaintTarget& target, int32_t slot
   double* coords = stamping ? reinterpret_cast<double*>(base + coordsAt) : nullptr;
   if (blur) scratch.place(base);
 
+  // A stamp's opacity is the strength alone where it lies flat on the surface.
+  Brush stampBrush = brush;
+  if (stamping && st.flat) stampBrush.rule = OpacityRule::kStrength;
+
   // The falloff table paints nothing beyond the brush's radius: rows and pixels past it are not
   // even looked at.
   const bool clipped = brush.rule == OpacityRule::kTable && !(stamping && st.flat);
@@ -550,6 +526,10 @@ void rasterize_bary(const host::BrushDab* dab, PaintTarget& target, int32_t slot
       if (!colourOpacity(brush, g, first, reach, opacity)) return;
       while (!(opacity[first] > 0.f)) ++first;
       while (!(opacity[reach - 1] > 0.f)) --reach;
+    } else {
+      // Every channel's stamp pixel takes the same opacity: it is worked out once for the span,
+      // the rows read and written all the same.
+      colourOpacity(stampBrush, g, first, reach, opacity);
     }
     const int32_t x0 = g.x0 + first;
     for (int32_t i = 0; i < n; ++i) {
@@ -562,7 +542,7 @@ void rasterize_bary(const host::BrushDab* dab, PaintTarget& target, int32_t slot
       if (!p.bitmap->getPixelRow(x0, span.y, count, row, p.layout.mode)) continue;
       if (stamping) {
         stampCoordinates(st, span.y, x0, count, coords);
-        stampSpan(brush, st, p, g, first, count, coords, row);
+        stampSpan(st, p, first, count, coords, opacity, row);
       } else if (blur) {
         if (!blurSpan(p, span.y, x0, count, opacity + first, scratch, row)) continue;
       } else {
