@@ -498,7 +498,7 @@ void rasterize_bary(const host::BrushDab* dab, PaintTarget& target, int32_t slot
   double* coords = stamping ? reinterpret_cast<double*>(base + coordsAt) : nullptr;
   if (blur) scratch.place(base);
 
-  // A stamp's opacity is the strength alone where it lies flat on the surface.
+  // A stamp or stencil painted without falloff takes the strength alone.
   Brush stampBrush = brush;
   if (stamping && st.flat) stampBrush.rule = OpacityRule::kStrength;
 
