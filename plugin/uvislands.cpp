@@ -147,18 +147,17 @@ bool findUVIslands(UVIslandList& list, host::UVWTag* uvw, host::PolygonObject* o
     while (!stack.empty()) {
       const int32_t p = stack.pop();
       if (!island.polygons.push(p)) return fail();
+      const host::Polygon& poly = polys[p];
+      const int sides = poly.isTriangle() ? 3 : 4;
       if (p < uvCount) {
         const host::UVWPolygon& uv = uvs[p];
-        const bool tri = polys[p].isTriangle();
         for (int k = 0; k < 4; ++k) {
-          const host::Vector& c = tri && k == 3 ? uv.c : uv.corner(k);
+          const host::Vector& c = sides == 3 && k == 3 ? uv.c : uv.corner(k);
           su += c.x;
           sv += c.y;
         }
       }
       host::Material* mp = material[static_cast<size_t>(p)];
-      const host::Polygon& poly = polys[p];
-      const int sides = poly.isTriangle() ? 3 : 4;
       if (!linked && mp) {
         island.material.set(mp);
         linked = true;
