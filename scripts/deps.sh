@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libcli11-dev libopenimageio-dev libjpeg-dev libtinyobjloader-dev libfreetype-dev
-  fonts-dejavu-core clang-format libzstd-dev libxxhash-dev zlib1g-dev clang libclang-rt-14-dev
+  fonts-dejavu-core clang-format libzstd-dev libxxhash-dev zlib1g-dev libpng-dev clang libclang-rt-14-dev
   python3 python3-jsonschema libsdl2-dev libepoxy-dev xvfb xauth libgl1-mesa-dri)
 missing=()
 for p in "${packages[@]}"; do

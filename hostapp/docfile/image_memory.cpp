@@ -1,12 +1,10 @@
 #include "hostapp/docfile/image_memory.h"
 
-#include <OpenImageIO/filesystem.h>
-#include <OpenImageIO/imageio.h>
-
 #include <vector>
 
 #include "hostapp/docfile/format.h"
 #include "hostapp/paint/exr_header.h"
+#include "hostapp/paint/image_library.h"
 #include "hostapp/paint/png_stream.h"
 
 namespace hostapp::docfile {
@@ -43,13 +41,9 @@ bool encodeImage(const host::Bitmap& bitmap, int32_t format, bool alpha, std::st
   if (!name || bitmap.width() <= 0 || bitmap.height() <= 0) return false;
   const int32_t w = bitmap.width(), h = bitmap.height();
   const int channels = alpha && bitmap.bits() == 32 && format != host::kFormatJPEG ? 4 : 3;
-  std::vector<unsigned char> file;
-  OIIO::Filesystem::IOVecOutput proxy(file);
-  auto img = OIIO::ImageOutput::create(name);
-  if (!img || !img->supports("ioproxy") || !img->set_ioproxy(&proxy)) return false;
-  OIIO::ImageSpec spec(w, h, channels, OIIO::TypeDesc::UINT8);
-  if (channels == 4) spec.alpha_channel = 3;
-  if (!img->open(name, spec)) return false;
+  std::string why;
+  ImageLibrary* library = imageLibrary(why);
+  if (!library) return false;
   std::vector<uint8_t> pixels(static_cast<size_t>(w) * h * channels);
   for (int32_t y = 0; y < h; ++y) {
     for (int32_t x = 0; x < w; ++x) {
@@ -58,8 +52,8 @@ bool encodeImage(const host::Bitmap& bitmap, int32_t format, bool alpha, std::st
       if (channels == 4) p[3] = bitmap.getAlpha(x, y);
     }
   }
-  const bool ok = img->write_image(OIIO::TypeDesc::UINT8, pixels.data());
-  if (!img->close() || !ok) return false;
+  std::vector<unsigned char> file;
+  if (!library->encodeBytes(name, w, h, channels, pixels.data(), file)) return false;
   out.assign(reinterpret_cast<const char*>(file.data()), file.size());
   return true;
 }
@@ -70,24 +64,20 @@ bool decodeImage(std::string_view bytes, int32_t format, host::Bitmap& bitmap) {
   if (format == host::kFormatPNG && !pngChunksComplete(bytes)) return false;
   if (int64_t declared = 0; !exrHeadersFit(bytes, static_cast<int64_t>(bytes.size()), declared))
     return false;
-  OIIO::Filesystem::IOMemReader proxy(bytes.data(), bytes.size());
-  auto img = OIIO::ImageInput::open(name, nullptr, &proxy);
-  if (!img) {
-    OIIO::geterror();  // clears the message the failed open left behind
+  std::string why;
+  ImageLibrary* library = imageLibrary(why);
+  if (!library) return false;
+  std::unique_ptr<ImageFileReader> img = library->openBytes(bytes, name);
+  if (!img) return false;
+  const ImageFileInfo spec = img->info();
+  if (spec.width <= 0 || spec.height <= 0 || spec.channels <= 0 || spec.width > kMaxImageSide ||
+      spec.height > kMaxImageSide || spec.volume)
     return false;
-  }
-  const OIIO::ImageSpec& spec = img->spec();
-  if (spec.width <= 0 || spec.height <= 0 || spec.nchannels <= 0 || spec.width > kMaxImageSide ||
-      spec.height > kMaxImageSide || spec.depth != 1)
-    return false;
-  const int channels = std::min(spec.nchannels, 4);
+  const int channels = std::min(spec.channels, 4);
   const uint64_t pixelBytes = uint64_t(spec.width) * uint64_t(spec.height) * uint64_t(channels);
   if (pixelBytes > kSmallImageBytes && pixelBytes > kMaxPackingRatio * bytes.size()) return false;
   std::vector<uint8_t> pixels(static_cast<size_t>(pixelBytes));
-  if (!img->read_image(0, 0, 0, channels, OIIO::TypeDesc::UINT8, pixels.data())) {
-    img->geterror();
-    return false;
-  }
+  if (!img->read(channels, SampleType::kUInt8, pixels.data(), why)) return false;
   const bool alpha = channels == 4 || channels == 2;
   if (!bitmap.init(spec.width, spec.height, alpha ? 32 : 24)) return false;
   for (int32_t y = 0; y < spec.height; ++y) {

@@ -1,11 +1,12 @@
 #include "hostapp/paint/colorspace.h"
 
-#include <OpenImageIO/imageio.h>
+#include <strings.h>
 
 #include <cmath>
 #include <vector>
 
 #include "hostapp/paint/colormode.h"
+#include "hostapp/paint/image_library.h"
 #include "hostapp/paint/paint_bitmap.h"
 
 namespace hostapp {
@@ -65,18 +66,16 @@ const char* encodingName(Encoding e) {
 
 Encoding imageFileEncoding(const std::string& path, bool colorData) {
   if (!colorData) return Encoding::kRaw;
-  auto in = OIIO::ImageInput::open(path);
+  std::string why;
+  ImageLibrary* library = imageLibrary(why);
+  std::unique_ptr<ImageFileReader> in = library ? library->open(path, why) : nullptr;
   if (!in) return Encoding::kSRGB;
-  const OIIO::ImageSpec& spec = in->spec();
-  const std::string tag = spec.get_string_attribute("oiio:ColorSpace");
-  const std::string description = spec.get_string_attribute("ImageDescription");
-  if (OIIO::Strutil::iequals(tag, "linear") || description == "colorspace: linear")
+  const ImageFileInfo& spec = in->info();
+  if (strcasecmp(spec.colorSpace.c_str(), "linear") == 0 ||
+      spec.description == "colorspace: linear")
     return Encoding::kLinear;
-  if (OIIO::Strutil::iequals(tag, "sRGB")) return Encoding::kSRGB;
-  const bool floats = spec.format.basetype == OIIO::TypeDesc::HALF ||
-                      spec.format.basetype == OIIO::TypeDesc::FLOAT ||
-                      spec.format.basetype == OIIO::TypeDesc::DOUBLE;
-  return floats ? Encoding::kLinear : Encoding::kSRGB;
+  if (strcasecmp(spec.colorSpace.c_str(), "sRGB") == 0) return Encoding::kSRGB;
+  return spec.floating ? Encoding::kLinear : Encoding::kSRGB;
 }
 
 void reencodeTexture(PaintTextureImpl& tex, Encoding from, Encoding to) {

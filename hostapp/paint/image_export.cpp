@@ -1,7 +1,5 @@
 #include "hostapp/paint/image_export.h"
 
-#include <OpenImageIO/imageio.h>
-
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -32,16 +30,16 @@ SampleDepth depthOfBytes(int32_t bytes) {
   return bytes == 1 ? SampleDepth::kUInt8 : bytes == 2 ? SampleDepth::kUInt16 : SampleDepth::kFloat;
 }
 
-OIIO::TypeDesc typeOf(SampleDepth d) {
+SampleType typeOf(SampleDepth d) {
   switch (d) {
     case SampleDepth::kUInt8:
-      return OIIO::TypeDesc::UINT8;
+      return SampleType::kUInt8;
     case SampleDepth::kUInt16:
-      return OIIO::TypeDesc::UINT16;
+      return SampleType::kUInt16;
     case SampleDepth::kHalf:
-      return OIIO::TypeDesc::HALF;
+      return SampleType::kHalf;
     default:
-      return OIIO::TypeDesc::FLOAT;
+      return SampleType::kFloat;
   }
 }
 
@@ -140,18 +138,22 @@ bool exportImageFile(const host::PaintBitmap& bitmap, const std::string& path,
   const bool alpha = layout->alpha && channels > 1;
   // JPEG has no alpha: the colour is written alone.
   const int32_t fileChannels = format == host::kFormatJPEG && alpha ? channels - 1 : channels;
-  OIIO::ImageSpec spec(width, height, fileChannels, typeOf(depth));
-  if (alpha && fileChannels == channels) spec.alpha_channel = channels - 1;
+  ImageFormat spec;
+  spec.width = width;
+  spec.height = height;
+  spec.channels = fileChannels;
+  spec.type = typeOf(depth);
+  if (alpha && fileChannels == channels) spec.alphaChannel = channels - 1;
   // Layers hold straight alpha: the writers must not divide the colour by alpha on the way out.
-  spec.attribute("oiio:UnassociatedAlpha", 1);
+  spec.unassociatedAlpha = true;
   if (format == host::kFormatPNG) setPngOptions(spec, options.compression);
   // Data has no transfer function: it is tagged linear, so that no reader decodes it as sRGB.
   if (to == Encoding::kSRGB) {
-    spec.attribute("oiio:ColorSpace", "sRGB");
+    spec.colorSpace = "sRGB";
   } else {
-    spec.attribute("oiio:ColorSpace", "Linear");
+    spec.colorSpace = "Linear";
     // TIFF has no linear tag of its own; the description says it for readers that look.
-    if (format == host::kFormatTIFF) spec.attribute("ImageDescription", "colorspace: linear");
+    if (format == host::kFormatTIFF) spec.description = "colorspace: linear";
   }
   const int32_t cb = layout->componentBytes;
   // Integer samples kept at their own depth and encoding go to the file as they are, alpha
@@ -166,7 +168,7 @@ bool exportImageFile(const host::PaintBitmap& bitmap, const std::string& path,
     const size_t pixelOut = static_cast<size_t>(fileChannels) * cb;
     const size_t sample = static_cast<size_t>(cb);
     return writeImageRows(
-        path, spec, cb == 1 ? OIIO::TypeDesc::UINT8 : OIIO::TypeDesc::UINT16,
+        path, spec, cb == 1 ? SampleType::kUInt8 : SampleType::kUInt16,
         [&](int32_t y) -> const void* {
           bitmap.getPixelRow(0, y, width, raw.data(), layout->mode);
           if (sample == 1 && pixelIn == 4 && pixelOut == 4 && colourFirst == 1) {
@@ -196,7 +198,7 @@ bool exportImageFile(const host::PaintBitmap& bitmap, const std::string& path,
   std::vector<float> row(static_cast<size_t>(width) * channels);
   const int32_t colourFirst = layout->alpha ? 1 : 0;
   return writeImageRows(
-      path, spec, OIIO::TypeDesc::FLOAT,
+      path, spec, SampleType::kFloat,
       [&](int32_t y) -> const void* {
         bitmap.getPixelRow(0, y, width, raw.data(), layout->mode);
         for (int32_t x = 0; x < width; ++x) {

@@ -3,21 +3,22 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <OpenImageIO/imageio.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "hostapp/core/local_file.h"
 #include "hostapp/core/memory.h"
 #include "hostapp/paint/colormode.h"
 #include "hostapp/paint/exr_header.h"
+#include "hostapp/paint/image_library.h"
 #include "hostapp/paint/image_writer.h"
 #include "hostapp/paint/paint_bitmap.h"
+#include "hostapp/paint/png_reader.h"
 #include "hostapp/paint/png_stream.h"
 
 namespace hostapp {
@@ -57,16 +58,16 @@ void moveAlphaFirst(uint8_t* row, int32_t count, int32_t channels, int32_t compo
   }
 }
 
-OIIO::TypeDesc typeOfBytes(int32_t componentBytes) {
-  return componentBytes == 1   ? OIIO::TypeDesc::UINT8
-         : componentBytes == 2 ? OIIO::TypeDesc::UINT16
-                               : OIIO::TypeDesc::FLOAT;
+SampleType typeOfBytes(int32_t componentBytes) {
+  return componentBytes == 1   ? SampleType::kUInt8
+         : componentBytes == 2 ? SampleType::kUInt16
+                               : SampleType::kFloat;
 }
 
 // Writes rows produced by `fill(y, buffer)` (alpha last, `type` samples) to the file.
 template <class RowFill>
 bool writeRows(const std::string& path, int32_t width, int32_t height, int32_t channels, bool alpha,
-               OIIO::TypeDesc type, RowFill fill, std::string& error) {
+               SampleType type, RowFill fill, std::string& error) {
   const int32_t format = imageFormatOfPath(path);
   if (!format) {
     error = "The image " + path +
@@ -75,12 +76,16 @@ bool writeRows(const std::string& path, int32_t width, int32_t height, int32_t c
   }
   // JPEG has no alpha: the colour is written alone.
   const int32_t fileChannels = (format == host::kFormatJPEG && alpha) ? channels - 1 : channels;
-  OIIO::ImageSpec spec(width, height, fileChannels, type);
-  if (alpha && fileChannels == channels) spec.alpha_channel = channels - 1;
+  ImageFormat spec;
+  spec.width = width;
+  spec.height = height;
+  spec.channels = fileChannels;
+  spec.type = type;
+  if (alpha && fileChannels == channels) spec.alphaChannel = channels - 1;
   // Bitmaps hold straight alpha: the writers must not divide the colour by alpha on the way out.
-  spec.attribute("oiio:UnassociatedAlpha", 1);
+  spec.unassociatedAlpha = true;
   if (format == host::kFormatPNG) setPngOptions(spec);
-  const size_t sample = type.size();
+  const size_t sample = sampleBytes(type);
   std::vector<uint8_t> row(static_cast<size_t>(width) * channels * sample);
   return writeImageRows(
       path, spec, type,
@@ -95,10 +100,6 @@ bool writeRows(const std::string& path, int32_t width, int32_t height, int32_t c
       },
       error);
 }
-
-// The image library's own debugging lines (a caught EXR exception, say) are not for painters;
-// some builds of it print them unless told not to.
-[[maybe_unused]] const bool gLibraryDebugOff = OIIO::attribute("debug", 0);
 
 // Some of the image library's readers print their errors to stderr as well as returning them;
 // the program says them once, in its own sentence. Standard error is closed to them while a
@@ -141,49 +142,68 @@ int programStderr() {
 
 namespace {
 
+// An image file being read: by the program's own PNG reader, or by the image library.
+struct OpenedImage {
+  std::unique_ptr<ImageFileReader> reader;
+  bool own = false;
+  explicit operator bool() const { return reader != nullptr; }
+  const ImageFileInfo& info() const { return reader->info(); }
+};
+
+std::unique_ptr<ImageFileReader> openWithLibrary(const std::string& path, std::string& error) {
+  std::string why;
+  ImageLibrary* library = imageLibrary(why);
+  if (!library) {
+    error = "The image " + path + " could not be read: " + why + ".";
+    return nullptr;
+  }
+  std::unique_ptr<ImageFileReader> in;
+  {
+    const QuietStderr quiet;
+    in = library->open(path, why);
+  }
+  if (!in) {
+    why = libraryReason(why);
+    error = "The image " + path + " could not be read: " +
+            (why.empty() ? "it is not an image file this program knows" : why) + ".";
+  }
+  return in;
+}
+
 // Opens an image file whose size this program can hold: its declared size is checked against the
 // largest side and the memory budget before any pixel is decoded. `bytesPerPixel` is what the
-// decoded image and its bitmap need together. Null with `error` set otherwise.
-std::unique_ptr<OIIO::ImageInput> openImage(CountingMemory& memory, const std::string& path,
-                                            int32_t bytesPerPixel, std::string& error) {
+// decoded image and its bitmap need together; `wanted` is the sample type that will be read,
+// none for the file's own. Empty with `error` set otherwise.
+OpenedImage openImage(CountingMemory& memory, const std::string& path,
+                      std::optional<SampleType> wanted, int32_t bytesPerPixel,
+                      std::string& error) {
   const std::string problem = inputFileProblem(path);
   if (!problem.empty()) {
     error = "The image " + path + " " + problem + ".";
-    return nullptr;
+    return {};
   }
   if (!pngFileComplete(path)) {
     error = "The image " + path + " could not be read: it is a PNG file cut short.";
-    return nullptr;
+    return {};
   }
   if (int64_t declared = 0; !exrFileHeadersFit(path, declared)) {
     error = "The image " + path + " could not be read: its EXR header declares a value of " +
             std::to_string(declared) + " bytes, more than the file holds; it was not decoded.";
-    return nullptr;
+    return {};
   }
-  // Bitmaps hold straight alpha: the readers must not multiply the colour by alpha on the way in.
-  OIIO::ImageSpec config;
-  config.attribute("oiio:UnassociatedAlpha", 1);
-  std::unique_ptr<OIIO::ImageInput> in;
-  {
-    const QuietStderr quiet;
-    in = OIIO::ImageInput::open(path, &config);
-  }
-  if (!in) {
-    const std::string why = libraryReason(OIIO::geterror());
-    error = "The image " + path + " could not be read: " +
-            (why.empty() ? "it is not an image file this program knows" : why) + ".";
-    return nullptr;
-  }
-  const OIIO::ImageSpec& spec = in->spec();
-  if (spec.width <= 0 || spec.height <= 0 || spec.nchannels <= 0) {
+  OpenedImage in{openOwnPng(path, wanted), true};
+  if (!in) in = OpenedImage{openWithLibrary(path, error), false};
+  if (!in) return {};
+  const ImageFileInfo& spec = in.info();
+  if (spec.width <= 0 || spec.height <= 0 || spec.channels <= 0) {
     error = "The image " + path + " has no pixels this program can use.";
-    return nullptr;
+    return {};
   }
   if (spec.width > kMaxImageSide || spec.height > kMaxImageSide) {
     error = "The image " + path + " declares " + std::to_string(spec.width) + " x " +
             std::to_string(spec.height) + " pixels, more than " + std::to_string(kMaxImageSide) +
             " in a direction; it was not decoded.";
-    return nullptr;
+    return {};
   }
   const uint64_t bytes = uint64_t(spec.width) * uint64_t(spec.height) * uint64_t(bytesPerPixel);
   if (!memory.fits(bytes)) {
@@ -191,9 +211,29 @@ std::unique_ptr<OIIO::ImageInput> openImage(CountingMemory& memory, const std::s
             std::to_string(spec.height) + " pixels, which would need " + byteSize(bytes) +
             ", more than the " + byteSize(memory.budget() - memory.reserved()) +
             " left in the memory budget; it was not decoded.";
-    return nullptr;
+    return {};
   }
   return in;
+}
+
+// Decodes the whole image. When the program's own PNG reader fails, the image library reads the
+// file again and gives its reason, so that a damaged file is judged the same either way.
+bool readImage(OpenedImage& in, const std::string& path, int32_t channels, SampleType type,
+               void* pixels, std::string& error) {
+  std::string why;
+  bool read = false;
+  {
+    const QuietStderr quiet;
+    read = in.reader->read(channels, type, pixels, why);
+  }
+  if (!read && in.own) {
+    in = OpenedImage{openWithLibrary(path, error), false};
+    if (!in) return false;
+    const QuietStderr quiet;
+    read = in.reader->read(channels, type, pixels, why);
+  }
+  if (!read) error = "The image " + path + " could not be read: " + libraryReason(why) + ".";
+  return read;
 }
 
 }  // namespace
@@ -201,29 +241,21 @@ std::unique_ptr<OIIO::ImageInput> openImage(CountingMemory& memory, const std::s
 std::unique_ptr<PlainBitmap> loadPlainBitmap(CountingMemory& memory, const std::string& path,
                                              std::string& error) {
   // Decoded as 8-bit samples, then held at 4 bytes a pixel.
-  auto in = openImage(memory, path, 4 + 4, error);
+  OpenedImage in = openImage(memory, path, SampleType::kUInt8, 4 + 4, error);
   if (!in) return nullptr;
-  const OIIO::ImageSpec& spec = in->spec();
-  const int channels = std::min(spec.nchannels, 4);
+  const ImageFileInfo spec = in.info();
+  const int channels = std::min(spec.channels, 4);
   std::vector<uint8_t> pixels(static_cast<size_t>(spec.width) * spec.height * channels);
-  bool read = false;
-  {
-    const QuietStderr quiet;
-    read = in->read_image(0, 0, 0, channels, OIIO::TypeDesc::UINT8, pixels.data());
-  }
-  if (!read) {
-    error = "The image " + path + " could not be read: " + libraryReason(in->geterror()) + ".";
-    return nullptr;
-  }
-  in->close();
+  if (!readImage(in, path, channels, SampleType::kUInt8, pixels.data(), error)) return nullptr;
+  in.reader.reset();
   auto bmp = std::make_unique<PlainBitmap>(memory);
   if (!bmp->init(spec.width, spec.height, 32)) {
     error = "The image " + path + " could not be loaded: the machine ran out of memory.";
     return nullptr;
   }
-  const int alpha = spec.alpha_channel >= 0 && spec.alpha_channel < channels ? spec.alpha_channel
-                    : channels == 4                                          ? 3
-                                                                             : -1;
+  const int alpha = spec.alphaChannel >= 0 && spec.alphaChannel < channels ? spec.alphaChannel
+                    : channels == 4                                        ? 3
+                                                                           : -1;
   for (int y = 0; y < spec.height; ++y) {
     for (int x = 0; x < spec.width; ++x) {
       const uint8_t* p = &pixels[(static_cast<size_t>(y) * spec.width + x) * channels];
@@ -238,34 +270,21 @@ std::unique_ptr<PlainBitmap> loadPlainBitmap(CountingMemory& memory, const std::
 std::unique_ptr<PaintTextureImpl> loadPaintTexture(CountingMemory& memory, const std::string& path,
                                                    std::string& error) {
   // Decoded at the layer's depth and held again by the layer: up to 16 bytes a pixel each.
-  auto in = openImage(memory, path, 2 * 16, error);
+  OpenedImage in = openImage(memory, path, std::nullopt, 2 * 16, error);
   if (!in) return nullptr;
-  const OIIO::ImageSpec& spec = in->spec();
-  const int32_t channels = std::min(spec.nchannels, 4);
-  const int32_t bytes = spec.format.basetype == OIIO::TypeDesc::UINT8    ? 1
-                        : spec.format.basetype == OIIO::TypeDesc::UINT16 ? 2
-                        : spec.format.basetype == OIIO::TypeDesc::HALF ||
-                                spec.format.basetype == OIIO::TypeDesc::FLOAT ||
-                                spec.format.basetype == OIIO::TypeDesc::DOUBLE
-                            ? 4
-                            : 1;
+  const ImageFileInfo spec = in.info();
+  const int32_t channels = std::min(spec.channels, 4);
+  const int32_t bytes = spec.type == SampleType::kUInt8    ? 1
+                        : spec.type == SampleType::kUInt16 ? 2
+                                                           : 4;
   static constexpr int32_t kModes[3][4] = {
       {host::kModeGrey8, host::kModeAGrey8, host::kModeRGB8, host::kModeARGB8},
       {host::kModeGrey16, host::kModeAGrey16, host::kModeRGB16, host::kModeARGB16},
       {host::kModeGreyF, host::kModeAGreyF, host::kModeRGBF, host::kModeARGBF}};
   const int32_t mode = kModes[bytes == 1 ? 0 : bytes == 2 ? 1 : 2][channels - 1];
-  const OIIO::TypeDesc type = typeOfBytes(bytes);
   std::vector<uint8_t> pixels(static_cast<size_t>(spec.width) * spec.height * channels * bytes);
-  bool read = false;
-  {
-    const QuietStderr quiet;
-    read = in->read_image(0, 0, 0, channels, type, pixels.data());
-  }
-  if (!read) {
-    error = "The image " + path + " could not be read: " + libraryReason(in->geterror()) + ".";
-    return nullptr;
-  }
-  in->close();
+  if (!readImage(in, path, channels, typeOfBytes(bytes), pixels.data(), error)) return nullptr;
+  in.reader.reset();
   auto tex = std::make_unique<PaintTextureImpl>(memory, path);
   tex->setFormat(spec.width, spec.height, mode);
   host::PaintBitmap* layer = tex->addLayer("Background", mode);
@@ -318,7 +337,7 @@ bool savePlainBitmap(const PlainBitmap& bitmap, const std::string& path, std::st
   const bool alpha = bitmap.bits() == 32;
   const int32_t channels = alpha ? 4 : 3;
   return writeRows(
-      path, width, height, channels, alpha, OIIO::TypeDesc::UINT8,
+      path, width, height, channels, alpha, SampleType::kUInt8,
       [&](int32_t y, uint8_t* row) {
         const uint8_t* src = &bitmap.rgba()[static_cast<size_t>(y) * width * 4];
         for (int32_t x = 0; x < width; ++x)

@@ -11,6 +11,8 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include "hostapp/paint/image_library.h"
+
 namespace hostapp {
 
 namespace {
@@ -78,8 +80,8 @@ void endSink(j_compress_ptr c) {
 
 // The encoding itself, where the library may jump back to. Nothing here that needs destroying
 // lives past the jump point but the encoder, which the jump's landing destroys.
-bool encode(Sink& sink, Errors& errors, const OIIO::ImageSpec& format, OIIO::TypeDesc rowType,
-            const std::function<const void*(int32_t)>& row, uint8_t* bytes) {
+bool encode(Sink& sink, Errors& errors, const ImageFormat& format, SampleType rowType,
+            const RowSource& row, ImageLibrary* library, uint8_t* bytes) {
   jpeg_compress_struct c{};
   c.err = jpeg_std_error(&errors.base);
   errors.base.error_exit = onError;
@@ -92,14 +94,14 @@ bool encode(Sink& sink, Errors& errors, const OIIO::ImageSpec& format, OIIO::Typ
   c.dest = &sink.base;
   c.image_width = static_cast<JDIMENSION>(format.width);
   c.image_height = static_cast<JDIMENSION>(format.height);
-  c.input_components = format.nchannels;
-  c.in_color_space = format.nchannels == 1 ? JCS_GRAYSCALE : JCS_RGB;
+  c.input_components = format.channels;
+  c.in_color_space = format.channels == 1 ? JCS_GRAYSCALE : JCS_RGB;
   jpeg_set_defaults(&c);
   jpeg_set_quality(&c, kQuality, TRUE);
   for (int i = 0; i < c.num_components; ++i)
     c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
   jpeg_start_compress(&c, TRUE);
-  const int samples = format.width * format.nchannels;
+  const int samples = format.width * format.channels;
   for (int32_t y = 0; y < format.height; ++y) {
     const void* given = nullptr;
     try {
@@ -109,10 +111,10 @@ bool encode(Sink& sink, Errors& errors, const OIIO::ImageSpec& format, OIIO::Typ
       throw;
     }
     JSAMPROW line = bytes;
-    if (rowType == OIIO::TypeDesc::UINT8)
+    if (rowType == SampleType::kUInt8)
       line = const_cast<JSAMPROW>(static_cast<const JSAMPLE*>(given));
     else
-      OIIO::convert_pixel_values(rowType, given, OIIO::TypeDesc::UINT8, bytes, samples);
+      library->toBytes(rowType, given, bytes, static_cast<size_t>(samples));
     jpeg_write_scanlines(&c, &line, 1);
   }
   jpeg_finish_compress(&c);
@@ -122,10 +124,14 @@ bool encode(Sink& sink, Errors& errors, const OIIO::ImageSpec& format, OIIO::Typ
 
 }  // namespace
 
-bool writeJpegRows(AtomicFile& file, const OIIO::ImageSpec& format, OIIO::TypeDesc rowType,
-                   const std::function<const void*(int32_t y)>& row, std::string& why) {
-  if (format.nchannels != 1 && format.nchannels != 3) {
-    why = "JPEG holds grey or RGB, not " + std::to_string(format.nchannels) + " channels";
+bool writeJpegRows(AtomicFile& file, const ImageFormat& format, SampleType rowType,
+                   const RowSource& row, ImageLibrary* library, std::string& why) {
+  if (rowType != SampleType::kUInt8 && !library) {
+    why = "there is no image library to round its samples to 8 bits";
+    return false;
+  }
+  if (format.channels != 1 && format.channels != 3) {
+    why = "JPEG holds grey or RGB, not " + std::to_string(format.channels) + " channels";
     return false;
   }
   if (format.width <= 0 || format.height <= 0 || format.width > JPEG_MAX_DIMENSION ||
@@ -134,7 +140,7 @@ bool writeJpegRows(AtomicFile& file, const OIIO::ImageSpec& format, OIIO::TypeDe
     return false;
   }
   // Everything the encoding needs of ours is made before it starts.
-  std::vector<uint8_t> bytes(static_cast<size_t>(format.width) * format.nchannels);
+  std::vector<uint8_t> bytes(static_cast<size_t>(format.width) * format.channels);
   auto sink = std::make_unique<Sink>();
   sink->base.init_destination = startSink;
   sink->base.empty_output_buffer = emptySink;
@@ -143,7 +149,7 @@ bool writeJpegRows(AtomicFile& file, const OIIO::ImageSpec& format, OIIO::TypeDe
   sink->at = 0;
   sink->outOfMemory = false;
   Errors errors{};
-  if (encode(*sink, errors, format, rowType, row, bytes.data())) return true;
+  if (encode(*sink, errors, format, rowType, row, library, bytes.data())) return true;
   why = sink->outOfMemory || errors.base.msg_code == JERR_OUT_OF_MEMORY
             ? "the machine ran out of memory"
             : errors.message;

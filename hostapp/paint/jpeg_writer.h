@@ -3,20 +3,20 @@
 // failed save ends in a sentence and never in the library's own exit or in a half-made encoder.
 #pragma once
 
-#include <OpenImageIO/imageio.h>
-
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "hostapp/core/atomic_file.h"
+#include "hostapp/paint/image_format.h"
 
 namespace hostapp {
 
+class ImageLibrary;
+
 // Encodes `format.height` rows of 1 (grey) or 3 (RGB) channels of `rowType` samples into `file`;
-// samples other than uint8 are rounded to 8 bits. False with `why` set to a reason (the end of a
-// sentence) on failure; the file is then left for the caller to discard.
-bool writeJpegRows(AtomicFile& file, const OIIO::ImageSpec& format, OIIO::TypeDesc rowType,
-                   const std::function<const void*(int32_t y)>& row, std::string& why);
+// samples other than uint8 are rounded to 8 bits through `library`. False with `why` set to a
+// reason (the end of a sentence) on failure; the file is then left for the caller to discard.
+bool writeJpegRows(AtomicFile& file, const ImageFormat& format, SampleType rowType,
+                   const RowSource& row, ImageLibrary* library, std::string& why);
 
 }  // namespace hostapp

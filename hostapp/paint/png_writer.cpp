@@ -120,7 +120,7 @@ void zlibHeader(int level, uint8_t out[2]) {
 }
 
 // The chunks the image library writes before the pixels, for the colour spaces it is given.
-void writeHeader(AtomicFile& file, const OIIO::ImageSpec& format, int bitDepth) {
+void writeHeader(AtomicFile& file, const ImageFormat& format, int bitDepth) {
   static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
   file.write(kSignature, sizeof kSignature);
   static const uint8_t kColourTypes[5] = {0, 0, 4, 2, 6};
@@ -128,9 +128,9 @@ void writeHeader(AtomicFile& file, const OIIO::ImageSpec& format, int bitDepth) 
   put32(ihdr, static_cast<uint32_t>(format.width));
   put32(ihdr + 4, static_cast<uint32_t>(format.height));
   ihdr[8] = static_cast<uint8_t>(bitDepth);
-  ihdr[9] = kColourTypes[format.nchannels];
+  ihdr[9] = kColourTypes[format.channels];
   writeChunk(file, "IHDR", {{ihdr, sizeof ihdr}});
-  const std::string space = format.get_string_attribute("oiio:ColorSpace");
+  const std::string& space = format.colorSpace;
   uint8_t gamma[4];
   if (space == "sRGB") {
     put32(gamma, 45455);
@@ -157,34 +157,21 @@ void writeHeader(AtomicFile& file, const OIIO::ImageSpec& format, int bitDepth) 
 
 }  // namespace
 
-bool pngWriterTakes(const OIIO::ImageSpec& format, OIIO::TypeDesc rowType) {
-  if (rowType != OIIO::TypeDesc::UINT8 && rowType != OIIO::TypeDesc::UINT16) return false;
-  if (format.format != rowType || !format.channelformats.empty()) return false;
-  if (format.nchannels < 1 || format.nchannels > 4 || format.width <= 0 || format.height <= 0)
+bool pngWriterTakes(const ImageFormat& format, SampleType rowType) {
+  if (rowType != SampleType::kUInt8 && rowType != SampleType::kUInt16) return false;
+  if (format.type != rowType) return false;
+  if (format.channels < 1 || format.channels > 4 || format.width <= 0 || format.height <= 0)
     return false;
-  if (format.x != 0 || format.y != 0 || format.z != 0 || format.depth != 1) return false;
-  if (format.full_x != 0 || format.full_y != 0 || format.full_width != format.width ||
-      format.full_height != format.height)
+  if (format.colorSpace != "" && format.colorSpace != "sRGB" && format.colorSpace != "Linear")
     return false;
-  for (const OIIO::ParamValue& p : format.extra_attribs) {
-    const std::string name = p.name().string();
-    if (name == "oiio:ColorSpace") {
-      const std::string space = format.get_string_attribute(name);
-      if (space != "sRGB" && space != "Linear") return false;
-    } else if (name == "png:filter") {
-      if (format.get_int_attribute(name) != kFilterUp) return false;
-    } else if (name != "oiio:UnassociatedAlpha" && name != "png:compressionLevel") {
-      return false;
-    }
-  }
-  return format.get_int_attribute("png:filter") == kFilterUp;
+  return format.description.empty() && format.pngLevel >= 0;
 }
 
-bool writePngRows(AtomicFile& file, const OIIO::ImageSpec& format, OIIO::TypeDesc rowType,
-                  const std::function<const void*(int32_t y)>& row, std::string& why) {
-  const size_t sample = rowType.size();
-  const size_t rowBytes = static_cast<size_t>(format.width) * format.nchannels * sample;
-  const int level = std::clamp(format.get_int_attribute("png:compressionLevel", 6), 0, 9);
+bool writePngRows(AtomicFile& file, const ImageFormat& format, SampleType rowType,
+                  const RowSource& row, std::string& why) {
+  const size_t sample = sampleBytes(rowType);
+  const size_t rowBytes = static_cast<size_t>(format.width) * format.channels * sample;
+  const int level = std::clamp(format.pngLevel, 0, 9);
   const size_t height = static_cast<size_t>(format.height);
   const size_t stripRows = std::max<size_t>(1, kStripBytes / rowBytes);
   const unsigned cores = std::max(1u, std::min(std::thread::hardware_concurrency(), kMostThreads));

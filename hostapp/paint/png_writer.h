@@ -8,25 +8,23 @@
 // space text), so that reading it back gives the same pixels and encoding.
 #pragma once
 
-#include <OpenImageIO/imageio.h>
-
 #include <cstdint>
-#include <functional>
 #include <string>
+
+#include "hostapp/paint/image_format.h"
 
 namespace hostapp {
 
 class AtomicFile;
 
 // True when writePngRows writes `format` from rows of `rowType`: 8 or 16-bit rows of one to four
-// channels at the file's own depth, no attributes beyond alpha, colour space ("sRGB" or
-// "Linear") and the compression options, and the "up" filter. Other PNG files go to the image
-// library.
-bool pngWriterTakes(const OIIO::ImageSpec& format, OIIO::TypeDesc rowType);
+// channels at the file's own depth, no description, and the compression options set (the "up"
+// filter). Other PNG files go to the image library.
+bool pngWriterTakes(const ImageFormat& format, SampleType rowType);
 
 // Encodes `format.height` rows into `file`. `row(y)` is called on this thread, in order. False
 // with `why` set (the end of a sentence) when memory runs out or the file fails.
-bool writePngRows(AtomicFile& file, const OIIO::ImageSpec& format, OIIO::TypeDesc rowType,
-                  const std::function<const void*(int32_t y)>& row, std::string& why);
+bool writePngRows(AtomicFile& file, const ImageFormat& format, SampleType rowType,
+                  const RowSource& row, std::string& why);
 
 }  // namespace hostapp

@@ -2,7 +2,6 @@
 
 #include "hostapp/paint/image_writer.h"
 
-#include <OpenImageIO/imageio.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -155,9 +154,12 @@ bool Canvas::save(const std::string& path, std::string& error) const {
     error = "The picture for " + path + " is empty; nothing was written.";
     return false;
   }
-  const OIIO::ImageSpec spec(width_, height_, 4, OIIO::TypeDesc::UINT8);
+  ImageFormat spec;
+  spec.width = width_;
+  spec.height = height_;
+  spec.channels = 4;
   return writeImageRows(
-      path, spec, OIIO::TypeDesc::UINT8,
+      path, spec, SampleType::kUInt8,
       [&](int32_t y) -> const void* { return &pixels_[static_cast<size_t>(y) * width_ * 4]; },
       error);
 }
