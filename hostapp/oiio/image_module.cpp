@@ -137,8 +137,8 @@ class OiioLibrary : public ImageLibrary {
   }
 
   std::unique_ptr<ImageFileReader> openBytes(std::string_view bytes, const char* name) override {
-    auto proxy = std::make_unique<OIIO::Filesystem::IOMemReader>(
-        const_cast<char*>(bytes.data()), bytes.size());
+    auto proxy = std::make_unique<OIIO::Filesystem::IOMemReader>(const_cast<char*>(bytes.data()),
+                                                                 bytes.size());
     auto in = OIIO::ImageInput::open(name, nullptr, proxy.get());
     if (!in) {
       OIIO::geterror();  // clears the message the failed open left behind
@@ -174,8 +174,8 @@ class OiioLibrary : public ImageLibrary {
         const auto* narrow = static_cast<const uint8_t*>(row(y));
         for (size_t x = 0; x < static_cast<size_t>(format.width); ++x)
           for (size_t c = 0; c < 4; ++c)
-            std::memcpy(&wide[(x * 4 + c) * sample],
-                        &narrow[(x * 2 + (c == 3 ? 1 : 0)) * sample], sample);
+            std::memcpy(&wide[(x * 4 + c) * sample], &narrow[(x * 2 + (c == 3 ? 1 : 0)) * sample],
+                        sample);
         return wide.data();
       };
     }

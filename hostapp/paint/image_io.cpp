@@ -175,8 +175,7 @@ std::unique_ptr<ImageFileReader> openWithLibrary(const std::string& path, std::s
 // decoded image and its bitmap need together; `wanted` is the sample type that will be read,
 // none for the file's own. Empty with `error` set otherwise.
 OpenedImage openImage(CountingMemory& memory, const std::string& path,
-                      std::optional<SampleType> wanted, int32_t bytesPerPixel,
-                      std::string& error) {
+                      std::optional<SampleType> wanted, int32_t bytesPerPixel, std::string& error) {
   const std::string problem = inputFileProblem(path);
   if (!problem.empty()) {
     error = "The image " + path + " " + problem + ".";

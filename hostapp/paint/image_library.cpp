@@ -49,8 +49,8 @@ ImageLibrary* imageLibrary(std::string& why) {
         reason = "it has no entry point";
     }
     if (!library)
-      failure = std::string("the image library module ") + kModuleName +
-                " could not be loaded (" + reason + ")";
+      failure = std::string("the image library module ") + kModuleName + " could not be loaded (" +
+                reason + ")";
   });
   if (!library) why = failure;
   return library;

@@ -32,10 +32,20 @@ class AtomicFileSink : public ImageByteSink {
 }  // namespace
 
 std::string libraryReason(std::string why) {
-  while (!why.empty() && (why.back() == '\n' || why.back() == '.' || why.back() == ' '))
-    why.pop_back();
   if (why.find("bad_alloc") != std::string::npos) return "the machine ran out of memory";
-  return why;
+  // Libraries give one line per layer of their error; the sentence joins them.
+  std::string joined;
+  size_t start = 0;
+  while (start <= why.size()) {
+    size_t end = why.find('\n', start);
+    if (end == std::string::npos) end = why.size();
+    std::string line = why.substr(start, end - start);
+    while (!line.empty() && (line.back() == '.' || line.back() == ' ' || line.back() == '\r'))
+      line.pop_back();
+    if (!line.empty()) joined += (joined.empty() ? "" : "; ") + line;
+    start = end + 1;
+  }
+  return joined;
 }
 
 void setPngOptions(ImageFormat& format, int32_t level) {

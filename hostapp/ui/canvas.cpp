@@ -2,7 +2,6 @@
 
 #include "hostapp/paint/image_writer.h"
 
-
 #include <algorithm>
 #include <cstdlib>
 
