@@ -15,7 +15,6 @@ namespace hostapp {
 
 namespace {
 
-constexpr int32_t kFilterUp = 0x20;  // the "up" filter, as setPngOptions asks for it
 constexpr size_t kStripBytes = size_t{2} << 20;
 constexpr unsigned kMostThreads = 8;
 
