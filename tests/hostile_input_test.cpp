@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -223,6 +224,21 @@ TEST_F(HostileInput, ImageFilesAreRefusedBeforeTheirPixelsAreAllocated) {
   // A real EXR, every attribute within the file, still loads.
   ASSERT_TRUE(hostapp::savePlainBitmap(small, path("s.exr").string(), error)) << error;
   EXPECT_NE(hostapp::loadPlainBitmap(memory, path("s.exr").string(), error), nullptr) << error;
+  // Its data window widened to 20,000,000 pixels: the EXR library would size its line buffers
+  // by that as it opens the file. The header alone refuses it.
+  std::string wideExr = slurp(path("s.exr"));
+  const std::string window("dataWindow\0box2i\0\x10\0\0\0", 21);
+  const size_t at = wideExr.find(window);
+  ASSERT_NE(at, std::string::npos);
+  const int32_t xMax = 19999999;  // xMin is 0
+  std::memcpy(&wideExr[at + window.size() + 8], &xMax, 4);
+  write("wide.exr", wideExr);
+  ::getrusage(RUSAGE_SELF, &before);
+  EXPECT_EQ(hostapp::loadPaintTexture(memory, path("wide.exr").string(), error), nullptr);
+  EXPECT_TRUE(contains(error, "declares 20000000 x 64 pixels, more than 16384")) << error;
+  EXPECT_FALSE(hostapp::docfile::decodeImage(wideExr, host::kFormatEXR, held));
+  ::getrusage(RUSAGE_SELF, &after);
+  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 100 * 1024) << "KiB more at the peak";
 }
 
 TEST_F(HostileInput, TheBudgetBoundsLayerPixelsAndIsGivenBack) {

@@ -62,7 +62,10 @@ bool decodeImage(std::string_view bytes, int32_t format, host::Bitmap& bitmap) {
   const char* name = nameOfFormat(format);
   if (!name || bytes.empty()) return false;
   if (format == host::kFormatPNG && !pngChunksComplete(bytes)) return false;
-  if (int64_t declared = 0; !exrHeadersFit(bytes, static_cast<int64_t>(bytes.size()), declared))
+  ExrWindow window;
+  if (int64_t declared = 0;
+      !exrHeadersFit(bytes, static_cast<int64_t>(bytes.size()), declared, &window) ||
+      window.width > kMaxImageSide || window.height > kMaxImageSide)
     return false;
   std::string why;
   ImageLibrary* library = imageLibrary(why);

@@ -11,11 +11,18 @@
 
 namespace hostapp {
 
+// The largest data window the headers declare, in pixels a side; 0 where none was read.
+struct ExrWindow {
+  int64_t width = 0, height = 0;
+};
+
 // False, with `declared` set, when an attribute of the headers in `head` (the first bytes of a
 // file of `total` bytes) declares a value larger than what is left of the file, or a negative
 // one. True for everything else, EXR or not, and for headers that run past `head`: the library
-// judges the rest.
-inline bool exrHeadersFit(std::string_view head, int64_t total, int64_t& declared) {
+// judges the rest. The EXR library sizes its line buffers by the data window as it opens a file,
+// so `window`, when given, receives the largest one read, for the caller to refuse first.
+inline bool exrHeadersFit(std::string_view head, int64_t total, int64_t& declared,
+                          ExrWindow* window = nullptr) {
   auto byte = [&head](size_t i) { return static_cast<uint8_t>(head[i]); };
   if (head.size() < 8 || byte(0) != 0x76 || byte(1) != 0x2f || byte(2) != 0x31 || byte(3) != 0x01)
     return true;
@@ -29,29 +36,44 @@ inline bool exrHeadersFit(std::string_view head, int64_t total, int64_t& declare
     at = end + 1;
     return true;
   };
+  auto int32At = [&](size_t i) {
+    return static_cast<int32_t>(uint32_t{byte(i)} | uint32_t{byte(i + 1)} << 8 |
+                                uint32_t{byte(i + 2)} << 16 | uint32_t{byte(i + 3)} << 24);
+  };
   for (;;) {
     bool empty = false;
+    const size_t at0 = at;
     if (!name(empty)) return true;
     if (empty) {
       // One header ends; an empty header after it ends the list of a multi-part file.
       if (!multipart || at >= head.size() || head[at] == '\0') return true;
       continue;
     }
+    const std::string_view attribute = head.substr(at0, at - at0 - 1);
+    const size_t typeAt = at;
     if (!name(empty) || head.size() - at < 4) return true;
-    const int32_t length =
-        static_cast<int32_t>(uint32_t{byte(at)} | uint32_t{byte(at + 1)} << 8 |
-                             uint32_t{byte(at + 2)} << 16 | uint32_t{byte(at + 3)} << 24);
+    const std::string_view type = head.substr(typeAt, at - typeAt - 1);
+    const int32_t length = int32At(at);
     at += 4;
     if (length < 0 || length > total - static_cast<int64_t>(at)) {
       declared = length;
       return false;
+    }
+    if (window && attribute == "dataWindow" && type == "box2i" && length == 16 &&
+        head.size() - at >= 16) {
+      // xMin, yMin, xMax, yMax, inclusive.
+      const int64_t w = int64_t{int32At(at + 8)} - int32At(at) + 1;
+      const int64_t h = int64_t{int32At(at + 12)} - int32At(at + 4) + 1;
+      window->width = std::max(window->width, w);
+      window->height = std::max(window->height, h);
     }
     at += static_cast<size_t>(length);
   }
 }
 
 // The same check for a file, on its first megabyte (headers are far smaller).
-inline bool exrFileHeadersFit(const std::string& path, int64_t& declared) {
+inline bool exrFileHeadersFit(const std::string& path, int64_t& declared,
+                              ExrWindow* window = nullptr) {
   std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) return true;
   const int64_t total = static_cast<int64_t>(in.tellg());
@@ -64,7 +86,7 @@ inline bool exrFileHeadersFit(const std::string& path, int64_t& declared) {
   in.seekg(0);
   std::string head(static_cast<size_t>(std::min<int64_t>(total, int64_t{1} << 20)), '\0');
   if (!in.read(head.data(), static_cast<std::streamsize>(head.size()))) return true;
-  return exrHeadersFit(head, total, declared);
+  return exrHeadersFit(head, total, declared, window);
 }
 
 }  // namespace hostapp

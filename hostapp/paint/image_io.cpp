@@ -185,9 +185,16 @@ OpenedImage openImage(CountingMemory& memory, const std::string& path,
     error = "The image " + path + " could not be read: it is a PNG file cut short.";
     return {};
   }
-  if (int64_t declared = 0; !exrFileHeadersFit(path, declared)) {
+  ExrWindow window;
+  if (int64_t declared = 0; !exrFileHeadersFit(path, declared, &window)) {
     error = "The image " + path + " could not be read: its EXR header declares a value of " +
             std::to_string(declared) + " bytes, more than the file holds; it was not decoded.";
+    return {};
+  }
+  if (window.width > kMaxImageSide || window.height > kMaxImageSide) {
+    error = "The image " + path + " declares " + std::to_string(window.width) + " x " +
+            std::to_string(window.height) + " pixels, more than " + std::to_string(kMaxImageSide) +
+            " in a direction; it was not decoded.";
     return {};
   }
   OpenedImage in{openOwnPng(path, wanted), true};
