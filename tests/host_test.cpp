@@ -547,6 +547,47 @@ TEST_F(HostTest, PlainBitmapsScaleByAveragingOrSampling) {
   EXPECT_FALSE(dst->init(5, 5, 16));
 }
 
+TEST_F(HostTest, PageSizedBlocksAreDistinctReusedAndCounted) {
+  hostapp::CountingMemory& memory = host_.memory();
+  const int64_t bytesBefore = memory.liveBytes(), liveBefore = memory.live();
+  // Undo tile sizes of every pixel size (4 KiB to 64 KiB), the arena's largest block, sizes that
+  // are not whole pages and sizes past it, enough of each to need several 2 MiB chunks.
+  const size_t sizes[] = {4096,  8192,   12288, 16384, 24576,  32768,  49152,
+                          65536, 262144, 5000,  100,   262145, 3 << 20};
+  std::vector<std::pair<uint8_t*, size_t>> blocks;
+  uint8_t mark = 0;
+  for (size_t size : sizes) {
+    const int count = size <= 65536 ? 300 : 12;
+    for (int i = 0; i < count; ++i) {
+      auto* p = static_cast<uint8_t*>(memory.alloc(size));
+      ASSERT_NE(p, nullptr) << size;
+      EXPECT_EQ(reinterpret_cast<uintptr_t>(p) % 16, 0u);
+      std::memset(p, ++mark, size);
+      blocks.push_back({p, size});
+    }
+  }
+  // Every block still holds its own mark: none overlaps another.
+  mark = 0;
+  for (const auto& [p, size] : blocks) {
+    ++mark;
+    ASSERT_EQ(p[0], mark);
+    ASSERT_EQ(p[size - 1], mark);
+    ASSERT_EQ(p[size / 2], mark);
+  }
+  EXPECT_EQ(memory.live() - liveBefore, static_cast<int64_t>(blocks.size()));
+  EXPECT_GE(memory.liveBytes() - bytesBefore, int64_t{300} * (4096 + 8192 + 65536));
+  for (const auto& [p, size] : blocks) memory.free(p);
+  EXPECT_EQ(memory.liveBytes(), bytesBefore);
+  EXPECT_EQ(memory.live(), liveBefore);
+  // A freed block serves the next request of its size.
+  void* a = memory.alloc(65536);
+  memory.free(a);
+  void* b = memory.alloc(65536);
+  EXPECT_EQ(a, b);
+  memory.free(b);
+  EXPECT_EQ(memory.liveBytes(), bytesBefore);
+}
+
 TEST_F(HostTest, AllocatorRefusesTheNthRequest) {
   host_.memory().failAt(2);
   void* first = host_.memory().alloc(16);

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "hostapp/core/block_arena.h"
 #include "hostapp/core/large_pages.h"
 
 namespace hostapp {
@@ -66,11 +67,17 @@ bool CountingMemory::reserve(uint64_t bytes) {
 
 void* CountingMemory::alloc(size_t bytes) {
   if (refuseNext()) return nullptr;
-  void* p = allocateLarge(bytes);
+  // Blocks of whole pages, undo tiles above all, come from the arena; the rest from the heap.
+  void* p = arenaAllocate(bytes);
+  size_t size = p ? arenaBlockSize(bytes) : 0;
+  if (!p) {
+    p = allocateLarge(bytes);
+    size = p ? malloc_usable_size(p) : 0;
+  }
   if (!p) noteRefusal();
   if (p) {
     ++live_;
-    liveBytes_ += static_cast<int64_t>(malloc_usable_size(p));
+    liveBytes_ += static_cast<int64_t>(size);
     peakBytes_ = std::max(peakBytes_, liveBytes_);
   }
   return p;
@@ -79,6 +86,11 @@ void* CountingMemory::alloc(size_t bytes) {
 void CountingMemory::free(void* p) {
   if (!p) return;
   --live_;
+  if (const size_t size = arenaSizeOf(p)) {
+    liveBytes_ -= static_cast<int64_t>(size);
+    arenaFree(p);
+    return;
+  }
   liveBytes_ -= static_cast<int64_t>(malloc_usable_size(p));
   std::free(p);
 }
