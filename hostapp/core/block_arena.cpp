@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <type_traits>
 
 namespace hostapp {
 
@@ -73,9 +74,13 @@ struct Arena {
   }
 };
 
+static_assert(std::is_trivially_destructible_v<std::mutex>);
+
 Arena& arena() {
-  static Arena* a = new Arena;  // lives as long as the blocks it handed out
-  return *a;
+  // Nothing to construct at run time and nothing to destroy: blocks may be freed as the program
+  // ends, and asking for the arena never allocates.
+  static Arena a;
+  return a;
 }
 
 size_t regionOf(const void* p) {
