@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "hostapp/core/block_arena.h"
 #include "hostapp/core/embedded_host.h"
 #include "hostapp/paint/image_io.h"
 #include "hostapp/paint/paint_bitmap.h"
@@ -579,11 +580,14 @@ TEST_F(HostTest, PageSizedBlocksAreDistinctReusedAndCounted) {
   for (const auto& [p, size] : blocks) memory.free(p);
   EXPECT_EQ(memory.liveBytes(), bytesBefore);
   EXPECT_EQ(memory.live(), liveBefore);
-  // A freed block serves the next request of its size.
+  // A freed block serves the next request of its size (the sanitizer build keeps blocks on the
+  // heap, where freed memory waits in quarantine).
   void* a = memory.alloc(65536);
   memory.free(a);
   void* b = memory.alloc(65536);
-  EXPECT_EQ(a, b);
+  if (hostapp::arenaBlockSize(65536) != 0) {
+    EXPECT_EQ(a, b);
+  }
   memory.free(b);
   EXPECT_EQ(memory.liveBytes(), bytesBefore);
 }
