@@ -366,6 +366,34 @@ TEST(Blend, EveryPaintableModeFollowsTheMixAndOverRules) {
       pigmora::BlendPixel(mode, offset, uniformPixel.data(), spanOpacity[static_cast<size_t>(k)],
                           colors.data(), false, false, nullptr, nullptr, nullptr, 0, 0);
     EXPECT_EQ(uniformSpan, uniformPixel) << "uniform colour, mode " << mode;
+    // Stamp pixels taken from a kept stamp (the colours, in scrambled order, some pixels left
+    // alone), with and without the stamp's alpha, as a mask or in their own colours, with and
+    // without a replacement colour: the span form gives the bytes of one pixel at a time.
+    std::vector<int32_t> at(kPixels);
+    std::vector<uint8_t> alphaBytes(kPixels);
+    for (int k = 0; k < kPixels; ++k) {
+      at[static_cast<size_t>(k)] = k % 11 == 3 ? -1 : (k * 7 + 5) % kPixels;
+      alphaBytes[static_cast<size_t>(k)] = static_cast<uint8_t>(k % 4 == 0 ? 255 : next() * 256);
+    }
+    std::vector<float> scratchOpacity(kPixels);
+    std::vector<uint8_t> scratchColours(static_cast<size_t>(kPixels * pigmora::kMaxPixelBytes));
+    for (int variant = 0; variant < 8; ++variant) {
+      const bool withAlpha = variant & 1, ownColour = variant & 2;
+      const uint8_t* replacement = variant & 4 ? &colors[static_cast<size_t>(3 * size)] : nullptr;
+      std::vector<uint8_t> stampSpan = byPixel, stampPixel = byPixel;
+      pigmora::blendStampSpan(layout, stampSpan.data(), kPixels, spanOpacity.data(), at.data(),
+                              colors.data(), withAlpha ? alphaBytes.data() : nullptr, ownColour,
+                              replacement, scratchOpacity.data(), scratchColours.data());
+      for (int k = 0; k < kPixels; ++k) {
+        const int32_t i = at[static_cast<size_t>(k)];
+        if (i < 0) continue;
+        pigmora::blendStampPixel(
+            layout, &stampPixel[static_cast<size_t>(k * size)], spanOpacity[static_cast<size_t>(k)],
+            &colors[static_cast<size_t>(i * size)],
+            withAlpha ? &alphaBytes[static_cast<size_t>(i)] : nullptr, ownColour, replacement);
+      }
+      EXPECT_EQ(stampSpan, stampPixel) << "stamp span, mode " << mode << ", variant " << variant;
+    }
     int misses = 0;
     for (int k = 0; k < kPixels; ++k) {
       for (int i = 0; i < comps; ++i) {

@@ -18,10 +18,13 @@ namespace {
 // Four 8-bit alpha + RGB pixels at a time, for the mode most layers are painted in. The same
 // operations in the same order as the one-pixel kernel, so both give identical bytes. Answers
 // how many pixels it did (a multiple of four); the caller does the rest.
-int32_t spanARGB8(uint8_t* row, int32_t count, const float* opacity, const float* cf) {
+// With `colours`, pixel k takes its own colour, the 8-bit pixel at colours + 4k; else every
+// pixel takes cf.
+int32_t spanARGB8(uint8_t* row, int32_t count, const float* opacity, const float* cf,
+                  const uint8_t* colours = nullptr) {
   const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.f), unit = _mm_set1_ps(255.f);
   const __m128 tiny = _mm_set1_ps(0.000001f);
-  const __m128 cr = _mm_set1_ps(cf[1]), cg = _mm_set1_ps(cf[2]), cb = _mm_set1_ps(cf[3]);
+  __m128 cr = _mm_set1_ps(cf[1]), cg = _mm_set1_ps(cf[2]), cb = _mm_set1_ps(cf[3]);
   const __m128i lowByte = _mm_set1_epi32(0xFF);
   const __m128i colourBytes = _mm_set1_epi32(static_cast<int32_t>(0xFFFFFF00u));
   int32_t k = 0;
@@ -31,6 +34,13 @@ int32_t spanARGB8(uint8_t* row, int32_t count, const float* opacity, const float
     const int paintedLanes = _mm_movemask_ps(painted);
     if (paintedLanes == 0) continue;
     o = _mm_min_ps(o, one);
+    if (colours) {
+      const __m128i c =
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(colours + 4 * static_cast<size_t>(k)));
+      cr = _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(c, 8), lowByte));
+      cg = _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(c, 16), lowByte));
+      cb = _mm_cvtepi32_ps(_mm_srli_epi32(c, 24));
+    }
     uint8_t* p = row + 4 * static_cast<size_t>(k);
     const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const __m128 pa = _mm_cvtepi32_ps(_mm_and_si128(old, lowByte));
@@ -130,12 +140,53 @@ struct Kernel {
       }
       return;
     }
+#if defined(__SSE2__)
+    if constexpr (std::is_same_v<T, uint8_t> && N == 4 && A) {
+      if (opacityStep == 1 && colorStep == kBytes) {
+        const float unused[4] = {};
+        const int32_t done = spanARGB8(row, count, opacity, unused, color);
+        row += kBytes * static_cast<size_t>(done);
+        opacity += done;
+        color += kBytes * static_cast<size_t>(done);
+        count -= done;
+      }
+    }
+#endif
     for (int32_t k = 0; k < count; ++k, row += kBytes, opacity += opacityStep, color += colorStep) {
       const float o = *opacity;
       if (!(o > 0.f)) continue;
       loadColor(color, cf);
       pixel(row, cf, o < 1.f ? o : 1.f);
     }
+  }
+
+  // The stamp case of a span: pixel k is painted from the kept stamp pixel at index at[k] (< 0
+  // for none) at opacity[k], as blendStampPixel paints one. The opacities and colours are worked
+  // out first, pixel by pixel in the same order; the blend then goes through span().
+  static void stampSpan(uint8_t* row, int32_t count, const float* opacity, const int32_t* at,
+                        const uint8_t* kept, const uint8_t* keptAlpha, bool mask,
+                        const uint8_t* replacement, float* spanOpacity, uint8_t* spanColours) {
+    for (int32_t k = 0; k < count; ++k) {
+      float o = at[k] < 0 ? 0.f : opacity[k];
+      const uint8_t* c = nullptr;
+      if (o > 0.f) {
+        const size_t i = static_cast<size_t>(at[k]);
+        const uint8_t* sampled = kept + i * kBytes;
+        if (keptAlpha) o *= static_cast<float>(keptAlpha[i]) / 255.f;
+        c = sampled;
+        if (mask) {
+          o *= brightness(sampled);
+          if (replacement) c = replacement;
+        }
+      }
+      if (!(o > 0.f)) c = nullptr;
+      spanOpacity[k] = c ? o : 0.f;
+      if (c)
+        std::memcpy(spanColours + static_cast<size_t>(k) * kBytes, c, kBytes);
+      else
+        std::memset(spanColours + static_cast<size_t>(k) * kBytes, 0, kBytes);
+    }
+    span(row, count, spanOpacity, 1, spanColours, kBytes);
   }
 };
 
@@ -257,6 +308,18 @@ void blendStampPixel(const PixelLayout& layout, uint8_t* p, double opacity, cons
   if (!(o > 0.f)) return;
   if (alpha) o *= static_cast<float>(*alpha) / 255.f;
   blendKnown(layout, p, o, sampled, sampled, !useStampColor && layout.components >= 3, replacement);
+}
+
+void blendStampSpan(const PixelLayout& layout, uint8_t* row, int32_t count, const float* opacity,
+                    const int32_t* at, const uint8_t* kept, const uint8_t* keptAlpha,
+                    bool useStampColor, const uint8_t* replacement, float* spanOpacity,
+                    uint8_t* spanColours) {
+  if (!layout.blends || !row || count <= 0) return;
+  const bool mask = !useStampColor && layout.components >= 3;
+  withKernel(layout.mode, [&](auto kernel) {
+    decltype(kernel)::stampSpan(row, count, opacity, at, kept, keptAlpha, mask, replacement,
+                                spanOpacity, spanColours);
+  });
 }
 
 void blendSpan(const PixelLayout& layout, uint8_t* row, int32_t count, const float* opacity,

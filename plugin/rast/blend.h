@@ -42,6 +42,16 @@ void BlendPixel(int32_t mode, size_t& offset, uint8_t* row, double opacity, cons
 void blendStampPixel(const PixelLayout& layout, uint8_t* p, double opacity, const uint8_t* sampled,
                      const uint8_t* alpha, bool useStampColor, const uint8_t* replacement);
 
+// blendStampPixel over `count` pixels of a row segment: pixel k from the kept stamp pixel at
+// index at[k] of `kept` (pixels in the layout's mode; alpha bytes in `keptAlpha`, given only with
+// stampAlpha), at[k] < 0 for a pixel left alone, at opacity[k]. The same bytes as one pixel at a
+// time, without a dispatch per pixel. `spanOpacity` (count floats) and `spanColours` (count
+// pixels) are scratch.
+void blendStampSpan(const PixelLayout& layout, uint8_t* row, int32_t count, const float* opacity,
+                    const int32_t* at, const uint8_t* kept, const uint8_t* keptAlpha,
+                    bool useStampColor, const uint8_t* replacement, float* spanOpacity,
+                    uint8_t* spanColours);
+
 // Blends `count` pixels of a row segment in place, pixel k at opacity[k * opacityStep] with the
 // colour at color + k * colorStep (steps of 0 repeat one value). The rasterisers' span form of
 // BlendPixel: same results, no per-pixel dispatch.

@@ -291,6 +291,13 @@ bool colourOpacity(const Brush& b, const SpanGeometry& g, int32_t lo, int32_t hi
   return false;
 }
 
+// Scratch of a stamp span: each pixel's stamp index, opacity and colour.
+struct StampScratch {
+  int32_t* at = nullptr;
+  float* opacity = nullptr;
+  uint8_t* colours = nullptr;
+};
+
 // What the stamp routine needs of the triangle and the settings.
 struct StampSetup {
   double det = 0.0;
@@ -363,12 +370,31 @@ void stampCoordinates(const StampSetup& st, int32_t y, int32_t x, int32_t count,
 // stencil, whose coordinates `coords` holds from pixel `first` on; `opacity` is the brush's
 // opacity of each pixel of the span, by its index in the span.
 void stampSpan(const StampSetup& st, const SlotPass& p, int32_t first, int32_t count,
-               const double* coords, const float* opacity, uint8_t* row) {
+               const double* coords, const float* opacity, uint8_t* row, StampScratch& scratch) {
   const int32_t w = p.stamp->width(), h = p.stamp->height();
   const uint8_t* kept = p.stampPixels;
   const uint8_t* keptAlpha = st.stampAlpha ? p.stampAlpha : nullptr;
   const double sw = w, sh = h;
   const uint8_t* replacement = st.useStampColor ? nullptr : p.color;
+  if (kept) {
+    // The stamp's pixels are at hand in the layer's mode: each pixel's index is found here,
+    // the blend goes a span at a time.
+    for (int32_t k = first; k < first + count; ++k) {
+      double s = coords[2 * (k - first)], t = coords[2 * (k - first) + 1];
+      bool painted = s >= 0.0 && s < sw && t >= 0.0 && t < sh;
+      if (!painted && !st.stencil && st.tile && std::isfinite(s) && std::isfinite(t)) {
+        s = wrapInto(s, sw);
+        t = wrapInto(t, sh);
+        painted = true;
+      }
+      int32_t& at = scratch.at[k - first];
+      at = -1;
+      if (painted && opacity[k] > 0.f) at = stampIndex(t, h) * w + stampIndex(s, w);
+    }
+    blendStampSpan(p.layout, row, count, opacity + first, scratch.at, kept, keptAlpha,
+                   st.useStampColor, replacement, scratch.opacity, scratch.colours);
+    return;
+  }
   size_t offset = 0;
   for (int32_t k = first; k < first + count; ++k) {
     double s = coords[2 * (k - first)], t = coords[2 * (k - first) + 1];
@@ -384,14 +410,6 @@ void stampSpan(const StampSetup& st, const SlotPass& p, int32_t first, int32_t c
       continue;
     }
     const int32_t sx = stampIndex(s, w), sy = stampIndex(t, h);
-    if (kept) {
-      const size_t at = static_cast<size_t>(sy) * static_cast<size_t>(w) + static_cast<size_t>(sx);
-      blendStampPixel(p.layout, row + offset, o,
-                      kept + at * static_cast<size_t>(p.layout.pixelBytes),
-                      keptAlpha ? keptAlpha + at : nullptr, st.useStampColor, replacement);
-      offset += static_cast<size_t>(p.layout.pixelBytes);
-      continue;
-    }
     BlendPixel(p.layout.mode, offset, row, o, p.color, st.stampAlpha, st.useStampColor, replacement,
                p.stamp, nullptr, sx, sy);
   }
@@ -488,6 +506,9 @@ void rasterize_bary(const host::BrushDab* dab, PaintTarget& target, int32_t slot
   const size_t rowAt = layout.add(w * kMaxPixelBytes);
   const size_t opacityAt = layout.add(w * sizeof(float));
   const size_t coordsAt = stamping ? layout.add(w * 2 * sizeof(double)) : 0;
+  const size_t stampAt = stamping ? layout.add(w * sizeof(int32_t)) : 0;
+  const size_t stampOpacityAt = stamping ? layout.add(w * sizeof(float)) : 0;
+  const size_t stampColoursAt = stamping ? layout.add(w * kMaxPixelBytes) : 0;
   BlurScratch scratch;
   if (blur) scratch.reserve(layout, w);
   SpanBuffer buffer;
@@ -496,6 +517,12 @@ void rasterize_bary(const host::BrushDab* dab, PaintTarget& target, int32_t slot
   uint8_t* row = base + rowAt;
   float* opacity = reinterpret_cast<float*>(base + opacityAt);
   double* coords = stamping ? reinterpret_cast<double*>(base + coordsAt) : nullptr;
+  StampScratch stampScratch;
+  if (stamping) {
+    stampScratch.at = reinterpret_cast<int32_t*>(base + stampAt);
+    stampScratch.opacity = reinterpret_cast<float*>(base + stampOpacityAt);
+    stampScratch.colours = base + stampColoursAt;
+  }
   if (blur) scratch.place(base);
 
   // A stamp or stencil painted without falloff takes the strength alone.
@@ -542,7 +569,7 @@ void rasterize_bary(const host::BrushDab* dab, PaintTarget& target, int32_t slot
       if (!p.bitmap->getPixelRow(x0, span.y, count, row, p.layout.mode)) continue;
       if (stamping) {
         stampCoordinates(st, span.y, x0, count, coords);
-        stampSpan(st, p, first, count, coords, opacity, row);
+        stampSpan(st, p, first, count, coords, opacity, row, stampScratch);
       } else if (blur) {
         if (!blurSpan(p, span.y, x0, count, opacity + first, scratch, row)) continue;
       } else {
