@@ -121,25 +121,17 @@ void* arenaAllocate(size_t bytes) {
   return block;
 }
 
-size_t arenaSizeOf(const void* p) {
+size_t arenaFree(void* p) {
   if (!kEnabled || !p || regionOf(p) >= kRegions) return 0;
   Arena& a = arena();
   const std::lock_guard<std::mutex> hold(a.lock);
   if (!a.classOf) return 0;
-  return size_t{a.classOf[regionOf(p)]} * kPage;
-}
-
-bool arenaFree(void* p) {
-  if (!kEnabled || !p || regionOf(p) >= kRegions) return false;
-  Arena& a = arena();
-  const std::lock_guard<std::mutex> hold(a.lock);
-  if (!a.classOf) return false;
   const size_t k = a.classOf[regionOf(p)];
-  if (!k) return false;
+  if (!k) return 0;
   auto* b = static_cast<FreeBlock*>(p);
   b->next = a.free[k];
   a.free[k] = b;
-  return true;
+  return k * kPage;
 }
 
 }  // namespace hostapp

@@ -17,10 +17,8 @@ size_t arenaBlockSize(size_t bytes);
 // A block of arenaBlockSize(bytes), or null (out of memory, or not a size the arena serves).
 void* arenaAllocate(size_t bytes);
 
-// The size of `p`'s block when the arena gave it, else 0.
-size_t arenaSizeOf(const void* p);
-
-// Takes back a block the arena gave; false, doing nothing, for any other pointer.
-bool arenaFree(void* p);
+// Takes back a block the arena gave and answers its size; 0, doing nothing, for any other
+// pointer.
+size_t arenaFree(void* p);
 
 }  // namespace hostapp

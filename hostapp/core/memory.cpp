@@ -68,8 +68,8 @@ bool CountingMemory::reserve(uint64_t bytes) {
 void* CountingMemory::alloc(size_t bytes) {
   if (refuseNext()) return nullptr;
   // Blocks of whole pages, undo tiles above all, come from the arena; the rest from the heap.
-  void* p = arenaAllocate(bytes);
-  size_t size = p ? arenaBlockSize(bytes) : 0;
+  size_t size = arenaBlockSize(bytes);
+  void* p = size ? arenaAllocate(bytes) : nullptr;
   if (!p) {
     p = allocateLarge(bytes);
     size = p ? malloc_usable_size(p) : 0;
@@ -86,9 +86,8 @@ void* CountingMemory::alloc(size_t bytes) {
 void CountingMemory::free(void* p) {
   if (!p) return;
   --live_;
-  if (const size_t size = arenaSizeOf(p)) {
+  if (const size_t size = arenaFree(p)) {
     liveBytes_ -= static_cast<int64_t>(size);
-    arenaFree(p);
     return;
   }
   liveBytes_ -= static_cast<int64_t>(malloc_usable_size(p));

@@ -40,12 +40,10 @@ ImageFileInfo infoOf(const OIIO::ImageSpec& spec) {
       break;
     case OIIO::TypeDesc::HALF:
       info.type = SampleType::kHalf;
-      info.floating = true;
       break;
     case OIIO::TypeDesc::FLOAT:
     case OIIO::TypeDesc::DOUBLE:
       info.type = SampleType::kFloat;
-      info.floating = true;
       break;
     default:
       info.type = SampleType::kUInt8;

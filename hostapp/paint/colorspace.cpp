@@ -75,7 +75,7 @@ Encoding imageFileEncoding(const std::string& path, bool colorData) {
       spec.description == "colorspace: linear")
     return Encoding::kLinear;
   if (strcasecmp(spec.colorSpace.c_str(), "sRGB") == 0) return Encoding::kSRGB;
-  return spec.floating ? Encoding::kLinear : Encoding::kSRGB;
+  return spec.floating() ? Encoding::kLinear : Encoding::kSRGB;
 }
 
 void reencodeTexture(PaintTextureImpl& tex, Encoding from, Encoding to) {

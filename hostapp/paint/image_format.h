@@ -35,9 +35,9 @@ struct ImageFileInfo {
   int32_t width = 0, height = 0, channels = 0, alphaChannel = -1;
   // 8 and 16-bit integer samples; half, float and double files report kFloat or kHalf.
   SampleType type = SampleType::kUInt8;
-  bool floating = false;
   bool volume = false;  // more than one slice deep
   std::string colorSpace, description;
+  bool floating() const { return type == SampleType::kHalf || type == SampleType::kFloat; }
 };
 
 // Gives row y of an image being written, packed; rows are asked for in order.

@@ -170,6 +170,15 @@ std::unique_ptr<ImageFileReader> openWithLibrary(const std::string& path, std::s
   return in;
 }
 
+// True, with `error` set, when an image declares more than the largest side in a direction.
+bool tooLarge(const std::string& path, int64_t width, int64_t height, std::string& error) {
+  if (width <= kMaxImageSide && height <= kMaxImageSide) return false;
+  error = "The image " + path + " declares " + std::to_string(width) + " x " +
+          std::to_string(height) + " pixels, more than " + std::to_string(kMaxImageSide) +
+          " in a direction; it was not decoded.";
+  return true;
+}
+
 // Opens an image file whose size this program can hold: its declared size is checked against the
 // largest side and the memory budget before any pixel is decoded. `bytesPerPixel` is what the
 // decoded image and its bitmap need together; `wanted` is the sample type that will be read,
@@ -191,12 +200,7 @@ OpenedImage openImage(CountingMemory& memory, const std::string& path,
             std::to_string(declared) + " bytes, more than the file holds; it was not decoded.";
     return {};
   }
-  if (window.width > kMaxImageSide || window.height > kMaxImageSide) {
-    error = "The image " + path + " declares " + std::to_string(window.width) + " x " +
-            std::to_string(window.height) + " pixels, more than " + std::to_string(kMaxImageSide) +
-            " in a direction; it was not decoded.";
-    return {};
-  }
+  if (tooLarge(path, window.width, window.height, error)) return {};
   OpenedImage in{openOwnPng(path, wanted), true};
   if (!in) in = OpenedImage{openWithLibrary(path, error), false};
   if (!in) return {};
@@ -205,12 +209,7 @@ OpenedImage openImage(CountingMemory& memory, const std::string& path,
     error = "The image " + path + " has no pixels this program can use.";
     return {};
   }
-  if (spec.width > kMaxImageSide || spec.height > kMaxImageSide) {
-    error = "The image " + path + " declares " + std::to_string(spec.width) + " x " +
-            std::to_string(spec.height) + " pixels, more than " + std::to_string(kMaxImageSide) +
-            " in a direction; it was not decoded.";
-    return {};
-  }
+  if (tooLarge(path, spec.width, spec.height, error)) return {};
   const uint64_t bytes = uint64_t(spec.width) * uint64_t(spec.height) * uint64_t(bytesPerPixel);
   if (!memory.fits(bytes)) {
     error = "The image " + path + " declares " + std::to_string(spec.width) + " x " +

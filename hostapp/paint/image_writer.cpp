@@ -63,11 +63,12 @@ bool writeImageRows(const std::string& path, const ImageFormat& format, SampleTy
   const bool jpeg = ext == ".jpg" || ext == ".jpeg";
   // PNG rows at the file's own depth are deflated on every core.
   const bool png = ext == ".png" && pngWriterTakes(format, rowType);
+  // Every other file needs the library, and so do JPEG rows of other samples than 8 bits, which
+  // are rounded as the library rounds them.
+  const bool ownEncoder = png || (jpeg && rowType == SampleType::kUInt8);
   ImageLibrary* library = nullptr;
   std::string why;
-  // JPEG rows of other samples are rounded to 8 bits as the library rounds them.
-  if (!png && (!jpeg || rowType != SampleType::kUInt8) && !(library = imageLibrary(why)))
-    return fail(why);
+  if (!ownEncoder && !(library = imageLibrary(why))) return fail(why);
   AtomicFile file;
   if (!file.open(path, why)) return fail(why);
   bool encoded = false;

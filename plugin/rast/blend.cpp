@@ -287,18 +287,20 @@ void BlendPixel(int32_t mode, size_t& offset, uint8_t* row, double opacity, cons
   if (!(o > 0.f)) return;
 
   alignas(16) uint8_t sampled[kMaxPixelBytes];
-  const uint8_t* c = color;
-  bool mask = false;
   if (stamp) {
-    if (stampAlpha && stamp->bits() == 32) o *= static_cast<float>(stamp->getAlpha(x, y)) / 255.f;
+    const bool withAlpha = stampAlpha && stamp->bits() == 32;
+    const uint8_t alpha = withAlpha ? stamp->getAlpha(x, y) : 255;
     if (!stamp->getPixelRow(x, y, 1, sampled, mode)) return;
-    c = sampled;
-    mask = !useStampColor && layout.components >= 3;
-  } else if (source) {
+    blendStampPixel(layout, p, o, sampled, withAlpha ? &alpha : nullptr, useStampColor,
+                    replacement);
+    return;
+  }
+  const uint8_t* c = color;
+  if (source) {
     if (!source->getPixelRow(x, y, 1, sampled, mode)) return;
     c = sampled;
   }
-  blendKnown(layout, p, o, c, sampled, mask, replacement);
+  blendKnown(layout, p, o, c, sampled, false, replacement);
 }
 
 void blendStampPixel(const PixelLayout& layout, uint8_t* p, double opacity, const uint8_t* sampled,

@@ -322,6 +322,16 @@ inline double wrapInto(double v, double size) {
   return v;
 }
 
+// Whether stamp point (s, t) of a stamp of sw x sh pixels is painted; a tiled stamp (never a
+// stencil) moves a point outside it into it.
+inline bool stampPoint(const StampSetup& st, double sw, double sh, double& s, double& t) {
+  if (s >= 0.0 && s < sw && t >= 0.0 && t < sh) return true;
+  if (st.stencil || !st.tile || !std::isfinite(s) || !std::isfinite(t)) return false;
+  s = wrapInto(s, sw);
+  t = wrapInto(t, sh);
+  return true;
+}
+
 inline int32_t stampIndex(double v, int32_t size) {
   const int32_t i = static_cast<int32_t>(v);
   return i < 0 ? 0 : (i >= size ? size - 1 : i);
@@ -381,12 +391,7 @@ void stampSpan(const StampSetup& st, const SlotPass& p, int32_t first, int32_t c
     // the blend goes a span at a time.
     for (int32_t k = first; k < first + count; ++k) {
       double s = coords[2 * (k - first)], t = coords[2 * (k - first) + 1];
-      bool painted = s >= 0.0 && s < sw && t >= 0.0 && t < sh;
-      if (!painted && !st.stencil && st.tile && std::isfinite(s) && std::isfinite(t)) {
-        s = wrapInto(s, sw);
-        t = wrapInto(t, sh);
-        painted = true;
-      }
+      const bool painted = stampPoint(st, sw, sh, s, t);
       int32_t& at = scratch.at[k - first];
       at = -1;
       if (painted && opacity[k] > 0.f) at = stampIndex(t, h) * w + stampIndex(s, w);
@@ -398,12 +403,7 @@ void stampSpan(const StampSetup& st, const SlotPass& p, int32_t first, int32_t c
   size_t offset = 0;
   for (int32_t k = first; k < first + count; ++k) {
     double s = coords[2 * (k - first)], t = coords[2 * (k - first) + 1];
-    bool painted = s >= 0.0 && s < sw && t >= 0.0 && t < sh;
-    if (!painted && !st.stencil && st.tile && std::isfinite(s) && std::isfinite(t)) {
-      s = wrapInto(s, sw);
-      t = wrapInto(t, sh);
-      painted = true;
-    }
+    const bool painted = stampPoint(st, sw, sh, s, t);
     const float o = painted ? opacity[k] : 0.f;
     if (!(o > 0.f)) {
       offset += static_cast<size_t>(p.layout.pixelBytes);
