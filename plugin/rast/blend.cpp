@@ -8,6 +8,7 @@
 #endif
 
 #include "plugin/paintchannels.h"
+#include "plugin/rast/partial_lanes.h"
 #include "plugin/rast/pixel_components.h"
 
 namespace pigmora {
@@ -15,62 +16,74 @@ namespace pigmora {
 namespace {
 
 #if defined(__SSE2__)
-// Four 8-bit alpha + RGB pixels at a time, for the mode most layers are painted in. The same
-// operations in the same order as the one-pixel kernel, so both give identical bytes. Answers
-// how many pixels it did (a multiple of four); the caller does the rest.
-// With `colours`, pixel k takes its own colour, the 8-bit pixel at colours + 4k; else every
-// pixel takes cf.
-int32_t spanARGB8(uint8_t* row, int32_t count, const float* opacity, const float* cf,
-                  const uint8_t* colours = nullptr) {
+// Four 8-bit alpha + RGB pixels blended at once, for the mode most layers are painted in: `old`
+// the pixels, o their opacities (painted where above 0), cr, cg, cb the colour's components.
+// The same operations in the same order as the one-pixel kernel, so both give identical bytes.
+inline __m128i blendARGB8(__m128i old, __m128 o, __m128 cr, __m128 cg, __m128 cb) {
   const __m128 zero = _mm_setzero_ps(), one = _mm_set1_ps(1.f), unit = _mm_set1_ps(255.f);
   const __m128 tiny = _mm_set1_ps(0.000001f);
-  __m128 cr = _mm_set1_ps(cf[1]), cg = _mm_set1_ps(cf[2]), cb = _mm_set1_ps(cf[3]);
   const __m128i lowByte = _mm_set1_epi32(0xFF);
   const __m128i colourBytes = _mm_set1_epi32(static_cast<int32_t>(0xFFFFFF00u));
+  const __m128 painted = _mm_cmpgt_ps(o, zero);
+  o = _mm_min_ps(o, one);
+  const __m128 pa = _mm_cvtepi32_ps(_mm_and_si128(old, lowByte));
+  const __m128 pr = _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(old, 8), lowByte));
+  const __m128 pg = _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(old, 16), lowByte));
+  const __m128 pb = _mm_cvtepi32_ps(_mm_srli_epi32(old, 24));
+  const __m128 a = _mm_div_ps(pa, unit);
+  const __m128 keep = _mm_sub_ps(one, o);
+  const __m128 covered = _mm_sub_ps(one, _mm_mul_ps(_mm_sub_ps(one, a), keep));
+  const __m128 visible = _mm_cmpgt_ps(covered, tiny);
+  const __m128 inv = _mm_div_ps(one, covered);
+  const __m128 wc = _mm_mul_ps(o, inv);
+  const __m128 wp = _mm_mul_ps(_mm_mul_ps(keep, a), inv);
+  auto toByte = [&](__m128 v) { return _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(v, zero), unit)); };
+  const __m128i na = toByte(_mm_mul_ps(covered, unit));
+  const __m128i nr = toByte(_mm_add_ps(_mm_mul_ps(wc, cr), _mm_mul_ps(wp, pr)));
+  const __m128i ng = toByte(_mm_add_ps(_mm_mul_ps(wc, cg), _mm_mul_ps(wp, pg)));
+  const __m128i nb = toByte(_mm_add_ps(_mm_mul_ps(wc, cb), _mm_mul_ps(wp, pb)));
+  const __m128i blended =
+      _mm_or_si128(_mm_or_si128(na, _mm_slli_epi32(nr, 8)),
+                   _mm_or_si128(_mm_slli_epi32(ng, 16), _mm_slli_epi32(nb, 24)));
+  // Nothing left to see: alpha 0, colour kept. Unpainted lanes keep everything.
+  const __m128i hidden = _mm_and_si128(old, colourBytes);
+  const __m128i vis = _mm_castps_si128(visible);
+  const __m128i result = _mm_or_si128(_mm_and_si128(vis, blended), _mm_andnot_si128(vis, hidden));
+  const __m128i keepOld = _mm_castps_si128(painted);
+  return _mm_or_si128(_mm_and_si128(keepOld, result), _mm_andnot_si128(keepOld, old));
+}
+
+// A span of 8-bit alpha + RGB pixels, four at a time; the last one to three go as a block whose
+// other lanes are unpainted, and lanes never mix. With `colours`, pixel k takes its own colour,
+// the 8-bit pixel at colours + 4k; else every pixel takes cf.
+void spanARGB8(uint8_t* row, int32_t count, const float* opacity, const float* cf,
+               const uint8_t* colours = nullptr) {
+  const __m128 zero = _mm_setzero_ps();
+  const __m128i lowByte = _mm_set1_epi32(0xFF);
+  __m128 cr = _mm_set1_ps(cf[1]), cg = _mm_set1_ps(cf[2]), cb = _mm_set1_ps(cf[3]);
+  auto ownColours = [&](__m128i c) {
+    cr = _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(c, 8), lowByte));
+    cg = _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(c, 16), lowByte));
+    cb = _mm_cvtepi32_ps(_mm_srli_epi32(c, 24));
+  };
   int32_t k = 0;
   for (; k + 4 <= count; k += 4) {
-    __m128 o = _mm_loadu_ps(opacity + k);
-    const __m128 painted = _mm_cmpgt_ps(o, zero);
-    const int paintedLanes = _mm_movemask_ps(painted);
-    if (paintedLanes == 0) continue;
-    o = _mm_min_ps(o, one);
-    if (colours) {
-      const __m128i c =
-          _mm_loadu_si128(reinterpret_cast<const __m128i*>(colours + 4 * static_cast<size_t>(k)));
-      cr = _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(c, 8), lowByte));
-      cg = _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(c, 16), lowByte));
-      cb = _mm_cvtepi32_ps(_mm_srli_epi32(c, 24));
-    }
+    const __m128 o = _mm_loadu_ps(opacity + k);
+    if (_mm_movemask_ps(_mm_cmpgt_ps(o, zero)) == 0) continue;
+    if (colours)
+      ownColours(
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(colours + 4 * static_cast<size_t>(k))));
     uint8_t* p = row + 4 * static_cast<size_t>(k);
     const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128 pa = _mm_cvtepi32_ps(_mm_and_si128(old, lowByte));
-    const __m128 pr = _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(old, 8), lowByte));
-    const __m128 pg = _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(old, 16), lowByte));
-    const __m128 pb = _mm_cvtepi32_ps(_mm_srli_epi32(old, 24));
-    const __m128 a = _mm_div_ps(pa, unit);
-    const __m128 keep = _mm_sub_ps(one, o);
-    const __m128 covered = _mm_sub_ps(one, _mm_mul_ps(_mm_sub_ps(one, a), keep));
-    const __m128 visible = _mm_cmpgt_ps(covered, tiny);
-    const __m128 inv = _mm_div_ps(one, covered);
-    const __m128 wc = _mm_mul_ps(o, inv);
-    const __m128 wp = _mm_mul_ps(_mm_mul_ps(keep, a), inv);
-    auto toByte = [&](__m128 v) { return _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(v, zero), unit)); };
-    const __m128i na = toByte(_mm_mul_ps(covered, unit));
-    const __m128i nr = toByte(_mm_add_ps(_mm_mul_ps(wc, cr), _mm_mul_ps(wp, pr)));
-    const __m128i ng = toByte(_mm_add_ps(_mm_mul_ps(wc, cg), _mm_mul_ps(wp, pg)));
-    const __m128i nb = toByte(_mm_add_ps(_mm_mul_ps(wc, cb), _mm_mul_ps(wp, pb)));
-    const __m128i blended =
-        _mm_or_si128(_mm_or_si128(na, _mm_slli_epi32(nr, 8)),
-                     _mm_or_si128(_mm_slli_epi32(ng, 16), _mm_slli_epi32(nb, 24)));
-    // Nothing left to see: alpha 0, colour kept. Unpainted lanes keep everything.
-    const __m128i hidden = _mm_and_si128(old, colourBytes);
-    const __m128i vis = _mm_castps_si128(visible);
-    __m128i result = _mm_or_si128(_mm_and_si128(vis, blended), _mm_andnot_si128(vis, hidden));
-    const __m128i keepOld = _mm_castps_si128(painted);
-    result = _mm_or_si128(_mm_and_si128(keepOld, result), _mm_andnot_si128(keepOld, old));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), result);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), blendARGB8(old, o, cr, cg, cb));
   }
-  return k;
+  const int32_t rest = count - k;
+  if (rest <= 0) return;
+  const __m128 o = loadLanesPs(opacity + k, rest);
+  if (_mm_movemask_ps(_mm_cmpgt_ps(o, zero)) == 0) return;
+  if (colours) ownColours(loadLanes(colours + 4 * static_cast<size_t>(k), rest));
+  uint8_t* p = row + 4 * static_cast<size_t>(k);
+  storeLanes(p, blendARGB8(loadLanes(p, rest), o, cr, cg, cb), rest);
 }
 #endif
 
@@ -114,6 +127,8 @@ struct Kernel {
   // Brightness of an RGB pixel, 0 .. 1.
   static inline float brightness(const uint8_t* c) {
     const size_t first = A ? kSize : 0;
+    if constexpr (std::is_same_v<T, uint8_t>)
+      return kByteSumUnits.v[c[first] + c[first + 1] + c[first + 2]];
     return (load<T>(c + first) + load<T>(c + first + kSize) + load<T>(c + first + 2 * kSize)) /
            C::kBrightnessUnit;
   }
@@ -127,10 +142,8 @@ struct Kernel {
 #if defined(__SSE2__)
       if constexpr (std::is_same_v<T, uint8_t> && N == 4 && A) {
         if (opacityStep == 1) {
-          const int32_t done = spanARGB8(row, count, opacity, cf);
-          row += kBytes * static_cast<size_t>(done);
-          opacity += done;
-          count -= done;
+          spanARGB8(row, count, opacity, cf);
+          return;
         }
       }
 #endif
@@ -144,11 +157,8 @@ struct Kernel {
     if constexpr (std::is_same_v<T, uint8_t> && N == 4 && A) {
       if (opacityStep == 1 && colorStep == kBytes) {
         const float unused[4] = {};
-        const int32_t done = spanARGB8(row, count, opacity, unused, color);
-        row += kBytes * static_cast<size_t>(done);
-        opacity += done;
-        color += kBytes * static_cast<size_t>(done);
-        count -= done;
+        spanARGB8(row, count, opacity, unused, color);
+        return;
       }
     }
 #endif
@@ -181,12 +191,17 @@ struct Kernel {
       }
       if (!(o > 0.f)) c = nullptr;
       spanOpacity[k] = c ? o : 0.f;
+      // A mask paints one colour: each pixel's own is not needed.
+      if (mask && replacement) continue;
       if (c)
         std::memcpy(spanColours + static_cast<size_t>(k) * kBytes, c, kBytes);
       else
         std::memset(spanColours + static_cast<size_t>(k) * kBytes, 0, kBytes);
     }
-    span(row, count, spanOpacity, 1, spanColours, kBytes);
+    if (mask && replacement)
+      span(row, count, spanOpacity, 1, replacement, 0);
+    else
+      span(row, count, spanOpacity, 1, spanColours, kBytes);
   }
 };
 

@@ -47,6 +47,16 @@ struct ByteUnits {
 };
 inline constexpr ByteUnits kByteUnits;
 
+// i / 765 for every sum of three bytes: the brightness of 8-bit pixels without a division.
+struct ByteSumUnits {
+  float v[766];
+  constexpr ByteSumUnits() : v() {
+    for (int i = 0; i < 766; ++i)
+      v[i] = static_cast<float>(i) / Component<uint8_t>::kBrightnessUnit;
+  }
+};
+inline constexpr ByteSumUnits kByteSumUnits;
+
 // Alpha as a fraction of opaque.
 template <class T>
 inline float loadAlpha(const uint8_t* p) {

@@ -11,6 +11,7 @@
 #include "plugin/rast/blend.h"
 #include "plugin/rast/blur.h"
 #include "plugin/rast/edge_walk.h"
+#include "plugin/rast/partial_lanes.h"
 #include "plugin/rast/raster_slots.h"
 #include "plugin/rast/span_buffer.h"
 
@@ -192,13 +193,53 @@ bool triangleReach(const FalloffTable& t, const float pos[3][3], const WalkPoint
   return out.rowMin < out.rowMax;
 }
 
-// The table opacity of pixels [lo, hi) whose span parameters `out` holds, in place. One pixel's
-// rule, in single precision: its position start + tau delta, d = centre - position, d2 = dx dx +
-// dy dy + dz dz; nothing unless 0 <= d2 < radius2 and at = d2 scale lies below the table's
-// length; else strength times the entry at the whole part of `at`. Four pixels go at a time,
-// each lane the same operations in the same order.
-void tableSpan(const FalloffTable& t, const SpanGeometry& g, float strength, int32_t lo, int32_t hi,
-               float* out) {
+// The running sums of the parameter of narrow spans: entry k of the row for spans of n pixels
+// is k steps of 1/n added one at a time from 0, as the walk along such a span adds them. A span
+// copies them instead of waiting on one addition after another.
+constexpr int32_t kSummedWidths = 64;
+
+struct TauSums {
+  float sums[kSummedWidths * (kSummedWidths + 1) / 2] = {};
+  TauSums() {
+    for (int32_t n = 1; n <= kSummedWidths; ++n) {
+      const float step = 1.f / static_cast<float>(n);
+      float tau = 0.f;
+      for (int32_t k = 0; k < n; ++k) {
+        sums[first(n) + k] = tau;
+        tau += step;
+      }
+    }
+  }
+  static int32_t first(int32_t n) { return n * (n - 1) / 2; }
+  const float* row(int32_t n) const { return sums + first(n); }
+};
+
+const TauSums& tauSums() {
+  static const TauSums sums;
+  return sums;
+}
+
+// The span parameters of a span's pixels: pixel k's at [k] of the answer. Narrow spans take
+// them from the sums above; wider ones have pixels [lo, hi) of `out` filled with them.
+const float* spanParameters(const SpanGeometry& g, int32_t lo, int32_t hi, float* out) {
+  const int32_t n = g.x1 - g.x0;
+  if (n <= kSummedWidths) return tauSums().row(n);
+  float tau = tauAt(g, lo);
+  for (int32_t k = lo; k < hi; ++k) {
+    out[k] = tau;
+    tau += g.step;
+  }
+  return out;
+}
+
+// The table opacity of pixels [lo, hi) into `out`, pixel k's span parameter at tau[k] (which may
+// be `out` itself); false when none is painted. One pixel's rule, in single precision: its position
+// start + tau delta, d = centre - position, d2 = dx dx + dy dy + dz dz; nothing unless 0 <= d2 <
+// radius2 and at = d2 scale lies below the table's length; else strength times the entry at the
+// whole part of `at`. Four pixels go at a time, each lane the same operations in the same order;
+// the last one to three go as a block of four whose other lanes are dropped.
+bool tableSpan(const FalloffTable& t, const SpanGeometry& g, float strength, int32_t lo, int32_t hi,
+               const float* tau, float* out) {
   const float cx = t.centre[0], cy = t.centre[1], cz = t.centre[2];
   const float sx = g.start[0], sy = g.start[1], sz = g.start[2];
   const float ex = g.delta[0], ey = g.delta[1], ez = g.delta[2];
@@ -211,30 +252,39 @@ void tableSpan(const FalloffTable& t, const SpanGeometry& g, float strength, int
   const __m128 vr2 = _mm_set1_ps(radius2), vscale = _mm_set1_ps(scale);
   const __m128 entries = _mm_set1_ps(static_cast<float>(kFalloffEntries));
   const __m128 zero = _mm_setzero_ps(), vstrength = _mm_set1_ps(strength);
-  for (; k + 4 <= hi; k += 4) {
-    const __m128 tau = _mm_loadu_ps(out + k);
-    const __m128 dx = _mm_sub_ps(vcx, _mm_add_ps(vsx, _mm_mul_ps(tau, vex)));
-    const __m128 dy = _mm_sub_ps(vcy, _mm_add_ps(vsy, _mm_mul_ps(tau, vey)));
-    const __m128 dz = _mm_sub_ps(vcz, _mm_add_ps(vsz, _mm_mul_ps(tau, vez)));
+  int anyLit = 0;
+  auto block = [&](__m128 at4) {
+    const __m128 dx = _mm_sub_ps(vcx, _mm_add_ps(vsx, _mm_mul_ps(at4, vex)));
+    const __m128 dy = _mm_sub_ps(vcy, _mm_add_ps(vsy, _mm_mul_ps(at4, vey)));
+    const __m128 dz = _mm_sub_ps(vcz, _mm_add_ps(vsz, _mm_mul_ps(at4, vez)));
     const __m128 d2 =
         _mm_add_ps(_mm_add_ps(_mm_mul_ps(dx, dx), _mm_mul_ps(dy, dy)), _mm_mul_ps(dz, dz));
     const __m128 at = _mm_mul_ps(d2, vscale);
     const __m128 lit = _mm_and_ps(_mm_and_ps(_mm_cmpge_ps(d2, zero), _mm_cmplt_ps(d2, vr2)),
                                   _mm_cmplt_ps(at, entries));
-    const int lanes = _mm_movemask_ps(lit);
-    if (lanes == 0) {
-      _mm_storeu_ps(out + k, zero);
-      continue;
-    }
+    if (_mm_movemask_ps(lit) == 0) return zero;
     alignas(16) int32_t index[4];
     _mm_store_si128(reinterpret_cast<__m128i*>(index), _mm_cvttps_epi32(_mm_and_ps(lit, at)));
     const __m128 f = _mm_setr_ps(t.f[index[0]], t.f[index[1]], t.f[index[2]], t.f[index[3]]);
-    _mm_storeu_ps(out + k, _mm_and_ps(lit, _mm_mul_ps(vstrength, f)));
+    return _mm_and_ps(lit, _mm_mul_ps(vstrength, f));
+  };
+  for (; k + 4 <= hi; k += 4) {
+    const __m128 o = block(_mm_loadu_ps(tau + k));
+    anyLit |= _mm_movemask_ps(_mm_cmpgt_ps(o, zero));
+    _mm_storeu_ps(out + k, o);
   }
-#endif
+  if (k < hi) {
+    const int32_t rest = hi - k;
+    const __m128 o = block(loadLanesPs(tau + k, rest));
+    anyLit |= _mm_movemask_ps(_mm_cmpgt_ps(o, zero)) & ((1 << rest) - 1);
+    storeLanesPs(out + k, o, rest);
+  }
+  return anyLit != 0;
+#else
+  bool anyLit = false;
   for (; k < hi; ++k) {
-    const float dx = cx - (sx + out[k] * ex), dy = cy - (sy + out[k] * ey),
-                dz = cz - (sz + out[k] * ez);
+    const float dx = cx - (sx + tau[k] * ex), dy = cy - (sy + tau[k] * ey),
+                dz = cz - (sz + tau[k] * ez);
     const float d2 = dx * dx + dy * dy + dz * dz;
     float o = 0.f;
     if (d2 >= 0.f && d2 < radius2) {
@@ -242,33 +292,34 @@ void tableSpan(const FalloffTable& t, const SpanGeometry& g, float strength, int
       if (at < static_cast<float>(kFalloffEntries)) o = strength * t.f[static_cast<int32_t>(at)];
     }
     out[k] = o;
+    anyLit = anyLit || o > 0.f;
   }
+  return anyLit;
+#endif
 }
 
 // Opacity of pixels [lo, hi) of a span; false when none of them is painted.
 bool colourOpacity(const Brush& b, const SpanGeometry& g, int32_t lo, int32_t hi, float* out) {
-  float tau = tauAt(g, lo);
+  float tau = 0.f;
   float p[3];
+  bool anyLit = false;
   switch (b.rule) {
     case OpacityRule::kStrength:
       for (int32_t k = lo; k < hi; ++k) out[k] = b.strength;
+      anyLit = b.strength > 0.f && lo < hi;
       break;
-    case OpacityRule::kTable: {
+    case OpacityRule::kTable:
       // The hot loop of painting: a lookup on the squared distance, no square root. The
-      // parameters come first, one running sum; the distances then vectorise, lane by lane
-      // the same operations as one pixel at a time.
-      const FalloffTable& t = *b.table;
-      for (int32_t k = lo; k < hi; ++k) {
-        out[k] = tau;
-        tau += g.step;
-      }
-      tableSpan(t, g, b.strength, lo, hi, out);
+      // parameters come first; the distances then vectorise, lane by lane the same operations
+      // as one pixel at a time.
+      anyLit = tableSpan(*b.table, g, b.strength, lo, hi, spanParameters(g, lo, hi, out), out);
       break;
-    }
     case OpacityRule::kHost:
+      tau = tauAt(g, lo);
       for (int32_t k = lo; k < hi; ++k) {
         for (int i = 0; i < 3; ++i) p[i] = g.start[i] + tau * g.delta[i];
         out[k] = b.strength * static_cast<float>(b.dab->falloffAt(toVector(p)));
+        anyLit = anyLit || out[k] > 0.f;
         tau += g.step;
       }
       break;
@@ -276,19 +327,18 @@ bool colourOpacity(const Brush& b, const SpanGeometry& g, int32_t lo, int32_t hi
       for (int32_t k = lo; k < hi; ++k) out[k] = 0.f;
       break;
   }
-  if (b.pointTest && b.dab) {
-    tau = tauAt(g, lo);
-    for (int32_t k = lo; k < hi; ++k) {
-      if (out[k] > 0.f) {
-        for (int i = 0; i < 3; ++i) p[i] = g.start[i] + tau * g.delta[i];
-        if (!b.dab->pointTest(toVector(p))) out[k] = 0.f;
-      }
-      tau += g.step;
+  if (!anyLit || !b.pointTest || !b.dab) return anyLit;
+  anyLit = false;
+  tau = tauAt(g, lo);
+  for (int32_t k = lo; k < hi; ++k) {
+    if (out[k] > 0.f) {
+      for (int i = 0; i < 3; ++i) p[i] = g.start[i] + tau * g.delta[i];
+      if (!b.dab->pointTest(toVector(p))) out[k] = 0.f;
+      anyLit = anyLit || out[k] > 0.f;
     }
+    tau += g.step;
   }
-  for (int32_t k = lo; k < hi; ++k)
-    if (out[k] > 0.f) return true;
-  return false;
+  return anyLit;
 }
 
 // Scratch of a stamp span: each pixel's stamp index, opacity and colour.
@@ -337,50 +387,110 @@ inline int32_t stampIndex(double v, int32_t size) {
   return i < 0 ? 0 : (i >= size ? size - 1 : i);
 }
 
-// The stamp coordinates (s, t) of `count` pixels of row y from pixel x on, into st[2k], st[2k+1]:
-// the barycentric weights of each pixel centre within the rounded triangle, and the vertices'
-// stamp coordinates weighted by them. Two pixels at a time, each lane the same double-precision
-// operations in the same order as one pixel alone.
+// The stamp coordinates (s, t) of the pixels of row y: the barycentric weights of each pixel
+// centre within the rounded triangle, and the vertices' stamp coordinates weighted by them. Two
+// pixels at a time, each lane the same double-precision operations in the same order as one
+// pixel alone.
+struct StampRow {
+  const StampSetup& st;
+  double a0, b0, a1, b1;
+
+  StampRow(const StampSetup& setup, int32_t y) : st(setup) {
+    const double dy2 = static_cast<double>(y) - st.vy[2];
+    a0 = st.vy[1] - st.vy[2];
+    b0 = (st.vx[2] - st.vx[1]) * dy2;
+    a1 = st.vy[2] - st.vy[0];
+    b1 = (st.vx[0] - st.vx[2]) * dy2;
+  }
+
+  void one(int32_t x, double& s, double& t) const {
+    const double dx2 = static_cast<double>(x) - st.vx[2];
+    const double l0 = (a0 * dx2 + b0) / st.det;
+    const double l1 = (a1 * dx2 + b1) / st.det;
+    const double l2 = 1.0 - l0 - l1;
+    s = l0 * st.sx[0] + l1 * st.sx[1] + l2 * st.sx[2];
+    t = l0 * st.sy[0] + l1 * st.sy[1] + l2 * st.sy[2];
+  }
+
+#if defined(__SSE2__)
+  // Pixels x and x + 1: s in sv, t in tv, the first pixel in the low lane.
+  void pair(int32_t x, __m128d& sv, __m128d& tv) const {
+    const __m128d px = _mm_set_pd(static_cast<double>(x + 1), static_cast<double>(x));
+    const __m128d dx2 = _mm_sub_pd(px, _mm_set1_pd(st.vx[2]));
+    const __m128d det = _mm_set1_pd(st.det);
+    const __m128d l0 =
+        _mm_div_pd(_mm_add_pd(_mm_mul_pd(_mm_set1_pd(a0), dx2), _mm_set1_pd(b0)), det);
+    const __m128d l1 =
+        _mm_div_pd(_mm_add_pd(_mm_mul_pd(_mm_set1_pd(a1), dx2), _mm_set1_pd(b1)), det);
+    const __m128d l2 = _mm_sub_pd(_mm_sub_pd(_mm_set1_pd(1.0), l0), l1);
+    sv = _mm_add_pd(
+        _mm_add_pd(_mm_mul_pd(l0, _mm_set1_pd(st.sx[0])), _mm_mul_pd(l1, _mm_set1_pd(st.sx[1]))),
+        _mm_mul_pd(l2, _mm_set1_pd(st.sx[2])));
+    tv = _mm_add_pd(
+        _mm_add_pd(_mm_mul_pd(l0, _mm_set1_pd(st.sy[0])), _mm_mul_pd(l1, _mm_set1_pd(st.sy[1]))),
+        _mm_mul_pd(l2, _mm_set1_pd(st.sy[2])));
+  }
+#endif
+};
+
+// The stamp coordinates of `count` pixels of row y from pixel x on, into out[2k], out[2k+1].
 void stampCoordinates(const StampSetup& st, int32_t y, int32_t x, int32_t count, double* out) {
-  const double dy2 = static_cast<double>(y) - st.vy[2];
-  const double a0 = st.vy[1] - st.vy[2], b0 = (st.vx[2] - st.vx[1]) * dy2;
-  const double a1 = st.vy[2] - st.vy[0], b1 = (st.vx[0] - st.vx[2]) * dy2;
+  const StampRow r(st, y);
   int32_t k = 0;
 #if defined(__SSE2__)
-  const __m128d va0 = _mm_set1_pd(a0), vb0 = _mm_set1_pd(b0), va1 = _mm_set1_pd(a1),
-                vb1 = _mm_set1_pd(b1), det = _mm_set1_pd(st.det), one = _mm_set1_pd(1.0),
-                vx2 = _mm_set1_pd(st.vx[2]);
-  const __m128d s0 = _mm_set1_pd(st.sx[0]), s1 = _mm_set1_pd(st.sx[1]), s2 = _mm_set1_pd(st.sx[2]);
-  const __m128d t0 = _mm_set1_pd(st.sy[0]), t1 = _mm_set1_pd(st.sy[1]), t2 = _mm_set1_pd(st.sy[2]);
   for (; k + 2 <= count; k += 2) {
-    const __m128d px = _mm_set_pd(static_cast<double>(x + k + 1), static_cast<double>(x + k));
-    const __m128d dx2 = _mm_sub_pd(px, vx2);
-    const __m128d l0 = _mm_div_pd(_mm_add_pd(_mm_mul_pd(va0, dx2), vb0), det);
-    const __m128d l1 = _mm_div_pd(_mm_add_pd(_mm_mul_pd(va1, dx2), vb1), det);
-    const __m128d l2 = _mm_sub_pd(_mm_sub_pd(one, l0), l1);
-    const __m128d sv =
-        _mm_add_pd(_mm_add_pd(_mm_mul_pd(l0, s0), _mm_mul_pd(l1, s1)), _mm_mul_pd(l2, s2));
-    const __m128d tv =
-        _mm_add_pd(_mm_add_pd(_mm_mul_pd(l0, t0), _mm_mul_pd(l1, t1)), _mm_mul_pd(l2, t2));
+    __m128d sv, tv;
+    r.pair(x + k, sv, tv);
     _mm_storeu_pd(out + 2 * k, _mm_unpacklo_pd(sv, tv));
     _mm_storeu_pd(out + 2 * k + 2, _mm_unpackhi_pd(sv, tv));
   }
 #endif
+  for (; k < count; ++k) r.one(x + k, out[2 * k], out[2 * k + 1]);
+}
+
+// The index in a stamp of w x h pixels that pixel x + k of row y takes, into at[k] for `count`
+// pixels, -1 where the stamp paints nothing or the pixel's opacity (opacity[k]) is none.
+void stampIndices(const StampSetup& st, int32_t y, int32_t x, int32_t count, int32_t w, int32_t h,
+                  const float* opacity, int32_t* at) {
+  const StampRow r(st, y);
+  const double sw = w, sh = h;
+  auto outside = [&](double s, double t) {
+    return stampPoint(st, sw, sh, s, t) ? stampIndex(t, h) * w + stampIndex(s, w) : -1;
+  };
+  int32_t k = 0;
+#if defined(__SSE2__)
+  // Points inside the stamp are most of them: their indices are the whole parts of s and t.
+  const __m128d zero = _mm_setzero_pd(), vw = _mm_set1_pd(sw), vh = _mm_set1_pd(sh);
+  for (; k + 2 <= count; k += 2) {
+    __m128d sv, tv;
+    r.pair(x + k, sv, tv);
+    const __m128d in = _mm_and_pd(_mm_and_pd(_mm_cmpge_pd(sv, zero), _mm_cmplt_pd(sv, vw)),
+                                  _mm_and_pd(_mm_cmpge_pd(tv, zero), _mm_cmplt_pd(tv, vh)));
+    const int inside = _mm_movemask_pd(in);
+    const __m128i si = _mm_cvttpd_epi32(sv), ti = _mm_cvttpd_epi32(tv);
+    const int32_t s0 = _mm_cvtsi128_si32(si), s1 = _mm_cvtsi128_si32(_mm_srli_si128(si, 4));
+    const int32_t t0 = _mm_cvtsi128_si32(ti), t1 = _mm_cvtsi128_si32(_mm_srli_si128(ti, 4));
+    at[k] = !(opacity[k] > 0.f) ? -1
+            : (inside & 1)      ? t0 * w + s0
+                                : outside(_mm_cvtsd_f64(sv), _mm_cvtsd_f64(tv));
+    at[k + 1] = !(opacity[k + 1] > 0.f) ? -1
+                : (inside & 2)          ? t1 * w + s1
+                                        : outside(_mm_cvtsd_f64(_mm_unpackhi_pd(sv, sv)),
+                                                  _mm_cvtsd_f64(_mm_unpackhi_pd(tv, tv)));
+  }
+#endif
   for (; k < count; ++k) {
-    const double dx2 = static_cast<double>(x + k) - st.vx[2];
-    const double l0 = (a0 * dx2 + b0) / st.det;
-    const double l1 = (a1 * dx2 + b1) / st.det;
-    const double l2 = 1.0 - l0 - l1;
-    out[2 * k] = l0 * st.sx[0] + l1 * st.sx[1] + l2 * st.sx[2];
-    out[2 * k + 1] = l0 * st.sy[0] + l1 * st.sy[1] + l2 * st.sy[2];
+    double s, t;
+    r.one(x + k, s, t);
+    at[k] = opacity[k] > 0.f ? outside(s, t) : -1;
   }
 }
 
-// Paints `count` pixels of a span from pixel `first` on, held in row, from the slot's stamp or
-// stencil, whose coordinates `coords` holds from pixel `first` on; `opacity` is the brush's
-// opacity of each pixel of the span, by its index in the span.
-void stampSpan(const StampSetup& st, const SlotPass& p, int32_t first, int32_t count,
-               const double* coords, const float* opacity, uint8_t* row, StampScratch& scratch) {
+// Paints `count` pixels of row y from pixel x on, held in row, from the slot's stamp or stencil;
+// opacity[k] is the brush's opacity of pixel x + k. `coords` is scratch for the coordinates of
+// `count` pixels.
+void stampSpan(const StampSetup& st, const SlotPass& p, int32_t y, int32_t x, int32_t count,
+               const float* opacity, double* coords, uint8_t* row, StampScratch& scratch) {
   const int32_t w = p.stamp->width(), h = p.stamp->height();
   const uint8_t* kept = p.stampPixels;
   const uint8_t* keptAlpha = st.stampAlpha ? p.stampAlpha : nullptr;
@@ -389,20 +499,15 @@ void stampSpan(const StampSetup& st, const SlotPass& p, int32_t first, int32_t c
   if (kept) {
     // The stamp's pixels are at hand in the layer's mode: each pixel's index is found here,
     // the blend goes a span at a time.
-    for (int32_t k = first; k < first + count; ++k) {
-      double s = coords[2 * (k - first)], t = coords[2 * (k - first) + 1];
-      const bool painted = stampPoint(st, sw, sh, s, t);
-      int32_t& at = scratch.at[k - first];
-      at = -1;
-      if (painted && opacity[k] > 0.f) at = stampIndex(t, h) * w + stampIndex(s, w);
-    }
-    blendStampSpan(p.layout, row, count, opacity + first, scratch.at, kept, keptAlpha,
-                   st.useStampColor, replacement, scratch.opacity, scratch.colours);
+    stampIndices(st, y, x, count, w, h, opacity, scratch.at);
+    blendStampSpan(p.layout, row, count, opacity, scratch.at, kept, keptAlpha, st.useStampColor,
+                   replacement, scratch.opacity, scratch.colours);
     return;
   }
+  stampCoordinates(st, y, x, count, coords);
   size_t offset = 0;
-  for (int32_t k = first; k < first + count; ++k) {
-    double s = coords[2 * (k - first)], t = coords[2 * (k - first) + 1];
+  for (int32_t k = 0; k < count; ++k) {
+    double s = coords[2 * k], t = coords[2 * k + 1];
     const bool painted = stampPoint(st, sw, sh, s, t);
     const float o = painted ? opacity[k] : 0.f;
     if (!(o > 0.f)) {
@@ -568,8 +673,7 @@ void rasterize_bary(const host::BrushDab* dab, PaintTarget& target, int32_t slot
       if (count <= 0) continue;
       if (!p.bitmap->getPixelRow(x0, span.y, count, row, p.layout.mode)) continue;
       if (stamping) {
-        stampCoordinates(st, span.y, x0, count, coords);
-        stampSpan(st, p, first, count, coords, opacity, row, stampScratch);
+        stampSpan(st, p, span.y, x0, count, opacity + first, coords, row, stampScratch);
       } else if (blur) {
         if (!blurSpan(p, span.y, x0, count, opacity + first, scratch, row)) continue;
       } else {
