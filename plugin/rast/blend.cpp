@@ -25,11 +25,26 @@ inline __m128i blendARGB8(__m128i old, __m128 o, __m128 cr, __m128 cg, __m128 cb
   const __m128i lowByte = _mm_set1_epi32(0xFF);
   const __m128i colourBytes = _mm_set1_epi32(static_cast<int32_t>(0xFFFFFF00u));
   const __m128 painted = _mm_cmpgt_ps(o, zero);
+  const __m128i keepOld = _mm_castps_si128(painted);
   o = _mm_min_ps(o, one);
-  const __m128 pa = _mm_cvtepi32_ps(_mm_and_si128(old, lowByte));
   const __m128 pr = _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(old, 8), lowByte));
   const __m128 pg = _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(old, 16), lowByte));
   const __m128 pb = _mm_cvtepi32_ps(_mm_srli_epi32(old, 24));
+  auto toByte = [&](__m128 v) { return _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(v, zero), unit)); };
+  const __m128i opaque = _mm_cmpeq_epi32(_mm_and_si128(old, lowByte), lowByte);
+  if (_mm_movemask_epi8(opaque) == 0xFFFF) {
+    // Over opaque pixels alpha is 1: covered and its inverse are exactly 1, the weights exactly
+    // o and 1 - o, and the pixels stay opaque.
+    const __m128 keep = _mm_sub_ps(one, o);
+    const __m128i nr = toByte(_mm_add_ps(_mm_mul_ps(o, cr), _mm_mul_ps(keep, pr)));
+    const __m128i ng = toByte(_mm_add_ps(_mm_mul_ps(o, cg), _mm_mul_ps(keep, pg)));
+    const __m128i nb = toByte(_mm_add_ps(_mm_mul_ps(o, cb), _mm_mul_ps(keep, pb)));
+    const __m128i blended =
+        _mm_or_si128(_mm_or_si128(lowByte, _mm_slli_epi32(nr, 8)),
+                     _mm_or_si128(_mm_slli_epi32(ng, 16), _mm_slli_epi32(nb, 24)));
+    return _mm_or_si128(_mm_and_si128(keepOld, blended), _mm_andnot_si128(keepOld, old));
+  }
+  const __m128 pa = _mm_cvtepi32_ps(_mm_and_si128(old, lowByte));
   const __m128 a = _mm_div_ps(pa, unit);
   const __m128 keep = _mm_sub_ps(one, o);
   const __m128 covered = _mm_sub_ps(one, _mm_mul_ps(_mm_sub_ps(one, a), keep));
@@ -37,7 +52,6 @@ inline __m128i blendARGB8(__m128i old, __m128 o, __m128 cr, __m128 cg, __m128 cb
   const __m128 inv = _mm_div_ps(one, covered);
   const __m128 wc = _mm_mul_ps(o, inv);
   const __m128 wp = _mm_mul_ps(_mm_mul_ps(keep, a), inv);
-  auto toByte = [&](__m128 v) { return _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(v, zero), unit)); };
   const __m128i na = toByte(_mm_mul_ps(covered, unit));
   const __m128i nr = toByte(_mm_add_ps(_mm_mul_ps(wc, cr), _mm_mul_ps(wp, pr)));
   const __m128i ng = toByte(_mm_add_ps(_mm_mul_ps(wc, cg), _mm_mul_ps(wp, pg)));
@@ -49,7 +63,6 @@ inline __m128i blendARGB8(__m128i old, __m128 o, __m128 cr, __m128 cg, __m128 cb
   const __m128i hidden = _mm_and_si128(old, colourBytes);
   const __m128i vis = _mm_castps_si128(visible);
   const __m128i result = _mm_or_si128(_mm_and_si128(vis, blended), _mm_andnot_si128(vis, hidden));
-  const __m128i keepOld = _mm_castps_si128(painted);
   return _mm_or_si128(_mm_and_si128(keepOld, result), _mm_andnot_si128(keepOld, old));
 }
 
