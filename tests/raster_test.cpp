@@ -408,6 +408,62 @@ TEST(Blend, EveryPaintableModeFollowsTheMixAndOverRules) {
   }
 }
 
+// Spans of every length from 1 to 9, starting at every offset of a block of four, over runs of
+// opaque, transparent and mixed pixels, with one colour and with a colour per pixel: the span
+// form (blocks of four lanes, the last block part-filled, opaque blocks on their own path) gives
+// the bytes of one pixel at a time, and leaves the pixels around the span untouched.
+TEST(Blend, SpansOfEveryLengthAndOffsetAgreeWithOnePixelAtATime) {
+  uint32_t seed = 777;
+  auto next = [&] {
+    seed = seed * 1664525u + 1013904223u;
+    return (seed >> 8) / 16777216.0;
+  };
+  for (int32_t mode : {5, 21, 37, 3, 19}) {
+    int32_t bits = 0, comps = 0;
+    ASSERT_TRUE(pigmora::ColorModeInfo(mode, bits, comps));
+    pigmora::PixelLayout layout;
+    ASSERT_TRUE(pigmora::pixelLayout(mode, layout));
+    const size_t size = static_cast<size_t>(bits / 8 * comps);
+    const double top = bits == 8 ? 255 : bits == 16 ? 65535 : 1;
+    constexpr int kRow = 16;
+    for (int ground = 0; ground < 3; ++ground) {  // opaque, transparent, mixed alpha
+      std::vector<uint8_t> base(kRow * size), colours(kRow * size);
+      for (int k = 0; k < kRow; ++k) {
+        std::vector<double> p(static_cast<size_t>(comps)), c(static_cast<size_t>(comps));
+        for (int i = 0; i < comps; ++i) {
+          p[static_cast<size_t>(i)] = bits == 32 ? next() : std::floor(next() * (top + 1));
+          c[static_cast<size_t>(i)] = bits == 32 ? next() : std::floor(next() * (top + 1));
+        }
+        p[0] = ground == 0 ? top : ground == 1 ? 0 : p[0];
+        encode(bits, p, &base[k * size]);
+        encode(bits, c, &colours[k * size]);
+      }
+      for (int first = 0; first < 4; ++first) {
+        for (int count = 1; count <= 9; ++count) {
+          std::vector<float> opacity(kRow);
+          for (int k = 0; k < kRow; ++k)
+            opacity[static_cast<size_t>(k)] =
+                k % 4 == 3 ? 0.f : static_cast<float>(k % 5 == 0 ? 1.0 : next());
+          for (size_t colourStep : {size_t{0}, size}) {
+            std::vector<uint8_t> bySpan = base, byPixel = base;
+            pigmora::blendSpan(layout, &bySpan[first * size], count, &opacity[first], 1,
+                               &colours[first * size], colourStep);
+            for (int k = first; k < first + count; ++k) {
+              size_t offset = 0;
+              const uint8_t* c = colourStep ? &colours[k * size] : &colours[first * size];
+              pigmora::BlendPixel(mode, offset, &byPixel[k * size], opacity[static_cast<size_t>(k)],
+                                  c, false, false, nullptr, nullptr, nullptr, 0, 0);
+            }
+            EXPECT_EQ(bySpan, byPixel)
+                << "mode " << mode << ", ground " << ground << ", from " << first << ", " << count
+                << " pixels, colour step " << colourStep;
+          }
+        }
+      }
+    }
+  }
+}
+
 TEST(Blend, UnpaintableModesStepOverThePixel) {
   uint8_t row[8] = {1, 2, 3, 4, 5, 6, 7, 8};
   const uint8_t color[8] = {255, 255, 255, 255, 255, 255, 255, 255};
