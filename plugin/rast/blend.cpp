@@ -273,13 +273,67 @@ struct Kernel {
     }
   }
 
+  // A stencil pixel's opacity: the brush's, times the stamp's alpha when kept, times the stamp
+  // pixel's brightness; 0 when that is not above 0 or the pixel is left alone.
+  static float maskedOpacity(float o, int32_t at, const uint8_t* kept, const uint8_t* keptAlpha) {
+    if (at < 0 || !(o > 0.f)) return 0.f;
+    const size_t i = static_cast<size_t>(at);
+    if (keptAlpha) o *= kByteUnits.v[keptAlpha[i]];
+    o *= brightness(kept + i * kBytes);
+    return o > 0.f ? o : 0.f;
+  }
+
+#if defined(__SSE2__)
+  // maskedOpacity of pixels k .. k + 3 of an 8-bit alpha + RGB span.
+  static void spanOpacity8(int32_t k, const float* opacity, const int32_t* at, const uint8_t* kept,
+                           const uint8_t* keptAlpha, float* out) {
+    const __m128 zero = _mm_setzero_ps();
+    alignas(16) int32_t pixels[4];
+    alignas(16) float alphas[4];
+    for (int j = 0; j < 4; ++j) {
+      const int32_t i = at[k + j];
+      uint32_t v = 0;
+      if (i >= 0) std::memcpy(&v, kept + static_cast<size_t>(i) * 4, 4);
+      pixels[j] = static_cast<int32_t>(v);
+      alphas[j] = keptAlpha && i >= 0 ? kByteUnits.v[keptAlpha[i]] : 1.f;
+    }
+    const __m128i valid = _mm_cmpgt_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + k)),
+                                          _mm_set1_epi32(-1));
+    __m128 o = _mm_and_ps(_mm_castsi128_ps(valid), _mm_loadu_ps(opacity + k));
+    if (keptAlpha) o = _mm_mul_ps(o, _mm_load_ps(alphas));
+    const __m128i p = _mm_load_si128(reinterpret_cast<const __m128i*>(pixels));
+    const __m128i lowByte = _mm_set1_epi32(0xFF);
+    const __m128 r = _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(p, 8), lowByte));
+    const __m128 g = _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(p, 16), lowByte));
+    const __m128 b = _mm_cvtepi32_ps(_mm_srli_epi32(p, 24));
+    const __m128 bright =
+        _mm_div_ps(_mm_add_ps(_mm_add_ps(r, g), b), _mm_set1_ps(C::kBrightnessUnit));
+    o = _mm_mul_ps(o, bright);
+    _mm_storeu_ps(out + k, _mm_and_ps(_mm_cmpgt_ps(o, zero), o));
+  }
+#endif
+
   // The stamp case of a span: pixel k is painted from the kept stamp pixel at index at[k] (< 0
   // for none) at opacity[k], as blendStampPixel paints one. The opacities and colours are worked
   // out first, pixel by pixel in the same order; the blend then goes through span().
   static void stampSpan(uint8_t* row, int32_t count, const float* opacity, const int32_t* at,
                         const uint8_t* kept, const uint8_t* keptAlpha, bool mask,
                         const uint8_t* replacement, float* spanOpacity, uint8_t* spanColours) {
-    for (int32_t k = 0; k < count; ++k) {
+    int32_t k = 0;
+#if defined(__SSE2__)
+    if constexpr (std::is_same_v<T, uint8_t> && N == 4 && A) {
+      // A stencil over 8-bit pixels: only the opacities differ from pixel to pixel. Four at a
+      // time, the stamp pixels fetched one by one, each lane the same operations in the same
+      // order as below.
+      if (mask && replacement) {
+        for (; k + 4 <= count; k += 4) spanOpacity8(k, opacity, at, kept, keptAlpha, spanOpacity);
+        for (; k < count; ++k) spanOpacity[k] = maskedOpacity(opacity[k], at[k], kept, keptAlpha);
+        span(row, count, spanOpacity, 1, replacement, 0);
+        return;
+      }
+    }
+#endif
+    for (; k < count; ++k) {
       float o = at[k] < 0 ? 0.f : opacity[k];
       const uint8_t* c = nullptr;
       if (o > 0.f) {

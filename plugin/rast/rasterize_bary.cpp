@@ -2,13 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
-#endif
-#if defined(__x86_64__)
-#include <immintrin.h>
 #endif
 
 #include "lib/repeated_add.h"
@@ -18,6 +14,7 @@
 #include "plugin/rast/partial_lanes.h"
 #include "plugin/rast/raster_slots.h"
 #include "plugin/rast/span_buffer.h"
+#include "plugin/rast/wide_vectors.h"
 
 namespace pigmora {
 
@@ -459,14 +456,12 @@ inline int32_t stampIndexOf(const StampSetup& st, int32_t w, int32_t h, double s
   return stampPoint(st, w, h, s, t) ? stampIndex(t, h) * w + stampIndex(s, w) : -1;
 }
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define PIGMORA_WIDE_STAMP 1
+#if defined(PIGMORA_WIDE_VECTORS)
 // stampIndices four pixels at a time, for processors with 256-bit vectors: the same
 // double-precision operations in the same order (no fused multiply-adds), so the same indices.
 // Answers how many pixels it did, a multiple of four.
-__attribute__((target("avx2"))) int32_t wideStampIndices(const StampRow& r, int32_t x,
-                                                         int32_t count, int32_t w, int32_t h,
-                                                         const float* opacity, int32_t* at) {
+PIGMORA_WIDE int32_t wideStampIndices(const StampRow& r, int32_t x, int32_t count, int32_t w,
+                                      int32_t h, const float* opacity, int32_t* at) {
   const StampSetup& st = r.st;
   const __m256d zero = _mm256_setzero_pd(), vw = _mm256_set1_pd(w), vh = _mm256_set1_pd(h);
   const __m256d one = _mm256_set1_pd(1.0), det = _mm256_set1_pd(st.det);
@@ -509,13 +504,6 @@ __attribute__((target("avx2"))) int32_t wideStampIndices(const StampRow& r, int3
   return k;
 }
 
-// Whether the processor has 256-bit vectors; PIGMORA_NARROW_VECTORS in the environment keeps
-// to the 128-bit paths, to compare the two.
-bool wideVectors() {
-  static const bool wide =
-      __builtin_cpu_supports("avx2") && std::getenv("PIGMORA_NARROW_VECTORS") == nullptr;
-  return wide;
-}
 #endif
 
 void stampIndices(const StampSetup& st, int32_t y, int32_t x, int32_t count, int32_t w, int32_t h,
@@ -524,7 +512,7 @@ void stampIndices(const StampSetup& st, int32_t y, int32_t x, int32_t count, int
   const double sw = w, sh = h;
   auto outside = [&](double s, double t) { return stampIndexOf(st, w, h, s, t); };
   int32_t k = 0;
-#if defined(PIGMORA_WIDE_STAMP)
+#if defined(PIGMORA_WIDE_VECTORS)
   if (wideVectors()) k = wideStampIndices(r, x, count, w, h, opacity, at);
 #endif
 #if defined(__SSE2__)
