@@ -32,17 +32,19 @@ inline __m128i blendARGB8(__m128i old, __m128 o, __m128 cr, __m128 cg, __m128 cb
   const __m128 pg = _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(old, 16), lowByte));
   const __m128 pb = _mm_cvtepi32_ps(_mm_srli_epi32(old, 24));
   auto toByte = [&](__m128 v) { return _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(v, zero), unit)); };
+  // The pixels of alpha byte na whose colours weigh the paint by wc and the pixel by wp.
+  auto mix = [&](__m128i na, __m128 wc, __m128 wp) {
+    const __m128i nr = toByte(_mm_add_ps(_mm_mul_ps(wc, cr), _mm_mul_ps(wp, pr)));
+    const __m128i ng = toByte(_mm_add_ps(_mm_mul_ps(wc, cg), _mm_mul_ps(wp, pg)));
+    const __m128i nb = toByte(_mm_add_ps(_mm_mul_ps(wc, cb), _mm_mul_ps(wp, pb)));
+    return _mm_or_si128(_mm_or_si128(na, _mm_slli_epi32(nr, 8)),
+                        _mm_or_si128(_mm_slli_epi32(ng, 16), _mm_slli_epi32(nb, 24)));
+  };
   const __m128i opaque = _mm_cmpeq_epi32(_mm_and_si128(old, lowByte), lowByte);
   if (_mm_movemask_epi8(opaque) == 0xFFFF) {
     // Over opaque pixels alpha is 1: covered and its inverse are exactly 1, the weights exactly
     // o and 1 - o, and the pixels stay opaque.
-    const __m128 keep = _mm_sub_ps(one, o);
-    const __m128i nr = toByte(_mm_add_ps(_mm_mul_ps(o, cr), _mm_mul_ps(keep, pr)));
-    const __m128i ng = toByte(_mm_add_ps(_mm_mul_ps(o, cg), _mm_mul_ps(keep, pg)));
-    const __m128i nb = toByte(_mm_add_ps(_mm_mul_ps(o, cb), _mm_mul_ps(keep, pb)));
-    const __m128i blended =
-        _mm_or_si128(_mm_or_si128(lowByte, _mm_slli_epi32(nr, 8)),
-                     _mm_or_si128(_mm_slli_epi32(ng, 16), _mm_slli_epi32(nb, 24)));
+    const __m128i blended = mix(lowByte, o, _mm_sub_ps(one, o));
     return _mm_or_si128(_mm_and_si128(keepOld, blended), _mm_andnot_si128(keepOld, old));
   }
   const __m128 pa = _mm_cvtepi32_ps(_mm_and_si128(old, lowByte));
@@ -53,13 +55,7 @@ inline __m128i blendARGB8(__m128i old, __m128 o, __m128 cr, __m128 cg, __m128 cb
   const __m128 inv = _mm_div_ps(one, covered);
   const __m128 wc = _mm_mul_ps(o, inv);
   const __m128 wp = _mm_mul_ps(_mm_mul_ps(keep, a), inv);
-  const __m128i na = toByte(_mm_mul_ps(covered, unit));
-  const __m128i nr = toByte(_mm_add_ps(_mm_mul_ps(wc, cr), _mm_mul_ps(wp, pr)));
-  const __m128i ng = toByte(_mm_add_ps(_mm_mul_ps(wc, cg), _mm_mul_ps(wp, pg)));
-  const __m128i nb = toByte(_mm_add_ps(_mm_mul_ps(wc, cb), _mm_mul_ps(wp, pb)));
-  const __m128i blended =
-      _mm_or_si128(_mm_or_si128(na, _mm_slli_epi32(nr, 8)),
-                   _mm_or_si128(_mm_slli_epi32(ng, 16), _mm_slli_epi32(nb, 24)));
+  const __m128i blended = mix(toByte(_mm_mul_ps(covered, unit)), wc, wp);
   // Nothing left to see: alpha 0, colour kept. Unpainted lanes keep everything.
   const __m128i hidden = _mm_and_si128(old, colourBytes);
   const __m128i vis = _mm_castps_si128(visible);
