@@ -315,21 +315,20 @@ struct Kernel {
   static void stampSpan(uint8_t* row, int32_t count, const float* opacity, const int32_t* at,
                         const uint8_t* kept, const uint8_t* keptAlpha, bool mask,
                         const uint8_t* replacement, float* spanOpacity, uint8_t* spanColours) {
-    int32_t k = 0;
+    if (mask && replacement) {
+      // A mask paints one colour: only the opacities differ from pixel to pixel. Over 8-bit
+      // pixels they go four at a time, the stamp pixels fetched one by one, each lane the same
+      // operations in the same order as maskedOpacity.
+      int32_t k = 0;
 #if defined(__SSE2__)
-    if constexpr (std::is_same_v<T, uint8_t> && N == 4 && A) {
-      // A stencil over 8-bit pixels: only the opacities differ from pixel to pixel. Four at a
-      // time, the stamp pixels fetched one by one, each lane the same operations in the same
-      // order as below.
-      if (mask && replacement) {
+      if constexpr (std::is_same_v<T, uint8_t> && N == 4 && A)
         for (; k + 4 <= count; k += 4) spanOpacity8(k, opacity, at, kept, keptAlpha, spanOpacity);
-        for (; k < count; ++k) spanOpacity[k] = maskedOpacity(opacity[k], at[k], kept, keptAlpha);
-        span(row, count, spanOpacity, 1, replacement, 0);
-        return;
-      }
-    }
 #endif
-    for (; k < count; ++k) {
+      for (; k < count; ++k) spanOpacity[k] = maskedOpacity(opacity[k], at[k], kept, keptAlpha);
+      span(row, count, spanOpacity, 1, replacement, 0);
+      return;
+    }
+    for (int32_t k = 0; k < count; ++k) {
       float o = at[k] < 0 ? 0.f : opacity[k];
       const uint8_t* c = nullptr;
       if (o > 0.f) {
@@ -337,24 +336,16 @@ struct Kernel {
         const uint8_t* sampled = kept + i * kBytes;
         if (keptAlpha) o *= static_cast<float>(keptAlpha[i]) / 255.f;
         c = sampled;
-        if (mask) {
-          o *= brightness(sampled);
-          if (replacement) c = replacement;
-        }
+        if (mask) o *= brightness(sampled);
       }
       if (!(o > 0.f)) c = nullptr;
       spanOpacity[k] = c ? o : 0.f;
-      // A mask paints one colour: each pixel's own is not needed.
-      if (mask && replacement) continue;
       if (c)
         std::memcpy(spanColours + static_cast<size_t>(k) * kBytes, c, kBytes);
       else
         std::memset(spanColours + static_cast<size_t>(k) * kBytes, 0, kBytes);
     }
-    if (mask && replacement)
-      span(row, count, spanOpacity, 1, replacement, 0);
-    else
-      span(row, count, spanOpacity, 1, spanColours, kBytes);
+    span(row, count, spanOpacity, 1, spanColours, kBytes);
   }
 };
 

@@ -510,7 +510,6 @@ void stampIndices(const StampSetup& st, int32_t y, int32_t x, int32_t count, int
                   const float* opacity, int32_t* at) {
   const StampRow r(st, y);
   const double sw = w, sh = h;
-  auto outside = [&](double s, double t) { return stampIndexOf(st, w, h, s, t); };
   int32_t k = 0;
 #if defined(PIGMORA_WIDE_VECTORS)
   if (wideVectors()) k = wideStampIndices(r, x, count, w, h, opacity, at);
@@ -529,17 +528,17 @@ void stampIndices(const StampSetup& st, int32_t y, int32_t x, int32_t count, int
     const int32_t t0 = _mm_cvtsi128_si32(ti), t1 = _mm_cvtsi128_si32(_mm_srli_si128(ti, 4));
     at[k] = !(opacity[k] > 0.f) ? -1
             : (inside & 1)      ? t0 * w + s0
-                                : outside(_mm_cvtsd_f64(sv), _mm_cvtsd_f64(tv));
+                                : stampIndexOf(st, w, h, _mm_cvtsd_f64(sv), _mm_cvtsd_f64(tv));
     at[k + 1] = !(opacity[k + 1] > 0.f) ? -1
                 : (inside & 2)          ? t1 * w + s1
-                                        : outside(_mm_cvtsd_f64(_mm_unpackhi_pd(sv, sv)),
-                                                  _mm_cvtsd_f64(_mm_unpackhi_pd(tv, tv)));
+                               : stampIndexOf(st, w, h, _mm_cvtsd_f64(_mm_unpackhi_pd(sv, sv)),
+                                              _mm_cvtsd_f64(_mm_unpackhi_pd(tv, tv)));
   }
 #endif
   for (; k < count; ++k) {
     double s, t;
     r.one(x + k, s, t);
-    at[k] = opacity[k] > 0.f ? outside(s, t) : -1;
+    at[k] = opacity[k] > 0.f ? stampIndexOf(st, w, h, s, t) : -1;
   }
 }
 
